@@ -1,0 +1,20 @@
+# One executable per test, run offscreen in a fixed locale with a timeout and a label.
+#   orvessa_add_test(tst_name SOURCES a.cpp [b.cpp] LIBS lib... [LABEL label] [TIMEOUT s] [ENV K=V...])
+function(orvessa_add_test name)
+    cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    if(NOT T_LABEL)
+        set(T_LABEL unit)
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE orvessa_test_support Qt6::Test ${T_LIBS})
+    orvessa_warnings(${name})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        LABELS ${T_LABEL}
+        TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;ORVESSA_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVESSA_APP_FOLDER=${ORVESSA_APP_FOLDER};${T_ENV}")
+endfunction()

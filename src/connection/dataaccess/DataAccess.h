@@ -1,0 +1,220 @@
+#pragma once
+
+#include "connection/dataaccess/AdoType.h"
+#include "shell/AppError.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+// The data-access layer: one Connection over one of several backends (providers).
+// No widgets here; every failure is a DataAccessError carrying the driver's own text.
+
+class DataAccessError : public AppError
+{
+public:
+    using AppError::AppError;
+};
+
+// A row of the tables rowset. type is "TABLE", "VIEW", "SYSTEM TABLE", ... as the
+// provider classifies the object; only TABLE and VIEW reach the tree.
+struct TableInfo
+{
+    QString catalog;
+    QString schema;
+    QString name;
+    QString type;
+};
+
+// A row of the columns rowset, with what table metadata also needs.
+struct ColumnInfo
+{
+    QString schema;
+    QString table;
+    QString name;
+    int ordinal = 0;
+    bool nullable = true;
+    AdoType type = AdoType::Empty;
+    qint64 definedSize = 0;
+    int precision = 0;
+    int scale = 0;
+    bool autoIncrement = false;
+};
+
+struct KeyColumnInfo
+{
+    QString schema;
+    QString table;
+    QString column;
+    int ordinal = 0;
+    QString constraintName;
+};
+
+struct ForeignKeyInfo
+{
+    QString name;
+    QString fkSchema;
+    QString fkTable;
+    QString fkColumn;
+    QString pkSchema;
+    QString pkTable;
+    QString pkColumn;
+    int ordinal = 0;
+};
+
+struct IndexInfo
+{
+    QString schema;
+    QString table;
+    QString name;
+    bool unique = false;
+    bool primaryKey = false;
+    QStringList columns; // key columns in ordinal order
+};
+
+// A field of a table or of a result.
+struct FieldInfo
+{
+    QString name;
+    AdoType type = AdoType::Empty;
+    qint64 definedSize = 0;
+    int precision = 0;
+    int scale = 0;
+    bool autoIncrement = false;
+    bool nullable = true;
+    // Where the value comes from, when the backend can tell; empty otherwise.
+    QString baseSchema;
+    QString baseTable;
+    QString baseColumn;
+};
+
+struct TableMetadata
+{
+    QList<FieldInfo> fields;
+    QList<IndexInfo> indexes; // in the order of the indexes rowset
+};
+
+// Compact row storage: rows are appended as encoded cells, values decoded on demand.
+// Implemented in RowStore.h/.cpp.
+class RowStore;
+
+// The rows of a row-returning statement.
+class Recordset
+{
+public:
+    Recordset(QList<FieldInfo> fields, std::unique_ptr<RowStore> rows);
+    ~Recordset();
+
+    const QList<FieldInfo> &fields() const { return m_fields; }
+    QList<FieldInfo> &fields() { return m_fields; }
+    int fieldIndex(const QString &name) const; // case-insensitive, -1 when absent
+    qint64 rowCount() const;
+    QVariant value(qint64 row, int column) const; // null QVariant for NULL
+    RowStore &rows() { return *m_rows; }
+    const RowStore &rows() const { return *m_rows; }
+
+    // True when the rows were cut short (cancelled by the user).
+    bool incomplete() const { return m_incomplete; }
+    void setIncomplete(bool incomplete) { m_incomplete = incomplete; }
+
+private:
+    QList<FieldInfo> m_fields;
+    std::unique_ptr<RowStore> m_rows;
+    bool m_incomplete = false;
+};
+
+// What running one statement gives: rows when the statement yields a result set,
+// otherwise the number of records affected (-1 when the backend cannot tell).
+struct ExecResult
+{
+    std::unique_ptr<Recordset> recordset;
+    qint64 recordsAffected = -1;
+};
+
+// How identifiers are quoted and parameters written in a backend's SQL.
+enum class SqlDialect { Standard, Sqlite, PostgreSql, MySql, SqlServer, Access };
+
+// One open session with a database; made by Backend::create for a connection string.
+class Backend
+{
+public:
+    virtual ~Backend() = default;
+
+    // Picks the backend by the Provider= value; throws DataAccessError for an empty or
+    // unknown provider, naming the known ones.
+    static std::unique_ptr<Backend> create(const QString &connectionString);
+
+    virtual void connect() = 0;
+    virtual void disconnect() = 0;
+    virtual SqlDialect dialect() const = 0;
+    virtual QString defaultDatabase() = 0;
+    virtual QString defaultSchema() = 0; // "" when the backend has no schemas
+
+    virtual QList<TableInfo> tables() = 0;
+    // Empty schema/table means unrestricted.
+    virtual QList<ColumnInfo> columns(const QString &schema, const QString &table) = 0;
+    virtual QList<KeyColumnInfo> primaryKeys(const QString &schema, const QString &table) = 0;
+    virtual QList<ForeignKeyInfo> foreignKeys(const QString &schema, const QString &table) = 0;
+    virtual QList<IndexInfo> indexes(const QString &schema, const QString &table) = 0;
+    virtual TableMetadata tableMetadata(const QString &schema, const QString &table) = 0;
+
+    // Runs one statement. Rows are streamed into the recordset; progress (rows so far) is
+    // published through rowsFetched for a progress display.
+    virtual ExecResult execute(const QString &sql, std::atomic<qint64> *rowsFetched = nullptr) = 0;
+    // Runs a statement with bound parameters (placeholders from placeholder()).
+    virtual ExecResult executeParams(const QString &sql, const QList<QVariant> &params) = 0;
+    // Stops the running statement; safe to call from another thread.
+    virtual void cancel() = 0;
+    virtual bool readOnly() const { return false; }
+
+    virtual QString quoteIdentifier(const QString &name) const = 0;
+    virtual QString placeholder(int index) const = 0; // index from 1
+};
+
+// Runs a piece of blocking work. The UI installs one that runs the work off the UI thread
+// and shows a progress dialog with Cancel after half a second; cancel is then called from
+// the UI thread. The default runs the work directly.
+using WorkRunner = std::function<void(const std::function<void()> &work, const std::function<void()> &cancel)>;
+
+// The program's one connection (ADOConnection1): a connection string, open/close with the
+// after-connect and after-disconnect notifications, and everything else through the backend.
+class Connection
+{
+public:
+    Connection();
+    ~Connection();
+
+    QString connectionString() const { return m_connectionString; }
+    void setConnectionString(const QString &connectionString); // throws while open
+
+    // Opens the backend, then runs the after-connect notification before returning; an error
+    // of the notification leaves open() with the connection open.
+    void open();
+    // Closes and runs the after-disconnect notification; nothing when not open.
+    void close();
+    bool isOpen() const { return m_backend != nullptr; }
+
+    void setAfterConnect(std::function<void()> handler) { m_afterConnect = std::move(handler); }
+    void setAfterDisconnect(std::function<void()> handler) { m_afterDisconnect = std::move(handler); }
+    void setWorkRunner(WorkRunner runner);
+
+    // Empty when closed or when the backend reports an error.
+    QString defaultDatabase() const;
+
+    // Everything below requires an open connection (throws DataAccessError otherwise).
+    Backend &backend() const;
+    // Runs a statement through the work runner (cancellable).
+    ExecResult execute(const QString &sql);
+
+private:
+    QString m_connectionString;
+    std::unique_ptr<Backend> m_backend;
+    std::function<void()> m_afterConnect;
+    std::function<void()> m_afterDisconnect;
+    WorkRunner m_runner;
+};

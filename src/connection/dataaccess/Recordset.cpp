@@ -1,0 +1,28 @@
+#include "connection/dataaccess/DataAccess.h"
+#include "connection/dataaccess/RowStore.h"
+
+Recordset::Recordset(QList<FieldInfo> fields, std::unique_ptr<RowStore> rows)
+    : m_fields(std::move(fields)), m_rows(std::move(rows))
+{
+}
+
+Recordset::~Recordset() = default;
+
+int Recordset::fieldIndex(const QString &name) const
+{
+    for (int i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+qint64 Recordset::rowCount() const
+{
+    return m_rows->rowCount();
+}
+
+QVariant Recordset::value(qint64 row, int column) const
+{
+    return m_rows->value(row, column);
+}

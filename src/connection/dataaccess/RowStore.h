@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QVariant>
+
+#include <cstdint>
+#include <vector>
+
+// Compact storage for result rows: each row is a run of encoded cells in one byte buffer
+// (a kind byte, then the payload), so a million rows hold little more than their text.
+// Values are decoded on demand: NULL -> invalid QVariant, Int -> qlonglong, Double ->
+// double, Bool -> bool, Text -> QString (invalid UTF-8 replaced), Blob -> QByteArray.
+class RowStore
+{
+public:
+    enum class CellKind : std::uint8_t { Null, Int, Double, Bool, Text, Blob };
+
+    explicit RowStore(int columnCount);
+
+    int columnCount() const { return m_columnCount; }
+    qint64 rowCount() const;
+
+    // Appending one row: beginRow, exactly columnCount add* calls, endRow.
+    void beginRow();
+    void addNull();
+    void addInt(qint64 value);
+    void addDouble(double value);
+    void addBool(bool value);
+    void addText(const char *utf8, qsizetype length);
+    void addBlob(const char *bytes, qsizetype length);
+    void endRow();
+
+    CellKind kind(qint64 row, int column) const;
+    QVariant value(qint64 row, int column) const;
+    // Size of a Text or Blob payload in bytes without decoding it; 0 for other kinds.
+    qsizetype payloadSize(qint64 row, int column) const;
+
+    // Editing support for the result grid.
+    void appendRow(const QList<QVariant> &values);
+    void setRow(qint64 row, const QList<QVariant> &values);
+    void removeRow(qint64 row);
+
+    qsizetype memoryUsage() const;
+
+private:
+    const std::uint8_t *cell(qint64 row, int column) const;
+    void addVariant(const QVariant &value);
+
+    int m_columnCount;
+    std::vector<std::uint8_t> m_data;
+    std::vector<std::uint64_t> m_rowOffsets; // start of each row in m_data
+    // Rows replaced or appended by edits live here; m_rowOffsets entries with the top bit set
+    // point into m_edited instead of m_data.
+    std::vector<std::vector<std::uint8_t>> m_edited;
+};

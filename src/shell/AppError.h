@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+
+// Every failure in the program is an exception carrying the text the user sees.
+class AppError : public std::exception
+{
+public:
+    explicit AppError(QString text)
+        : m_text(std::move(text)), m_utf8(m_text.toUtf8())
+    {
+    }
+
+    const QString &text() const noexcept { return m_text; }
+    const char *what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_text;
+    QByteArray m_utf8;
+};

@@ -1,0 +1,178 @@
+#pragma once
+
+#include "connection/dataaccess/DataAccess.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+class QTableWidget;
+class QTextBrowser;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+
+class AdoQuery;
+class AdoTable;
+class DbNavigator;
+class ResultGrid;
+class ResultModel;
+class SqlEditor;
+class TAbout;
+class TMemoEditor;
+
+namespace xmlreport {
+class ReportDocument;
+}
+
+// The main window: a switchboard. Handlers keep their given names and forward to the classes
+// of their subsystem; the subsystems' TMainView methods live in their own folders
+// (src/connection/MainViewConnection.cpp, src/sql/MainViewSql.cpp, src/reports/MainViewReports.cpp).
+class TMainView : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TMainView(QWidget *parent = nullptr);
+    ~TMainView() override;
+
+    // The two windows created after the main window (start-up order).
+    void setMemoEditor(TMemoEditor *memoEditor) { MemoEditor = memoEditor; }
+    void setAbout(TAbout *about) { About = about; }
+
+    // ---- shell ------------------------------------------------------------------------
+    void FormCreate();
+    void FormActivate();
+    void AnyClick(QObject *sender);
+    void UpdateCommands();
+    void ApplyLanguage();
+    void ResetStructureGrid();
+    void LogMessage(const QString &text);
+    void btClearMessagesClick();
+    void SynEdit1Change();
+    // The error-report sequence of the commands that catch errors: beep, Messages page, log.
+    void reportError(const QString &text);
+    void showMessagesPage();
+
+    // ---- connection (src/connection) --------------------------------------------------
+    void OpenConnection();
+    void EditConnection();
+    void ADOConnection1AfterConnect();
+    void ADOConnection1AfterDisconnect();
+    void FillTree();
+    void TreeView1Click();
+    void TreeView1Expanded(QTreeWidgetItem *node);
+    void LoadProfile(const QString &fileName);
+    void SaveProfile(const QString &fileName);
+    void initConnectionPart();
+
+    // ---- structure and SQL (src/sql) --------------------------------------------------
+    // Grid mode when target is TreeView1; report mode otherwise (needs currentReportTable).
+    void DescribeTable(QObject *target, const QString &tableName, const QString &schema = QString());
+    void RunSql();
+    void TreeView1DblClick();
+    void StatsCommand();
+    void DBGrid1DblClick();
+    void initSqlPart();
+
+    // ---- reports and maintenance (src/reports) ----------------------------------------
+    void ReportStructure();
+    void WebBrowser1DocumentComplete();
+    void Button1Click();
+    void CompactCommand();
+    void CompactDatabase(const QString &sourcePath);
+    void StringGrid1DblClick();
+    void initReportsPart();
+
+    // ---- program-wide state (globals of the original unit) -----------------------------
+    QString AppFolder;
+    QString ProfileFileName;
+    QString ProfileConnectionString;
+    QString DatabaseFileName;
+    QString DatabaseName;
+    QString ServerVersion;
+    bool IsAccess = false;
+    bool IsSqlServer = false;
+    bool IsMySql = false;
+    bool IsPostgreSql = false;
+    bool IsSqlite = false;
+    bool ExcelAvailable = false;
+    int ScreenWidthLimit = 0;
+    int ScreenHeightLimit = 0;
+    QString TextSaveAs, TextFileExists, TextUndefined, TextCompactConfirm, TextSendToExcel,
+        TextFileNotFound, TextCannotRename, TextCannotDelete, TextReporting, TextWait, TextReady;
+
+    // ---- components -------------------------------------------------------------------
+    // Menus
+    QAction *File1 = nullptr, *Connect1 = nullptr, *Disconnect1 = nullptr, *Load1 = nullptr,
+            *Save1 = nullptr, *Exit1 = nullptr, *Edit1 = nullptr, *View1 = nullptr,
+            *Expand1 = nullptr, *Collapse1 = nullptr, *Refresh1 = nullptr, *Tools1 = nullptr,
+            *mRun = nullptr, *mStats = nullptr, *mReport = nullptr, *mCompact = nullptr,
+            *Window1 = nullptr, *Structure1 = nullptr, *SQL1 = nullptr, *Messages1 = nullptr,
+            *Language1 = nullptr, *En_US = nullptr, *Pt_BR = nullptr, *Help1 = nullptr,
+            *Pelmora1 = nullptr, *About1 = nullptr;
+    // Tool bar
+    QToolBar *ToolBar1 = nullptr;
+    QToolButton *ToolButton1 = nullptr, *ToolButton2 = nullptr, *ToolButton3 = nullptr,
+                *ToolButton4 = nullptr, *ToolButton5 = nullptr, *btLoad = nullptr, *btSave = nullptr,
+                *btRun = nullptr, *btStats = nullptr, *btReport = nullptr, *btAbout = nullptr;
+    QAction *ToolSeparator1 = nullptr, *ToolSeparator2 = nullptr, *ToolButton6 = nullptr;
+    // Work area
+    QWidget *Panel1 = nullptr;
+    QTreeWidget *TreeView1 = nullptr;
+    QTabWidget *PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr, *TabSheet4 = nullptr;
+    QWidget *Panel2 = nullptr;
+    QTableWidget *StringGrid1 = nullptr;
+    QPlainTextEdit *RichEdit1 = nullptr;
+    SqlEditor *SynEdit1 = nullptr;
+    ResultGrid *DBGrid1 = nullptr;
+    DbNavigator *DBNavigator1 = nullptr;
+    QPlainTextEdit *reMessages = nullptr;
+    QWidget *Panel3 = nullptr;
+    QPushButton *btClearMessages = nullptr;
+    QTextBrowser *WebBrowser1 = nullptr;
+    QWidget *Panel4 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QLabel *statusText = nullptr; // the status bar's one simple text
+    // Non-visual
+    std::unique_ptr<Connection> ADOConnection1;
+    std::unique_ptr<AdoQuery> ADOQuery1;
+    std::unique_ptr<AdoTable> ADOTable1;
+    ResultModel *DataSource1 = nullptr;
+    // The report's current table element while ReportStructure runs.
+    xmlreport::ReportDocument *currentReport = nullptr;
+    void *currentReportTable = nullptr;
+
+    TMemoEditor *MemoEditor = nullptr;
+    TAbout *About = nullptr;
+
+    void setStatusText(const QString &text);
+    QString statusTextValue() const;
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildWorkArea();
+    void SaveCommand();
+    void LoadCommand();
+    bool m_activating = false;
+};
+
+// The one main window of the process.
+extern TMainView *MainView;

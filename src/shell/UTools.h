@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class QWidget;
+
+// "en-US" or "pt-BR": the language of the user interface.
+extern QString CurrentLanguage;
+
+enum DialogKind { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3, mtCustom = 4 };
+
+// Buttons as a bit mask.
+enum DialogButton : unsigned {
+    mbYes = 1,
+    mbNo = 2,
+    mbOK = 4,
+    mbCancel = 8,
+    mbAbort = 16,
+    mbRetry = 32,
+    mbIgnore = 64,
+    mbAll = 128,
+    mbNoToAll = 256,
+    mbYesToAll = 512,
+    mbHelp = 1024,
+    mbClose = 2048,
+};
+
+enum DialogResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7,
+                    mrAll = 8, mrNoToAll = 9, mrYesToAll = 10, mrClose = 11 };
+
+// The modal question or notice whose caption and buttons follow CurrentLanguage.
+int ShowMessageDialog(const QString &text, DialogKind kind, unsigned buttons, int helpContext = 0,
+                      QWidget *parent = nullptr);
+
+// "yyyy-mm-ddThh:nn:ss" followed by the zone offset in effect at that instant.
+QString DateTimeToIso8601(const QDateTime &local);
+// The zone offset at the given instant (now by default): sign, hh, ":", mm.
+QString TimeZoneOffsetText(const QDateTime &at = QDateTime::currentDateTime());
+// The offset text for a bias in minutes (UTC = local + bias).
+QString TimeZoneOffsetTextForBias(int biasMinutes);

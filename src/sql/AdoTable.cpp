@@ -1,0 +1,6 @@
+#include "sql/AdoTable.h"
+
+void AdoTable::readDefinitions(const QString &schema, const QString &table)
+{
+    m_metadata = m_connection->backend().tableMetadata(schema, table);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "connection/dataaccess/DataAccess.h"
+
+#include <QString>
+
+// The table object (ADOTable1): reads one table's field and index definitions.
+class AdoTable
+{
+public:
+    explicit AdoTable(Connection *connection) : m_connection(connection) {}
+
+    QString tableName;   // as last given, possibly quoted by the caller
+    bool tableDirect = false;
+
+    // Reads the definitions of table (unquoted) in schema (empty: the default schema).
+    // Throws DataAccessError when the provider cannot open the table.
+    void readDefinitions(const QString &schema, const QString &table);
+    const TableMetadata &metadata() const { return m_metadata; }
+
+private:
+    Connection *m_connection;
+    TableMetadata m_metadata;
+};

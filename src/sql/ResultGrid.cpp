@@ -1,0 +1,3 @@
+#include "sql/ResultGrid.h"
+
+ResultGrid::ResultGrid(QWidget *parent) : QTableView(parent) {}

@@ -1,0 +1,62 @@
+#include "ScriptedPrompt.h"
+
+ScriptedPrompt::ScriptedPrompt()
+{
+    setPrompt(this);
+}
+
+ScriptedPrompt::~ScriptedPrompt()
+{
+    setPrompt(nullptr);
+}
+
+int ScriptedPrompt::messageDialog(QWidget *, const DialogDescription &dialog)
+{
+    dialogs.append(dialog);
+    return dialogAnswers.isEmpty() ? dialog.escapeResult : dialogAnswers.dequeue();
+}
+
+std::optional<QString> ScriptedPrompt::openFileName(QWidget *, const FileDialogSpec &spec)
+{
+    openDialogs.append(spec);
+    return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
+}
+
+std::optional<QString> ScriptedPrompt::saveFileName(QWidget *, const FileDialogSpec &spec)
+{
+    saveDialogs.append(spec);
+    return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
+}
+
+QString ScriptedPrompt::dataLinkDialog(QWidget *, const QString &initial)
+{
+    dataLinkInitials.append(initial);
+    return dataLinkAnswers.isEmpty() ? initial : dataLinkAnswers.dequeue();
+}
+
+void ScriptedPrompt::errorReport(QWidget *, const QString &text)
+{
+    errorReports.append(text);
+}
+
+void ScriptedPrompt::openUrl(const QUrl &url)
+{
+    openedUrls.append(url);
+}
+
+void ScriptedPrompt::beep()
+{
+    ++beeps;
+}
+
+int ScriptedPrompt::showModal(QDialog *dialog)
+{
+    modalShown.append(dialog);
+    return modalAnswers.isEmpty() ? 0 : modalAnswers.dequeue();
+}
+
+bool ScriptedPrompt::printDialog(QWidget *, QPrinter *)
+{
+    ++printDialogs;
+    return printAnswers.isEmpty() ? false : printAnswers.dequeue();
+}
