@@ -1,0 +1,6 @@
+#include "connection/dataaccess/Backends.h"
+
+std::unique_ptr<Backend> createMysqlBackend(const QString &)
+{
+    throw DataAccessError(QStringLiteral("This provider is not available yet."));
+}
