@@ -6,4 +6,3 @@ void TMainView::DescribeTable(QObject *, const QString &, const QString &) {}
 void TMainView::RunSql() {}
 void TMainView::TreeView1DblClick() {}
 void TMainView::StatsCommand() {}
-void TMainView::DBGrid1DblClick() {}

@@ -1,0 +1,4 @@
+// TMainView operations of the result grid and the memo editor.
+#include "shell/UMainView.h"
+
+void TMainView::DBGrid1DblClick() {}
