@@ -1,0 +1,3 @@
+#include "reports/SpreadsheetAvailability.h"
+
+bool isSpreadsheetAppRegistered() { return false; }
