@@ -34,6 +34,7 @@ TMainView::TMainView(QWidget *parent) : QMainWindow(parent)
     buildWorkArea();
     initConnectionPart();
     initSqlPart();
+    initGridPart();
     initReportsPart();
     FormCreate();
 }

@@ -24,6 +24,7 @@ class QWidget;
 
 class AdoQuery;
 class AdoTable;
+class ReportSink;
 class DbNavigator;
 class ResultGrid;
 class ResultModel;
@@ -84,6 +85,12 @@ public:
     void StatsCommand();
     void DBGrid1DblClick();
     void initSqlPart();
+    // sql: where DescribeTable writes in report mode; the report sets it before each call.
+    ReportSink *reportSink = nullptr;
+
+    // ---- grid (src/sql/MainViewGrid.cpp) ----------------------------------------------
+    // Binds the navigator, the memo editor and error reporting to the result grid.
+    void initGridPart();
 
     // ---- reports and maintenance (src/reports) ----------------------------------------
     void ReportStructure();
