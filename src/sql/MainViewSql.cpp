@@ -1,8 +1,177 @@
 // TMainView operations of the structure and SQL subsystem.
 #include "shell/UMainView.h"
 
-void TMainView::initSqlPart() {}
-void TMainView::DescribeTable(QObject *, const QString &, const QString &) {}
-void TMainView::RunSql() {}
-void TMainView::TreeView1DblClick() {}
-void TMainView::StatsCommand() {}
+#include "editor/SqlEditor.h"
+#include "shell/Prompt.h"
+#include "shell/UTools.h"
+#include "sql/AdoQuery.h"
+#include "sql/AdoTable.h"
+#include "sql/ReportSink.h"
+#include "sql/RunStatus.h"
+#include "sql/SqlQuoting.h"
+#include "sql/Statistics.h"
+#include "sql/TableDescription.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+// The SQL-wait cursor for the span of a run, restored on every way out.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+QString errorText(const std::exception &e)
+{
+    if (const auto *app = dynamic_cast<const AppError *>(&e))
+        return app->text();
+    return QString::fromUtf8(e.what());
+}
+
+QStringList scratchLines(const QPlainTextEdit *pane)
+{
+    QStringList lines;
+    if (pane->document()->isEmpty())
+        return lines;
+    for (QTextBlock block = pane->document()->begin(); block.isValid(); block = block.next())
+        lines.append(block.text());
+    return lines;
+}
+
+void setScratchLines(QPlainTextEdit *pane, const QStringList &lines)
+{
+    pane->clear();
+    for (const QString &line : lines)
+        pane->appendPlainText(line);
+}
+
+} // namespace
+
+void TMainView::initSqlPart()
+{
+}
+
+void TMainView::DescribeTable(QObject *target, const QString &tableName, const QString &schema)
+{
+    ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
+    const TableDescription description =
+        TableDescription::read(ADOConnection1->backend(), *ADOTable1, schema, tableName,
+                               [this](const QString &text) { LogMessage(text); });
+
+    if (target != TreeView1) {
+        if (reportSink) {
+            for (const ReportField &field : description.reportFields())
+                reportSink->addField(field);
+        }
+        return;
+    }
+
+    const QList<StructureRow> rows = description.gridRows();
+    const QFontMetrics metrics(font());
+    int nameWidth = 150;
+    // Row 0 is the header row written by ResetStructureGrid.
+    StringGrid1->setRowCount(int(rows.size()) + 1);
+    for (int i = 0; i < rows.size(); ++i) {
+        const int r = i + 1;
+        const StructureRow &row = rows[i];
+        const QString cells[] = {row.key, row.name, row.type, row.size, row.null};
+        for (int c = 0; c < 5; ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            StringGrid1->setItem(r, c, item);
+        }
+        nameWidth = std::max(nameWidth, metrics.horizontalAdvance(row.name) + 4);
+    }
+    StringGrid1->setColumnWidth(1, nameWidth);
+}
+
+void TMainView::RunSql()
+{
+    const QString text = SynEdit1->text();
+    BusyCursor cursor;
+    try {
+        try {
+            ADOQuery1->close();
+            ADOQuery1->setSql(QString());
+            ADOQuery1->setSql(text);
+            // Whether rows came back decides between query and command, not the first word.
+            if (ADOQuery1->run()) {
+                const Recordset *rows = ADOQuery1->recordset();
+                setStatusText(selectedRecordsText(rows->rowCount(), rows->incomplete()));
+            } else {
+                setStatusText(affectedRecordsText(ADOQuery1->recordsAffected()));
+            }
+        } catch (const std::exception &e) {
+            reportError(errorText(e));
+        }
+    } catch (const std::exception &e) {
+        prompt().beep();
+        ShowMessageDialog(errorText(e), mtError, mbOK, 0, this);
+        setStatusText(QString());
+    }
+}
+
+void TMainView::TreeView1DblClick()
+{
+    QTreeWidgetItem *node = TreeView1->currentItem();
+    if (!node || !node->isSelected() || !node->parent() || node->parent()->parent())
+        return;
+    const QString name = node->text(0);
+    const QString schema = node->data(0, Qt::UserRole).toString();
+
+    Backend &backend = ADOConnection1->backend();
+    ADOTable1->tableName = name;
+    ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
+    ADOTable1->readDefinitions(schema, name);
+
+    const SqlComposer sql(IsPostgreSql ? SqlDialect::PostgreSql : backend.dialect(), backend.defaultSchema());
+    setScratchLines(RichEdit1, sql.selectWholeTable(schema, name, ADOTable1->metadata().indexes));
+    SynEdit1->setText(RichEdit1->toPlainText());
+
+    // Pressing the button goes through the dispatcher as a click by the user would.
+    if (btRun->isEnabled())
+        btRun->click();
+    else
+        AnyClick(btRun);
+}
+
+void TMainView::StatsCommand()
+{
+    RichEdit1->clear();
+    QStringList lines;
+    if (IsSqlServer)
+        lines += statistics::sqlServerText();
+    if (IsMySql)
+        lines += statistics::mySqlText(ADOConnection1->defaultDatabase());
+    if (IsSqlite)
+        lines += statistics::sqliteText(ADOConnection1->backend());
+    setScratchLines(RichEdit1, lines);
+
+    SynEdit1->clear();
+    const QStringList composed = scratchLines(RichEdit1);
+    for (const QString &line : composed)
+        SynEdit1->appendLine(line);
+    if (composed.isEmpty())
+        return;
+
+    RunSql();
+
+    if (const Recordset *rows = ADOQuery1->recordset()) {
+        const int field = rows->fieldIndex(QStringLiteral("TableName"));
+        if (field >= 0)
+            ADOQuery1->setTag(field, QFontMetrics(font()).horizontalAdvance(rows->fields()[field].name) + 5);
+    }
+    PageControl1->setCurrentWidget(TabSheet2);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "connection/dataaccess/DataAccess.h"
+#include "sql/ReportSink.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class AdoTable;
+
+// One row of the structure grid: key mark, name, type, size, "null"/"not null".
+struct StructureRow
+{
+    QString key;
+    QString name;
+    QString type;
+    QString size;
+    QString null;
+};
+
+// The description of one table: its field definitions and the key and nullable lists they
+// are matched against (without regard to letter case).
+class TableDescription
+{
+public:
+    struct ForeignKey
+    {
+        QString column;    // the column of the described table
+        QString reference; // referenced "table.column"
+    };
+
+    // Reads the lists from the backend and the field definitions through table. Errors of the
+    // key reads go to log and the description goes on without those marks; an error of the
+    // columns read leaves every column not nullable; errors of the field definitions
+    // propagate. Foreign keys count only when they belong to the described table.
+    static TableDescription read(Backend &backend, AdoTable &table, const QString &schema,
+                                 const QString &name, const std::function<void(const QString &)> &log);
+
+    QStringList primaryKeys;
+    QList<ForeignKey> foreignKeys;
+    QStringList nullable;
+    QList<FieldInfo> fields;
+
+    bool isPrimaryKey(const QString &column) const;
+    // The first foreign key of the column, or nullptr.
+    const ForeignKey *foreignKey(const QString &column) const;
+    bool isNullable(const QString &column) const;
+
+    // A primary-key column is always "not null" in the grid.
+    QList<StructureRow> gridRows() const;
+    // The report keeps the nullable list's word even for primary-key columns.
+    QList<ReportField> reportFields() const;
+};
