@@ -1,10 +1,224 @@
-// TMainView operations of the reports and maintenance subsystem.
+// TMainView operations of the reports and maintenance subsystem: the structure report and its
+// viewer, the compaction of the open database file, the structure grid's spreadsheet export.
 #include "shell/UMainView.h"
 
-void TMainView::initReportsPart() {}
-void TMainView::ReportStructure() {}
-void TMainView::WebBrowser1DocumentComplete() {}
-void TMainView::Button1Click() {}
-void TMainView::CompactCommand() {}
-void TMainView::CompactDatabase(const QString &) {}
-void TMainView::StringGrid1DblClick() {}
+#include "connection/CatalogueReader.h"
+#include "connection/dataaccess/ConnectionString.h"
+#include "reports/CompactionEngine.h"
+#include "reports/FileLayer.h"
+#include "reports/PathText.h"
+#include "reports/ReportDocument.h"
+#include "reports/ReportViewer.h"
+#include "reports/SpreadsheetExport.h"
+#include "reports/StructureReport.h"
+#include "shell/Guard.h"
+#include "shell/Prompt.h"
+#include "shell/UTools.h"
+#include "sql/AdoTable.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QUrl>
+
+#include <exception>
+
+namespace {
+
+// The hourglass for the span of an operation, restored on every way out.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// Sets a pointer for the span of a scope and clears it again on every way out.
+template <typename T> class ScopedPointer
+{
+public:
+    ScopedPointer(T *&slot, T *value) : m_slot(slot) { m_slot = value; }
+    ~ScopedPointer() { m_slot = nullptr; }
+    ScopedPointer(const ScopedPointer &) = delete;
+    ScopedPointer &operator=(const ScopedPointer &) = delete;
+
+private:
+    T *&m_slot;
+};
+
+QString errorText(const std::exception &e)
+{
+    if (const auto *app = dynamic_cast<const AppError *>(&e))
+        return app->text();
+    return QString::fromUtf8(e.what());
+}
+
+} // namespace
+
+void TMainView::initReportsPart()
+{
+    connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
+    connect(StringGrid1, &QTableWidget::cellDoubleClicked, this,
+            [this] { guarded([this] { StringGrid1DblClick(); }); });
+}
+
+void TMainView::ReportStructure()
+{
+    BusyCursor busy;
+    setStatusText(QLatin1Char(' ') + TextWait);
+
+    xmlreport::StructureReportInput input;
+    input.tempFolder = QDir::tempPath();
+    input.appFolder = AppFolder;
+    input.databaseName = DatabaseName;
+    input.serverVersion = ServerVersion;
+
+    QString path;
+    try {
+        path = xmlreport::writeStructureReport(
+            input,
+            [this] {
+                QList<xmlreport::ReportTable> tables;
+                for (const TableInfo &table : CatalogueReader(ADOConnection1->backend()).tables())
+                    tables.append({table.schema, table.name});
+                return tables;
+            },
+            [this](const xmlreport::ReportTable &table, xmlreport::ReportDocument &document) {
+                ScopedPointer<ReportSink> sink(reportSink, &document);
+                ScopedPointer<xmlreport::ReportDocument> current(currentReport, &document);
+                DescribeTable(nullptr, table.name, table.schema);
+            });
+        if (!path.isEmpty()) {
+            LogMessage(withPath(TextReporting, QDir::toNativeSeparators(path)));
+            PageControl1->setTabVisible(PageControl1->indexOf(TabSheet4), true);
+            WebBrowser1->setHtml(xmlreport::reportHtml(path));
+            // The page is complete once the event loop has shown it, as a browser reports it.
+            QMetaObject::invokeMethod(
+                this, [this] { guarded([this] { WebBrowser1DocumentComplete(); }); }, Qt::QueuedConnection);
+            PageControl1->setCurrentWidget(TabSheet4);
+        }
+    } catch (...) {
+        // The wait text would otherwise stay on after the error report.
+        setStatusText(QString());
+        throw;
+    }
+    setStatusText(QLatin1Char(' ') + TextReady);
+}
+
+void TMainView::WebBrowser1DocumentComplete()
+{
+    Button1->setEnabled(true);
+    setStatusText(QString());
+}
+
+void TMainView::Button1Click()
+{
+    if (WebBrowser1->document()->isEmpty())
+        return;
+    QPrinter printer;
+    if (prompt().printDialog(this, &printer))
+        WebBrowser1->document()->print(&printer);
+}
+
+namespace {
+
+// The file the Compact command works on: the Access file found by the after-connect analysis,
+// or the SQLite file the connection string names.
+QString compactionTarget(const TMainView &view)
+{
+    if (view.IsSqlite && !view.IsAccess) {
+        try {
+            return ConnectionString(view.ADOConnection1->connectionString())
+                .value(QStringLiteral("Data Source"));
+        } catch (const std::exception &) {
+            return QString();
+        }
+    }
+    return view.DatabaseFileName;
+}
+
+} // namespace
+
+void TMainView::CompactCommand()
+{
+    const QString target = compactionTarget(*this);
+    if (ShowMessageDialog(withPath(TextCompactConfirm, target), mtConfirmation, mbYes | mbNo, 0, this) !=
+        mrYes)
+        return;
+
+    BusyCursor busy;
+    const QString connectionString = ADOConnection1->connectionString();
+    if (ADOConnection1->isOpen())
+        ADOConnection1->close();
+
+    // Whatever CompactDatabase throws (an engine that cannot be created) is reported only
+    // after the database is open again.
+    std::exception_ptr compactionError;
+    try {
+        CompactDatabase(target);
+    } catch (...) {
+        compactionError = std::current_exception();
+    }
+
+    try {
+        ADOConnection1->setConnectionString(connectionString);
+        ADOConnection1->open();
+    } catch (const std::exception &e) {
+        reportError(errorText(e));
+    }
+
+    if (compactionError)
+        std::rethrow_exception(compactionError);
+}
+
+void TMainView::CompactDatabase(const QString &sourcePath)
+{
+    const DatabaseFamily family =
+        IsSqlite ? DatabaseFamily::Sqlite : (IsAccess ? DatabaseFamily::Access : DatabaseFamily::Other);
+    const CompactionResult result = compactFile(
+        sourcePath, [family] { return makeCompactionEngine(family); }, fileLayer());
+    switch (result.status) {
+    case CompactionStatus::Done:
+        break;
+    case CompactionStatus::SourceMissing:
+        reportError(withPath(TextFileNotFound, sourcePath));
+        break;
+    case CompactionStatus::EngineFailed:
+        reportError(result.error);
+        break;
+    case CompactionStatus::ReplaceFailed:
+        reportError(withPath(TextCannotRename, sourcePath));
+        break;
+    }
+}
+
+void TMainView::StringGrid1DblClick()
+{
+    if (!ExcelAvailable)
+        return;
+    if (ShowMessageDialog(TextSendToExcel, mtConfirmation, mbYes | mbNo, 0, this) != mrYes)
+        return;
+
+    // Row 0 of the grid is its header row, in the current language.
+    QList<QStringList> rows;
+    for (int r = 0; r < StringGrid1->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < StringGrid1->columnCount(); ++c) {
+            const QTableWidgetItem *item = StringGrid1->item(r, c);
+            row.append(item ? item->text() : QString());
+        }
+        rows.append(row);
+    }
+
+    const QString tableName = ADOTable1->tableName;
+    const QString path = newWorkbookPath(QDir::tempPath(), tableName);
+    writeStructureWorkbook(path, tableName, rows);
+    prompt().openUrl(QUrl::fromLocalFile(path));
+}

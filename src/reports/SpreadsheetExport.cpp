@@ -1,0 +1,111 @@
+#include "reports/SpreadsheetExport.h"
+
+#include "shell/AppError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+
+namespace {
+
+QString safeFileBase(const QString &tableName)
+{
+    QString base;
+    for (const QChar c : tableName) {
+        const bool unsafe = c.unicode() < 32 || c == QLatin1Char('/') || c == QLatin1Char('\\') ||
+                            QStringLiteral(":*?\"<>|").contains(c);
+        base += unsafe ? QLatin1Char('_') : c;
+    }
+    base = base.trimmed();
+    // No hidden files, no "." or ".." names.
+    while (base.startsWith(QLatin1Char('.')))
+        base[0] = QLatin1Char('_');
+    if (base.isEmpty())
+        base = QStringLiteral("Structure");
+    // Leave room for the suffix within the usual 255-byte limit of a file name.
+    while (base.toUtf8().size() > 200)
+        base.chop(1);
+    return base;
+}
+
+[[noreturn]] void fail(const QString &path, lxw_error error)
+{
+    throw AppError(QStringLiteral("The workbook [%1] could not be written: %2.")
+                       .arg(path, QString::fromUtf8(lxw_strerror(error))));
+}
+
+} // namespace
+
+QString worksheetName(const QString &tableName)
+{
+    QString name;
+    for (const QChar c : tableName)
+        name += (c.unicode() < 32 || QStringLiteral("[]:*?/\\").contains(c)) ? QLatin1Char('_') : c;
+    if (name.startsWith(QLatin1Char('\'')))
+        name[0] = QLatin1Char('_');
+    name.truncate(31);
+    if (name.endsWith(QLatin1Char('\'')))
+        name[name.size() - 1] = QLatin1Char('_');
+    return name.trimmed().isEmpty() ? QStringLiteral("Sheet1") : name;
+}
+
+QString newWorkbookPath(const QString &folder, const QString &tableName)
+{
+    const QDir dir(folder);
+    const QString base = safeFileBase(tableName);
+    QString path = dir.filePath(base + QStringLiteral(".xlsx"));
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1-%2.xlsx").arg(base).arg(n));
+    return path;
+}
+
+void writeStructureWorkbook(const QString &path, const QString &tableName, const QList<QStringList> &rows)
+{
+    const bool existed = QFileInfo::exists(path);
+    const QByteArray fileName = QFile::encodeName(path);
+    lxw_workbook *workbook = workbook_new(fileName.constData());
+    if (!workbook)
+        fail(path, LXW_ERROR_MEMORY_MALLOC_FAILED);
+
+    const QByteArray title = tableName.toUtf8();
+    lxw_doc_properties properties{};
+    properties.title = const_cast<char *>(title.constData());
+    lxw_error error = workbook_set_properties(workbook, &properties);
+
+    lxw_worksheet *sheet = workbook_add_worksheet(workbook, worksheetName(tableName).toUtf8().constData());
+    if (!sheet) {
+        workbook_close(workbook);
+        fail(path, LXW_ERROR_PARAMETER_VALIDATION);
+    }
+
+    QList<qsizetype> widths;
+    for (qsizetype r = 0; r < rows.size() && error == LXW_NO_ERROR; ++r) {
+        const QStringList &row = rows[r];
+        if (widths.size() < row.size())
+            widths.resize(row.size(), 0);
+        for (qsizetype c = 0; c < row.size() && error == LXW_NO_ERROR; ++c) {
+            widths[c] = std::max(widths[c], row[c].size());
+            error = worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c),
+                                           row[c].toUtf8().constData(), nullptr);
+        }
+    }
+    // Column widths are in characters of the default font; a little slack for the padding.
+    for (qsizetype c = 0; c < widths.size() && error == LXW_NO_ERROR; ++c) {
+        if (widths[c] > 0) {
+            const double width = std::min<double>(static_cast<double>(widths[c]) + 2.0, 100.0);
+            error = worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), width,
+                                         nullptr);
+        }
+    }
+
+    const lxw_error closed = workbook_close(workbook);
+    if (error != LXW_NO_ERROR || closed != LXW_NO_ERROR) {
+        if (!existed)
+            QFile::remove(path);
+        fail(path, error != LXW_NO_ERROR ? error : closed);
+    }
+}
