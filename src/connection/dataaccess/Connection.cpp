@@ -1,5 +1,7 @@
 #include "connection/dataaccess/DataAccess.h"
 
+#include <exception>
+
 Connection::Connection()
     : m_runner([](const std::function<void()> &work, const std::function<void()> &) { work(); })
 {
@@ -8,7 +10,11 @@ Connection::Connection()
 Connection::~Connection()
 {
     if (m_backend) {
-        m_backend->disconnect();
+        try {
+            m_backend->disconnect();
+        } catch (...) {
+            // Nothing to report to while the program winds down.
+        }
         m_backend.reset();
     }
 }
@@ -16,12 +22,15 @@ Connection::~Connection()
 void Connection::setConnectionString(const QString &connectionString)
 {
     if (isOpen())
-        throw DataAccessError(QStringLiteral("The connection string cannot be changed while the connection is open."));
+        throw DataAccessError(
+            QStringLiteral("The connection string cannot be changed while the connection is open."));
     m_connectionString = connectionString;
 }
 
 void Connection::setWorkRunner(WorkRunner runner)
 {
+    if (!runner)
+        runner = [](const std::function<void()> &work, const std::function<void()> &) { work(); };
     m_runner = std::move(runner);
 }
 
@@ -31,7 +40,16 @@ void Connection::open()
         return;
     std::unique_ptr<Backend> backend = Backend::create(m_connectionString);
     Backend *raw = backend.get();
-    m_runner([raw] { raw->connect(); }, [raw] { raw->cancel(); });
+    try {
+        m_runner([raw] { raw->connect(); }, [raw] { raw->cancel(); });
+    } catch (...) {
+        // A connect that fails half way must not leave a session behind.
+        try {
+            raw->disconnect();
+        } catch (...) {
+        }
+        throw;
+    }
     m_backend = std::move(backend);
     if (m_afterConnect)
         m_afterConnect();
@@ -41,10 +59,20 @@ void Connection::close()
 {
     if (!m_backend)
         return;
-    m_backend->disconnect();
-    m_backend.reset();
+    // The connection is closed afterwards whatever the backend says; its error is reported
+    // after the after-disconnect notification has run.
+    std::unique_ptr<Backend> backend = std::move(m_backend);
+    std::exception_ptr error;
+    try {
+        backend->disconnect();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    backend.reset();
     if (m_afterDisconnect)
         m_afterDisconnect();
+    if (error)
+        std::rethrow_exception(error);
 }
 
 QString Connection::defaultDatabase() const
@@ -70,6 +98,16 @@ ExecResult Connection::execute(const QString &sql)
 {
     Backend &b = backend();
     ExecResult result;
-    m_runner([&] { result = b.execute(sql); }, [&b] { b.cancel(); });
+    m_rowsFetched.store(0);
+    m_runner([&] { result = b.execute(sql, &m_rowsFetched); }, [&b] { b.cancel(); });
+    return result;
+}
+
+ExecResult Connection::executeParams(const QString &sql, const QList<QVariant> &params)
+{
+    Backend &b = backend();
+    ExecResult result;
+    m_rowsFetched.store(0);
+    m_runner([&] { result = b.executeParams(sql, params); }, [&b] { b.cancel(); });
     return result;
 }

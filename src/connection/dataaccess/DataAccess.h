@@ -159,6 +159,7 @@ public:
     // Empty schema/table means unrestricted.
     virtual QList<ColumnInfo> columns(const QString &schema, const QString &table) = 0;
     virtual QList<KeyColumnInfo> primaryKeys(const QString &schema, const QString &table) = 0;
+    // Restricted by the referencing (foreign-key) table.
     virtual QList<ForeignKeyInfo> foreignKeys(const QString &schema, const QString &table) = 0;
     virtual QList<IndexInfo> indexes(const QString &schema, const QString &table) = 0;
     virtual TableMetadata tableMetadata(const QString &schema, const QString &table) = 0;
@@ -179,7 +180,8 @@ public:
 // Runs a piece of blocking work. The UI installs one that runs the work off the UI thread
 // and shows a progress dialog with Cancel after half a second; cancel is then called from
 // the UI thread. The default runs the work directly.
-using WorkRunner = std::function<void(const std::function<void()> &work, const std::function<void()> &cancel)>;
+using WorkRunner =
+    std::function<void(const std::function<void()> &work, const std::function<void()> &cancel)>;
 
 // The program's one connection (ADOConnection1): a connection string, open/close with the
 // after-connect and after-disconnect notifications, and everything else through the backend.
@@ -210,6 +212,10 @@ public:
     Backend &backend() const;
     // Runs a statement through the work runner (cancellable).
     ExecResult execute(const QString &sql);
+    // Runs a statement with bound parameters through the work runner.
+    ExecResult executeParams(const QString &sql, const QList<QVariant> &params);
+    // Rows fetched so far by the running execute(), for a progress display on another thread.
+    const std::atomic<qint64> *rowsFetchedCounter() const { return &m_rowsFetched; }
 
 private:
     QString m_connectionString;
@@ -217,4 +223,5 @@ private:
     std::function<void()> m_afterConnect;
     std::function<void()> m_afterDisconnect;
     WorkRunner m_runner;
+    std::atomic<qint64> m_rowsFetched{0};
 };

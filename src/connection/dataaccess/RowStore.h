@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QVariant>
 
@@ -35,17 +36,27 @@ public:
     QVariant value(qint64 row, int column) const;
     // Size of a Text or Blob payload in bytes without decoding it; 0 for other kinds.
     qsizetype payloadSize(qint64 row, int column) const;
+    // The stored bytes of a Text (UTF-8 as received) or Blob cell; empty for other kinds.
+    // Valid until the store is changed.
+    QByteArrayView payload(qint64 row, int column) const;
 
     // Editing support for the result grid.
     void appendRow(const QList<QVariant> &values);
     void setRow(qint64 row, const QList<QVariant> &values);
     void removeRow(qint64 row);
+    // The values of one row, decoded.
+    QList<QVariant> rowValues(qint64 row) const;
+
+    // Room for this many more bytes of cells, to spare reallocations when the size is known.
+    void reserveBytes(qsizetype bytes);
 
     qsizetype memoryUsage() const;
 
 private:
     const std::uint8_t *cell(qint64 row, int column) const;
     void addVariant(const QVariant &value);
+    void appendBytes(const void *bytes, std::size_t length);
+    void appendVarint(std::uint64_t value);
 
     int m_columnCount;
     std::vector<std::uint8_t> m_data;
@@ -53,4 +64,6 @@ private:
     // Rows replaced or appended by edits live here; m_rowOffsets entries with the top bit set
     // point into m_edited instead of m_data.
     std::vector<std::vector<std::uint8_t>> m_edited;
+    std::size_t m_rowStart = 0; // where the row being appended begins in m_data
+    int m_cellsInRow = 0;
 };

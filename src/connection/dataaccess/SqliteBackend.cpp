@@ -1,6 +1,433 @@
 #include "connection/dataaccess/Backends.h"
+#include "connection/dataaccess/ConnectionString.h"
+#include "connection/dataaccess/SqliteExec.h"
 
-std::unique_ptr<Backend> createSqliteBackend(const QString &)
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace {
+
+struct StatementDeleter
 {
-    throw DataAccessError(QStringLiteral("This provider is not available yet."));
+    void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+bool lessName(const QString &a, const QString &b)
+{
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+}
+
+class SqliteBackend : public Backend
+{
+public:
+    explicit SqliteBackend(const QString &connectionString)
+    {
+        const ConnectionString cs(connectionString);
+        m_path = cs.value(QStringList{QStringLiteral("Data Source"), QStringLiteral("DataSource"),
+                                      QStringLiteral("Database")});
+        const QString mode = cs.value(QStringLiteral("Mode"));
+        m_readOnlyMode = mode.compare(QLatin1StringView("Read"), Qt::CaseInsensitive) == 0;
+    }
+
+    ~SqliteBackend() override { disconnect(); }
+
+    void connect() override
+    {
+        if (m_db)
+            return;
+        if (m_path.isEmpty())
+            throw DataAccessError(QStringLiteral("No database file was given (Data Source)."));
+        const bool memory = m_path == QLatin1StringView(":memory:");
+        if (!memory && !QFileInfo(m_path).isFile())
+            throw DataAccessError(QStringLiteral("The database file %1 does not exist.").arg(m_path));
+
+        const int flags =
+            (m_readOnlyMode ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX;
+        sqlite3 *db = nullptr;
+        const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            const DataAccessError error = sqliteError(db);
+            sqlite3_close_v2(db);
+            throw error;
+        }
+        m_db = db;
+        try {
+            sqlite3_extended_result_codes(m_db, 1);
+            sqlite3_busy_timeout(m_db, 5000);
+            // Reading the schema here makes a file that is no database fail at open.
+            run("PRAGMA foreign_keys = ON; SELECT count(*) FROM sqlite_schema");
+        } catch (...) {
+            disconnect();
+            throw;
+        }
+    }
+
+    void disconnect() override
+    {
+        if (m_db) {
+            sqlite3_close_v2(m_db);
+            m_db = nullptr;
+        }
+    }
+
+    SqlDialect dialect() const override { return SqlDialect::Sqlite; }
+
+    QString defaultDatabase() override { return m_db ? QFileInfo(m_path).fileName() : QString(); }
+
+    // Tables are never qualified: everything lives in "main".
+    QString defaultSchema() override { return QString(); }
+
+    QList<TableInfo> tables() override
+    {
+        QList<TableInfo> result;
+        Statement stmt = prepare("SELECT name, type FROM pragma_table_list WHERE schema = 'main'");
+        int rc;
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+            TableInfo info;
+            info.name = text(stmt.get(), 0);
+            const QString type = text(stmt.get(), 1);
+            if (info.name.startsWith(QLatin1StringView("sqlite_"), Qt::CaseInsensitive) ||
+                type == QLatin1StringView("shadow"))
+                info.type = QStringLiteral("SYSTEM TABLE");
+            else if (type == QLatin1StringView("view"))
+                info.type = QStringLiteral("VIEW");
+            else
+                info.type = QStringLiteral("TABLE");
+            result.append(info);
+        }
+        check(rc);
+        std::sort(result.begin(), result.end(), [](const TableInfo &a, const TableInfo &b) {
+            return a.type != b.type ? a.type < b.type : lessName(a.name, b.name);
+        });
+        return result;
+    }
+
+    QList<ColumnInfo> columns(const QString &schema, const QString &table) override
+    {
+        QList<ColumnInfo> result;
+        for (const QString &name : tablesFor(table, true))
+            result += tableColumns(schema, name);
+        return result;
+    }
+
+    QList<KeyColumnInfo> primaryKeys(const QString &schema, const QString &table) override
+    {
+        QList<KeyColumnInfo> result;
+        for (const QString &name : tablesFor(table, false)) {
+            Statement stmt =
+                prepare("SELECT name, pk FROM pragma_table_xinfo(?1, ?2) WHERE pk > 0 ORDER BY pk");
+            bind(stmt.get(), name, schema);
+            int rc;
+            while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+                KeyColumnInfo key;
+                key.schema = schemaOut(schema);
+                key.table = name;
+                key.column = text(stmt.get(), 0);
+                key.ordinal = sqlite3_column_int(stmt.get(), 1);
+                result.append(key);
+            }
+            check(rc);
+        }
+        return result;
+    }
+
+    QList<ForeignKeyInfo> foreignKeys(const QString &schema, const QString &table) override
+    {
+        QList<ForeignKeyInfo> result;
+        for (const QString &name : tablesFor(table, false)) {
+            Statement stmt = prepare("SELECT id, seq, \"table\", \"from\", \"to\" "
+                                     "FROM pragma_foreign_key_list(?1, ?2) ORDER BY id, seq");
+            bind(stmt.get(), name, schema);
+            QList<ForeignKeyInfo> keys;
+            int rc;
+            while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+                ForeignKeyInfo key;
+                key.name = QStringLiteral("fk_%1_%2").arg(name).arg(sqlite3_column_int(stmt.get(), 0));
+                key.ordinal = sqlite3_column_int(stmt.get(), 1) + 1;
+                key.fkSchema = key.pkSchema = schemaOut(schema);
+                key.fkTable = name;
+                key.pkTable = text(stmt.get(), 2);
+                key.fkColumn = text(stmt.get(), 3);
+                key.pkColumn = text(stmt.get(), 4);
+                keys.append(key);
+            }
+            check(rc);
+            // A reference without columns names the referenced table's primary key.
+            for (ForeignKeyInfo &key : keys) {
+                if (!key.pkColumn.isEmpty())
+                    continue;
+                const QList<KeyColumnInfo> pk = primaryKeys(schema, key.pkTable);
+                if (key.ordinal - 1 < pk.size())
+                    key.pkColumn = pk[key.ordinal - 1].column;
+            }
+            result += keys;
+        }
+        std::stable_sort(result.begin(), result.end(), [](const ForeignKeyInfo &a, const ForeignKeyInfo &b) {
+            if (a.pkTable.compare(b.pkTable, Qt::CaseInsensitive) != 0)
+                return lessName(a.pkTable, b.pkTable);
+            if (a.fkTable.compare(b.fkTable, Qt::CaseInsensitive) != 0)
+                return lessName(a.fkTable, b.fkTable);
+            if (a.name != b.name)
+                return a.name < b.name;
+            return a.ordinal < b.ordinal;
+        });
+        return result;
+    }
+
+    QList<IndexInfo> indexes(const QString &schema, const QString &table) override
+    {
+        QList<IndexInfo> result;
+        for (const QString &name : tablesFor(table, false))
+            result += tableIndexes(schema, name);
+        return result;
+    }
+
+    TableMetadata tableMetadata(const QString &schema, const QString &table) override
+    {
+        if (!tableExists(schema, table))
+            throw DataAccessError(QStringLiteral("no such table: %1").arg(table));
+        TableMetadata metadata;
+        for (const ColumnInfo &column : tableColumns(schema, table)) {
+            FieldInfo field;
+            field.name = column.name;
+            field.type = column.type;
+            field.definedSize = column.definedSize;
+            field.precision = column.precision;
+            field.scale = column.scale;
+            field.autoIncrement = column.autoIncrement;
+            field.nullable = column.nullable;
+            field.baseSchema = column.schema;
+            field.baseTable = column.table;
+            field.baseColumn = column.name;
+            metadata.fields.append(field);
+        }
+        metadata.indexes = tableIndexes(schema, table);
+        return metadata;
+    }
+
+    ExecResult execute(const QString &sql, std::atomic<qint64> *rowsFetched) override
+    {
+        SqliteExecOptions options;
+        options.rowsFetched = rowsFetched;
+        return runCancellable(sql, options);
+    }
+
+    ExecResult executeParams(const QString &sql, const QList<QVariant> &params) override
+    {
+        SqliteExecOptions options;
+        options.params = &params;
+        return runCancellable(sql, options);
+    }
+
+    void cancel() override
+    {
+        m_cancelled.store(true);
+        // sqlite3_interrupt may be called from any thread while the handle is open.
+        if (sqlite3 *db = m_db)
+            sqlite3_interrupt(db);
+    }
+
+    bool readOnly() const override { return m_db ? sqlite3_db_readonly(m_db, "main") == 1 : m_readOnlyMode; }
+
+    QString quoteIdentifier(const QString &name) const override
+    {
+        bool plain = !name.isEmpty() && (name[0].isLetter() || name[0] == u'_');
+        for (const QChar c : name) {
+            if (!plain)
+                break;
+            plain =
+                (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
+        }
+        if (plain) {
+            const QByteArray bytes = name.toUtf8();
+            plain = !sqlite3_keyword_check(bytes.constData(), int(bytes.size()));
+        }
+        if (plain)
+            return name;
+        QString quoted = name;
+        quoted.replace(u'"', QStringLiteral("\"\""));
+        return u'"' + quoted + u'"';
+    }
+
+    QString placeholder(int) const override { return QStringLiteral("?"); }
+
+private:
+    sqlite3 *db() const
+    {
+        if (!m_db)
+            throw DataAccessError(QStringLiteral("The connection is not open."));
+        return m_db;
+    }
+
+    Statement prepare(const char *sql)
+    {
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(db(), sql, -1, &stmt, nullptr) != SQLITE_OK)
+            throw sqliteError(m_db);
+        return Statement(stmt);
+    }
+
+    void run(const char *sql)
+    {
+        char *message = nullptr;
+        if (sqlite3_exec(db(), sql, nullptr, nullptr, &message) != SQLITE_OK) {
+            const QString text =
+                message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errmsg(m_db));
+            sqlite3_free(message);
+            throw DataAccessError(text);
+        }
+    }
+
+    void check(int rc) const
+    {
+        if (rc != SQLITE_DONE)
+            throw sqliteError(m_db);
+    }
+
+    static QString text(sqlite3_stmt *stmt, int column)
+    {
+        const auto *value = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+        return value ? QString::fromUtf8(value, sqlite3_column_bytes(stmt, column)) : QString();
+    }
+
+    static QString schemaName(const QString &schema)
+    {
+        return schema.isEmpty() ? QStringLiteral("main") : schema;
+    }
+    static QString schemaOut(const QString &schema)
+    {
+        return schema.compare(QLatin1StringView("main"), Qt::CaseInsensitive) == 0 ? QString() : schema;
+    }
+
+    void bind(sqlite3_stmt *stmt, const QString &table, const QString &schema)
+    {
+        sqliteBind(m_db, stmt, 1, table);
+        sqliteBind(m_db, stmt, 2, schemaName(schema));
+    }
+
+    bool tableExists(const QString &schema, const QString &table)
+    {
+        Statement stmt =
+            prepare("SELECT 1 FROM pragma_table_list WHERE schema = ?2 AND name = ?1 COLLATE NOCASE");
+        bind(stmt.get(), table, schema);
+        const int rc = sqlite3_step(stmt.get());
+        if (rc == SQLITE_ROW)
+            return true;
+        check(rc);
+        return false;
+    }
+
+    // The named table, or all tables (and views, when asked) in rowset order.
+    QStringList tablesFor(const QString &table, bool withViews)
+    {
+        if (!table.isEmpty())
+            return {table};
+        QStringList names;
+        for (const TableInfo &info : tables()) {
+            if (info.type == QLatin1StringView("TABLE") ||
+                (withViews && info.type == QLatin1StringView("VIEW")))
+                names.append(info.name);
+        }
+        return names;
+    }
+
+    QList<ColumnInfo> tableColumns(const QString &schema, const QString &table)
+    {
+        const QString alias = sqliteRowidAlias(db(), schemaName(schema), table);
+        Statement stmt = prepare("SELECT name, type, \"notnull\", pk FROM pragma_table_xinfo(?1, ?2) "
+                                 "WHERE hidden <> 1 ORDER BY cid");
+        bind(stmt.get(), table, schema);
+        QList<ColumnInfo> result;
+        int rc;
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+            ColumnInfo column;
+            column.schema = schemaOut(schema);
+            column.table = table;
+            column.name = text(stmt.get(), 0);
+            column.ordinal = int(result.size()) + 1;
+            column.nullable = sqlite3_column_int(stmt.get(), 2) == 0;
+            const SqliteType type = sqliteDeclaredType(text(stmt.get(), 1));
+            column.type = type.type;
+            column.definedSize = type.definedSize;
+            column.precision = type.precision;
+            column.scale = type.scale;
+            column.autoIncrement = !alias.isEmpty() && column.name.compare(alias, Qt::CaseInsensitive) == 0;
+            result.append(column);
+        }
+        check(rc);
+        return result;
+    }
+
+    QList<IndexInfo> tableIndexes(const QString &schema, const QString &table)
+    {
+        QList<IndexInfo> result;
+        Statement list = prepare("SELECT name, \"unique\", origin FROM pragma_index_list(?1, ?2)");
+        bind(list.get(), table, schema);
+        int rc;
+        while ((rc = sqlite3_step(list.get())) == SQLITE_ROW) {
+            IndexInfo index;
+            index.schema = schemaOut(schema);
+            index.table = table;
+            index.name = text(list.get(), 0);
+            index.unique = sqlite3_column_int(list.get(), 1) != 0;
+            index.primaryKey = text(list.get(), 2) == QLatin1StringView("pk");
+            Statement keys = prepare("SELECT name FROM pragma_index_info(?1, ?2) ORDER BY seqno");
+            bind(keys.get(), index.name, schema);
+            int rk;
+            while ((rk = sqlite3_step(keys.get())) == SQLITE_ROW) {
+                // Expressions have no column name and cannot be named in an ORDER BY.
+                if (sqlite3_column_type(keys.get(), 0) != SQLITE_NULL)
+                    index.columns.append(text(keys.get(), 0));
+            }
+            check(rk);
+            if (!index.columns.isEmpty())
+                result.append(index);
+        }
+        check(rc);
+
+        // A rowid alias is the table's key without an index of its own; list it as one.
+        const QString alias = sqliteRowidAlias(db(), schemaName(schema), table);
+        if (!alias.isEmpty()) {
+            IndexInfo index;
+            index.schema = schemaOut(schema);
+            index.table = table;
+            index.name = QStringLiteral("PRIMARY");
+            index.unique = true;
+            index.primaryKey = true;
+            index.columns = QStringList{alias};
+            result.append(index);
+        }
+
+        std::sort(result.begin(), result.end(), [](const IndexInfo &a, const IndexInfo &b) {
+            if (a.unique != b.unique)
+                return a.unique;
+            return lessName(a.name, b.name);
+        });
+        return result;
+    }
+
+    ExecResult runCancellable(const QString &sql, SqliteExecOptions &options)
+    {
+        sqlite3 *handle = db();
+        m_cancelled.store(false);
+        options.cancelled = &m_cancelled;
+        return sqliteExecute(handle, sql, options);
+    }
+
+    QString m_path;
+    bool m_readOnlyMode = false;
+    std::atomic<sqlite3 *> m_db{nullptr};
+    std::atomic<bool> m_cancelled{false};
+};
+
+} // namespace
+
+std::unique_ptr<Backend> createSqliteBackend(const QString &connectionString)
+{
+    return std::make_unique<SqliteBackend>(connectionString);
 }
