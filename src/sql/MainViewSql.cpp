@@ -66,9 +66,14 @@ void TMainView::initSqlPart()
 void TMainView::DescribeTable(QObject *target, const QString &tableName, const QString &schema)
 {
     ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
-    const TableDescription description =
-        TableDescription::read(ADOConnection1->backend(), *ADOTable1, schema, tableName,
-                               [this](const QString &text) { LogMessage(text); });
+    ADOTable1->tableName = tableName;
+    const TableDescription description = TableDescription::read(
+        ADOConnection1->backend(), schema, tableName,
+        [&] {
+            ADOTable1->readDefinitions(schema, tableName);
+            return ADOTable1->metadata().fields;
+        },
+        [this](const QString &text) { LogMessage(text); });
 
     if (target != TreeView1) {
         if (reportSink) {

@@ -1,6 +1,5 @@
 #include "sql/TableDescription.h"
 
-#include "sql/AdoTable.h"
 #include "sql/FieldTypes.h"
 
 namespace {
@@ -12,8 +11,9 @@ bool sameName(const QString &a, const QString &b)
 
 } // namespace
 
-TableDescription TableDescription::read(Backend &backend, AdoTable &table, const QString &schema,
-                                        const QString &name, const std::function<void(const QString &)> &log)
+TableDescription TableDescription::read(Backend &backend, const QString &schema, const QString &name,
+                                        const std::function<QList<FieldInfo>()> &readFields,
+                                        const std::function<void(const QString &)> &log)
 {
     TableDescription d;
     try {
@@ -46,9 +46,7 @@ TableDescription TableDescription::read(Backend &backend, AdoTable &table, const
         // Without the columns rowset every column counts as not nullable.
         d.nullable.clear();
     }
-    table.tableName = name;
-    table.readDefinitions(schema, name);
-    d.fields = table.metadata().fields;
+    d.fields = readFields();
     return d;
 }
 

@@ -9,8 +9,6 @@
 
 #include <functional>
 
-class AdoTable;
-
 // One row of the structure grid: key mark, name, type, size, "null"/"not null".
 struct StructureRow
 {
@@ -32,12 +30,13 @@ public:
         QString reference; // referenced "table.column"
     };
 
-    // Reads the lists from the backend and the field definitions through table. Errors of the
-    // key reads go to log and the description goes on without those marks; an error of the
-    // columns read leaves every column not nullable; errors of the field definitions
-    // propagate. Foreign keys count only when they belong to the described table.
-    static TableDescription read(Backend &backend, AdoTable &table, const QString &schema,
-                                 const QString &name, const std::function<void(const QString &)> &log);
+    // Reads the lists from the backend, then the field definitions through readFields (the
+    // table object). Errors of the key reads go to log and the description goes on without
+    // those marks; an error of the columns read leaves every column not nullable; errors of
+    // readFields propagate. Foreign keys count only when they belong to the described table.
+    static TableDescription read(Backend &backend, const QString &schema, const QString &name,
+                                 const std::function<QList<FieldInfo>()> &readFields,
+                                 const std::function<void(const QString &)> &log);
 
     QStringList primaryKeys;
     QList<ForeignKey> foreignKeys;
