@@ -1,17 +1,116 @@
 #include "about/UAbout.h"
 
+#include "about/AboutPictures.h"
+#include "about/LegalNotice.h"
+#include "about/VersInfo.h"
+#include "shell/Guard.h"
+#include "shell/Prompt.h"
+
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QUrl>
 
 TAbout *About = nullptr;
 
-TAbout::TAbout(QWidget *parent) : QDialog(parent)
+namespace {
+
+QLabel *lineLabel(QWidget *parent, int top)
 {
-    Label1 = new QLabel(this);
-    Label2 = new QLabel(this);
-    Label3 = new QLabel(this);
-    Label4 = new QLabel(this);
+    auto *label = new QLabel(parent);
+    label->setGeometry(10, top, 331, 13);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+} // namespace
+
+QString TAbout::siteUrl()
+{
+    return QStringLiteral("https://pelmora.example/");
+}
+
+TAbout::TAbout(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("About"));
+    setWindowTitle(QStringLiteral("About this software"));
+    setFixedSize(355, 235);
+    // The form's own font: small enough for its 13-pixel lines.
+    QFont formFont(QStringLiteral("MS Sans Serif"));
+    formFont.setPixelSize(11);
+    setFont(formFont);
+
+    const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    Image1 = new QLabel(this);
+    Image1->setGeometry(10, 10, 200, 24);
+    Image1->setPixmap(aboutpictures::banner(dpr));
+    Image1->setAttribute(Qt::WA_TranslucentBackground);
+    Image2 = new QLabel(this);
+    Image2->setGeometry(245, 10, 96, 96);
+    Image2->setPixmap(aboutpictures::emblem(dpr));
+    Image2->setAttribute(Qt::WA_TranslucentBackground);
+
+    Label1 = lineLabel(this, 40);
+    Label2 = lineLabel(this, 55);
+    Label3 = lineLabel(this, 70);
+    Label4 = lineLabel(this, 85);
+
+    LinkLabel1 = new QLabel(this);
+    LinkLabel1->setGeometry(10, 100, 104, 17);
+    LinkLabel1->setTextFormat(Qt::RichText);
+    LinkLabel1->setText(QStringLiteral("<a href=\"%1\">pelmora.example</a>").arg(siteUrl()));
+    LinkLabel1->setToolTip(siteUrl());
+    LinkLabel1->setOpenExternalLinks(false);
+    LinkLabel1->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    LinkLabel1->setFocusPolicy(Qt::StrongFocus);
+    connect(LinkLabel1, &QLabel::linkActivated, this,
+            [this](const QString &link) { guarded([&] { LinkLabel1LinkClick(link); }); });
+
     Memo1 = new QPlainTextEdit(this);
+    Memo1->setGeometry(10, 125, 331, 66);
+    Memo1->setReadOnly(true);
+    Memo1->setFrameShape(QFrame::NoFrame);
+    Memo1->setFocusPolicy(Qt::ClickFocus);
+    Memo1->setTabChangesFocus(true);
+    Memo1->setBackgroundVisible(false);
+    Memo1->document()->setDocumentMargin(0);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette memoPalette = Memo1->palette();
+    memoPalette.setColor(QPalette::Base, memoPalette.color(QPalette::Window));
+    Memo1->setPalette(memoPalette);
+
     Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button1->setGeometry(270, 200, 75, 25);
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    setTabOrder(Button1, LinkLabel1);
+    Button1->setFocus();
+
+    FormCreate();
+}
+
+void TAbout::FormCreate()
+{
+    for (QLabel *label : {Label1, Label2, Label3, Label4})
+        label->clear();
+    // A record that cannot be read ends the filling here; the box keeps what it has.
+    guarded([this] {
+        TVersionInfo info;
+        info.OpenFile(QString());
+        Label1->setText(info.ProductName());
+        Label2->setText(info.FileDescription());
+        m_fileVersion = info.FileVersion();
+        Label3->setText(QStringLiteral("Version ") + m_fileVersion);
+        Label4->setText(QStringLiteral("Copyright ") + info.LegalCopyRight());
+        info.Close();
+        Memo1->setPlainText(legalNotice(true));
+    });
+}
+
+void TAbout::LinkLabel1LinkClick(const QString &link)
+{
+    prompt().openUrl(QUrl(link));
 }

@@ -1,23 +1,45 @@
 #pragma once
 
+#include "editor/SqlLexer.h"
+
 #include <Qsci/qsciscintilla.h>
 
-// The highlighting dialects of the SQL editor.
-enum class SqlHighlightDialect { Standard, MSSQL7, MSSQL2K, MySQL, Postgres, Sqlite };
+#include <QColor>
 
-// SynEdit1: the SQL editor (subsystem 6): whole text get/replace, clear, append lines,
-// a change notification (QsciScintilla::textChanged) and the choice of dialect.
+// SynEdit1: the SQL editor (subsystem 6): whole text get/replace (text/setText), clear,
+// appended lines, a change notification (QsciScintilla::textChanged) and the choice of
+// highlighting dialect.
 class SqlEditor : public QsciScintilla
 {
     Q_OBJECT
 
 public:
+    // The highlighter's colours.
+    static QColor commentColor() { return QColor(0, 128, 0); }
+    static QColor exceptionColor() { return QColor(255, 0, 0); }
+    static QColor functionColor() { return QColor(128, 128, 128); }
+    static QColor keywordColor() { return QColor(0, 0, 128); }
+    static QColor numberColor() { return QColor(128, 0, 128); }
+    static QColor stringColor() { return QColor(128, 0, 0); }
+
     explicit SqlEditor(QWidget *parent = nullptr);
 
     void setDialect(SqlHighlightDialect dialect);
-    SqlHighlightDialect dialect() const { return m_dialect; }
+    SqlHighlightDialect dialect() const { return m_lexer->dialect(); }
+    SqlLexer *sqlLexer() const { return m_lexer; }
+
+    // Adds a line at the end: the first line of an empty editor, else after a line break.
     void appendLine(const QString &line);
 
+    void setText(const QString &text) override;
+    void clear() override;
+
 private:
-    SqlHighlightDialect m_dialect = SqlHighlightDialect::Standard;
+    void applyStyles();
+    void fitLineNumberMargin();
+
+    SqlLexer *m_lexer = nullptr;
+    // An empty editor that has been given one empty line; the next line goes below it.
+    bool m_emptyLineAppended = false;
+    int m_marginDigits = 0;
 };
