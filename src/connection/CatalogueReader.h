@@ -1,0 +1,28 @@
+#pragma once
+
+#include "connection/dataaccess/DataAccess.h"
+
+#include <QList>
+#include <QStringList>
+
+// What the catalogue tree lists: the tables and views of the open database, and the columns of
+// each, read table by table.
+class CatalogueReader
+{
+public:
+    explicit CatalogueReader(Backend &backend) : m_backend(backend) {}
+
+    // The rows of the tables rowset whose type is exactly TABLE or VIEW, in rowset order.
+    QList<TableInfo> tables() const;
+    // The column names of one table, asked by schema and table so that equal names in two
+    // schemas keep their own columns.
+    QStringList columnNames(const TableInfo &table) const;
+
+    // The tree panel's width for the widest column-name width (pixels, margin included).
+    static int panelWidth(int widestColumn) { return widestColumn + 85; }
+
+    static bool listed(const TableInfo &table);
+
+private:
+    Backend &m_backend;
+};

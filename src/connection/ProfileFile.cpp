@@ -1,0 +1,224 @@
+#include "connection/ProfileFile.h"
+
+#include "shell/AppError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <optional>
+
+namespace {
+
+// Windows-1252 bytes 0x80..0x9F; the five unassigned ones map to the same code point, as the
+// platform's own conversion does.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString fromCp1252(const QByteArray &bytes)
+{
+    QString s(bytes.size(), Qt::Uninitialized);
+    QChar *out = s.data();
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+    }
+    return s;
+}
+
+std::optional<QByteArray> toCp1252(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            out.append(static_cast<char>(u));
+            continue;
+        }
+        int found = -1;
+        for (int i = 0; i < 32; ++i) {
+            if (kCp1252High[i] == u) {
+                found = i;
+                break;
+            }
+        }
+        if (found < 0)
+            return std::nullopt;
+        out.append(static_cast<char>(0x80 + found));
+    }
+    return out;
+}
+
+QString trimmedName(QStringView s)
+{
+    return s.trimmed().toString();
+}
+
+// The section name of a line "[name]", or nothing when the line is not a section header.
+std::optional<QString> sectionOf(const QString &line)
+{
+    const QStringView t = QStringView(line).trimmed();
+    if (!t.startsWith(QLatin1Char('[')))
+        return std::nullopt;
+    qsizetype close = t.indexOf(QLatin1Char(']'));
+    if (close < 0)
+        close = t.size();
+    return trimmedName(t.mid(1, close - 1));
+}
+
+// The key name of a line "key=value" (or a bare "key").
+QString keyOf(const QString &line)
+{
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    return trimmedName(eq < 0 ? QStringView(line) : QStringView(line).left(eq));
+}
+
+QString valueOf(const QString &line)
+{
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq < 0)
+        return QString();
+    QString v = line.mid(eq + 1).trimmed();
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
+        v.back() == v.front())
+        v = v.mid(1, v.size() - 2);
+    return v;
+}
+
+} // namespace
+
+QString ProfileFile::decode(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xFF\xFE")) {
+        QStringDecoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
+        QString s = utf16(bytes.mid(2));
+        return s;
+    }
+    QByteArray body = bytes;
+    const bool bom = body.startsWith("\xEF\xBB\xBF");
+    if (bom)
+        body.remove(0, 3);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString s = utf8(body);
+    if (bom || !utf8.hasError())
+        return s;
+    return fromCp1252(bytes);
+}
+
+ProfileFile ProfileFile::fromBytes(const QByteArray &bytes)
+{
+    ProfileFile p;
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    p.m_lines = decode(bytes).split(lineBreak);
+    if (!p.m_lines.isEmpty() && p.m_lines.last().isEmpty())
+        p.m_lines.removeLast();
+    return p;
+}
+
+ProfileFile ProfileFile::load(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return ProfileFile();
+    return fromBytes(file.readAll());
+}
+
+QString ProfileFile::value(const QString &section, const QString &key) const
+{
+    const QString wantedSection = section.trimmed();
+    const QString wantedKey = key.trimmed();
+    bool inSection = false;
+    bool seenSection = false;
+    for (const QString &line : m_lines) {
+        if (const auto name = sectionOf(line)) {
+            // Only the first section of that name counts.
+            if (inSection)
+                return QString();
+            inSection = !seenSection && name->compare(wantedSection, Qt::CaseInsensitive) == 0;
+            seenSection = seenSection || inSection;
+            continue;
+        }
+        if (inSection && keyOf(line).compare(wantedKey, Qt::CaseInsensitive) == 0 && !keyOf(line).isEmpty())
+            return valueOf(line);
+    }
+    return QString();
+}
+
+void ProfileFile::setValue(const QString &section, const QString &key, const QString &value)
+{
+    const QString wantedSection = section.trimmed();
+    const QString wantedKey = key.trimmed();
+    const QString newLine = wantedKey + QLatin1Char('=') + value;
+    qsizetype sectionStart = -1;
+    qsizetype lastEntry = -1; // last non-blank line of the section
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const QString &line = m_lines[i];
+        if (const auto name = sectionOf(line)) {
+            if (sectionStart >= 0)
+                break;
+            if (name->compare(wantedSection, Qt::CaseInsensitive) == 0) {
+                sectionStart = i;
+                lastEntry = i;
+            }
+            continue;
+        }
+        if (sectionStart < 0)
+            continue;
+        if (!line.trimmed().isEmpty())
+            lastEntry = i;
+        if (keyOf(line).compare(wantedKey, Qt::CaseInsensitive) == 0 && !keyOf(line).isEmpty()) {
+            m_lines[i] = newLine;
+            return;
+        }
+    }
+    if (sectionStart < 0) {
+        m_lines.append(QLatin1Char('[') + wantedSection + QLatin1Char(']'));
+        m_lines.append(newLine);
+        return;
+    }
+    m_lines.insert(lastEntry + 1, newLine);
+}
+
+QByteArray ProfileFile::toBytes() const
+{
+    QString text;
+    for (const QString &line : m_lines)
+        text += line + QLatin1String("\r\n");
+    if (const auto ansi = toCp1252(text))
+        return *ansi;
+    QStringEncoder utf16(QStringConverter::Utf16LE);
+    return QByteArray("\xFF\xFE", 2) + QByteArray(utf16(text));
+}
+
+void ProfileFile::save(const QString &fileName) const
+{
+    const QString full = QFileInfo(fileName).absoluteFilePath();
+    QSaveFile file(fileName);
+    const QByteArray bytes = toBytes();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw AppError(QStringLiteral("Unable to write to %1").arg(full));
+}
+
+QString ProfileFile::readString(const QString &fileName, const QString &section, const QString &key)
+{
+    return load(fileName).value(section, key);
+}
+
+void ProfileFile::writeString(const QString &fileName, const QString &section, const QString &key,
+                              const QString &value)
+{
+    QFile existing(fileName);
+    // A file that exists but cannot be read would lose its other sections: refuse instead.
+    if (existing.exists() && !existing.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("Unable to write to %1").arg(QFileInfo(fileName).absoluteFilePath()));
+    ProfileFile p = existing.isOpen() ? fromBytes(existing.readAll()) : ProfileFile();
+    existing.close();
+    p.setValue(section, key, value);
+    p.save(fileName);
+}
