@@ -1,19 +1,120 @@
 #include "sql/DbNavigator.h"
 
+#include "shell/Guard.h"
+#include "sql/RowEditor.h"
+
 #include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
 #include <QToolButton>
+
+namespace {
+
+// The buttons' pictures, drawn on a 16-pixel grid.
+QIcon drawIcon(DbNavigator::Button button)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.setDevicePixelRatio(2.0);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(40, 40, 40);
+    auto triangle = [&p](qreal tipX, qreal baseX) {
+        QPainterPath path;
+        path.moveTo(baseX, 3.5);
+        path.lineTo(tipX, 8);
+        path.lineTo(baseX, 12.5);
+        path.closeSubpath();
+        p.drawPath(path);
+    };
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    switch (button) {
+    case DbNavigator::First:
+        p.drawRect(QRectF(4, 3.5, 1.6, 9));
+        triangle(6.5, 11.5);
+        break;
+    case DbNavigator::Prior:
+        triangle(5.5, 10.5);
+        break;
+    case DbNavigator::Next:
+        triangle(10.5, 5.5);
+        break;
+    case DbNavigator::Last:
+        triangle(9.5, 4.5);
+        p.drawRect(QRectF(10.4, 3.5, 1.6, 9));
+        break;
+    case DbNavigator::Insert:
+        p.drawRect(QRectF(7, 3, 2, 10));
+        p.drawRect(QRectF(3, 7, 10, 2));
+        break;
+    case DbNavigator::Delete:
+        p.drawRect(QRectF(3, 7, 10, 2));
+        break;
+    case DbNavigator::Edit: {
+        QPainterPath path;
+        path.moveTo(3, 11.5);
+        path.lineTo(8, 4);
+        path.lineTo(13, 11.5);
+        path.closeSubpath();
+        p.drawPath(path);
+        break;
+    }
+    case DbNavigator::Post: {
+        p.setPen(QPen(QColor(0, 128, 0), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        QPainterPath path;
+        path.moveTo(3, 8.5);
+        path.lineTo(6.5, 12);
+        path.lineTo(13, 4);
+        p.drawPath(path);
+        break;
+    }
+    case DbNavigator::Cancel:
+        p.setPen(QPen(QColor(192, 0, 0), 2.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(4, 4), QPointF(12, 12));
+        p.drawLine(QPointF(12, 4), QPointF(4, 12));
+        break;
+    case DbNavigator::Refresh: {
+        const QColor blue(0, 80, 160);
+        p.setPen(QPen(blue, 1.8, Qt::SolidLine, Qt::FlatCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(3, 3, 10, 10), 90 * 16, 270 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(blue);
+        QPainterPath head;
+        head.moveTo(7, 0.8);
+        head.lineTo(11, 3);
+        head.lineTo(7, 5.2);
+        head.closeSubpath();
+        p.drawPath(head);
+        break;
+    }
+    default:
+        break;
+    }
+    p.end();
+    return QIcon(pixmap);
+}
+
+} // namespace
 
 DbNavigator::DbNavigator(QWidget *parent) : QWidget(parent)
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < ButtonCount; ++i) {
         auto *button = new QToolButton(this);
+        button->setIcon(drawIcon(Button(i)));
+        button->setIconSize(QSize(16, 16));
+        button->setFixedSize(25, 25);
+        connect(button, &QToolButton::clicked, this, [this, i] { guarded([this, i] { click(Button(i)); }); });
         m_buttons.append(button);
         layout->addWidget(button);
     }
     layout->addStretch();
+    updateButtons();
 }
 
 void DbNavigator::setHints(const QStringList &hints)
@@ -33,4 +134,79 @@ QStringList DbNavigator::hints() const
 QToolButton *DbNavigator::button(int index) const
 {
     return m_buttons.value(index);
+}
+
+void DbNavigator::setEditor(RowEditor *editor)
+{
+    if (m_editor)
+        disconnect(m_editor, nullptr, this, nullptr);
+    m_editor = editor;
+    if (m_editor) {
+        connect(m_editor, &RowEditor::reset, this, &DbNavigator::updateButtons);
+        connect(m_editor, &RowEditor::rowInserted, this, &DbNavigator::updateButtons);
+        connect(m_editor, &RowEditor::rowRemoved, this, &DbNavigator::updateButtons);
+        connect(m_editor, &RowEditor::currentRowChanged, this, &DbNavigator::updateButtons);
+        connect(m_editor, &RowEditor::stateChanged, this, &DbNavigator::updateButtons);
+    }
+    updateButtons();
+}
+
+void DbNavigator::click(Button button)
+{
+    if (!m_editor)
+        return;
+    switch (button) {
+    case First:
+        m_editor->first();
+        break;
+    case Prior:
+        m_editor->prior();
+        break;
+    case Next:
+        m_editor->next();
+        break;
+    case Last:
+        m_editor->last();
+        break;
+    case Insert:
+        m_editor->insert();
+        break;
+    case Delete:
+        m_editor->remove();
+        break;
+    case Edit:
+        m_editor->edit();
+        break;
+    case Post:
+        m_editor->post();
+        break;
+    case Cancel:
+        m_editor->cancel();
+        break;
+    case Refresh:
+        m_editor->refresh();
+        break;
+    default:
+        break;
+    }
+    updateButtons();
+}
+
+void DbNavigator::updateButtons()
+{
+    const bool open = m_editor && m_editor->isOpen();
+    const qint64 rows = open ? m_editor->rowCount() : 0;
+    const qint64 current = open ? m_editor->currentRow() : -1;
+    const bool browsing = !open || m_editor->state() == RowEditor::State::Browse;
+    const bool onRecord = rows > 0 && current >= 0;
+    m_buttons[First]->setEnabled(onRecord && current > 0);
+    m_buttons[Prior]->setEnabled(onRecord && current > 0);
+    m_buttons[Next]->setEnabled(onRecord && current < rows - 1);
+    m_buttons[Last]->setEnabled(onRecord && current < rows - 1);
+    m_buttons[Insert]->setEnabled(open);
+    m_buttons[Delete]->setEnabled(onRecord);
+    m_buttons[Edit]->setEnabled(onRecord && browsing);
+    m_buttons[Post]->setEnabled(open && !browsing);
+    m_buttons[Cancel]->setEnabled(open && !browsing);
+    m_buttons[Refresh]->setEnabled(open);
 }

@@ -4,14 +4,22 @@
 #include <QWidget>
 
 class QToolButton;
+class RowEditor;
 
 // DBNavigator1: ten buttons acting on the current record of the result grid, in this order:
 // first, prior, next, last, insert, delete, edit, post, cancel, refresh.
+//
+// Enabled states: nothing but insert and refresh without rows; first/prior off on the first
+// record, next/last off on the last; edit off while a change is pending; post and cancel only
+// while one is. On a read-only result insert, delete and edit stay enabled on purpose: pressing
+// them logs why the result cannot be changed instead of leaving the user guessing.
 class DbNavigator : public QWidget
 {
     Q_OBJECT
 
 public:
+    enum Button { First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh, ButtonCount };
+
     explicit DbNavigator(QWidget *parent = nullptr);
 
     // The hints of the ten buttons, in button order.
@@ -19,6 +27,14 @@ public:
     QStringList hints() const;
     QToolButton *button(int index) const;
 
+    void setEditor(RowEditor *editor);
+    RowEditor *editor() const { return m_editor; }
+    // Runs the button's action on the current record.
+    void click(Button button);
+
 private:
+    void updateButtons();
+
     QList<QToolButton *> m_buttons;
+    RowEditor *m_editor = nullptr;
 };

@@ -2,11 +2,38 @@
 
 #include <QTableView>
 
-// DBGrid1: the result grid.
+class ResultModel;
+
+// DBGrid1: the result grid. An 11-pixel indicator column at the left marks the current record
+// (an arrow, "I" while it is edited, "*" for a new record); column and row lines; resizable
+// columns; editable in place when the result can be written back. The current row follows the
+// record editor, and moving to another row posts a pending edit.
 class ResultGrid : public QTableView
 {
     Q_OBJECT
 
 public:
     explicit ResultGrid(QWidget *parent = nullptr);
+
+    static constexpr int indicatorWidth = 11;
+    // Rows looked at when the columns are sized after a query opens.
+    static constexpr int sizingRows = 100;
+    static constexpr int maxInitialColumnWidth = 320;
+
+    void setModel(QAbstractItemModel *model) override;
+    ResultModel *resultModel() const { return m_model; }
+    // The field of the current column; -1 when there is none.
+    int selectedField() const;
+    // Sizes the columns from their titles and the first rows.
+    void sizeColumnsToData();
+
+protected:
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void followEditor(qint64 row);
+
+    ResultModel *m_model = nullptr;
+    bool m_syncing = false;
 };

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 
 class AdoQuery;
+class RowEditor;
 
 // DataSource1: the table model the result grid and the navigator show, over AdoQuery's rows.
+// Cells are decoded only when shown, so a million rows cost nothing at reset. The pending
+// edit or insert of the record editor shows through it.
 class ResultModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -16,9 +20,29 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Writes into the pending edit of the record (starting one); the record is posted later.
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
     AdoQuery *query() const { return m_query; }
+    RowEditor *editor() const { return m_editor; }
+
+    // Text longer than this is cut for display; the edit role keeps the whole value.
+    static constexpr int displayLength = 1000;
+    static QColor lightRowColor() { return QColor(245, 245, 245); }
+    static QString nullText() { return QStringLiteral("(null)"); }
+    static QString blobText(qsizetype bytes);
+    // The markers of the indicator column for the current record.
+    static QString currentMarker() { return QStringLiteral("\u25B6"); }
+    static QString insertMarker() { return QStringLiteral("*"); }
+    static QString editMarker() { return QStringLiteral("I"); }
 
 private:
+    QString displayText(qint64 row, int column) const;
+    bool isNull(qint64 row, int column) const;
+    void markerMoved();
+
     AdoQuery *m_query;
+    RowEditor *m_editor;
+    int m_markerRow = -1;
 };

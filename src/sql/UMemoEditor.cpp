@@ -1,17 +1,87 @@
 #include "sql/UMemoEditor.h"
 
+#include "sql/ResultModel.h"
+#include "sql/RowEditor.h"
+
+#include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QVBoxLayout>
 
 TMemoEditor *MemoEditor = nullptr;
 
 TMemoEditor::TMemoEditor(QWidget *parent) : QDialog(parent)
 {
+    // Only the close button in the title bar; the frame stays resizable.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     DBMemo1 = new QPlainTextEdit(this);
+    DBMemo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    DBMemo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     layout->addWidget(DBMemo1);
+    connect(DBMemo1, &QPlainTextEdit::textChanged, this, &TMemoEditor::memoChanged);
     FormCreate();
 }
 
-void TMemoEditor::FormCreate() {}
+QSize TMemoEditor::formSize(std::optional<QSize> screen)
+{
+    const int width = screen ? screen->width() : 800;
+    const int height = screen ? screen->height() - 7 : 572;
+    return QSize(width / 3, height / 3);
+}
+
+void TMemoEditor::FormCreate()
+{
+    std::optional<QSize> screen;
+    if (const QScreen *primary = QGuiApplication::primaryScreen())
+        screen = QSize(primary->geometry().width(), primary->availableGeometry().height());
+    const QSize size = formSize(screen);
+    resize(size);
+    setMinimumSize(size);
+}
+
+void TMemoEditor::bind(ResultModel *model, int field)
+{
+    detach();
+    m_model = model;
+    m_field = field;
+    if (!m_model || field < 0 || field >= m_model->columnCount())
+        return;
+    const qint64 row = m_model->editor()->currentRow();
+    const QVariant value = row >= 0 ? m_model->index(int(row), field).data(Qt::EditRole) : QVariant();
+    m_loading = true;
+    DBMemo1->setPlainText(value.toString());
+    m_loading = false;
+    DBMemo1->setReadOnly(row < 0 || !m_model->editor()->isEditable());
+}
+
+void TMemoEditor::detach()
+{
+    m_model = nullptr;
+    m_field = -1;
+    m_loading = true;
+    DBMemo1->clear();
+    m_loading = false;
+    DBMemo1->setReadOnly(false);
+}
+
+void TMemoEditor::memoChanged()
+{
+    if (m_loading || !m_model || m_field < 0)
+        return;
+    const qint64 row = m_model->editor()->currentRow();
+    if (row >= 0)
+        m_model->setData(m_model->index(int(row), m_field), DBMemo1->toPlainText(), Qt::EditRole);
+}
+
+void TMemoEditor::centreOver(const QWidget *window)
+{
+    if (!window)
+        return;
+    const QRect frame = window->frameGeometry();
+    QRect mine(QPoint(0, 0), size());
+    mine.moveCenter(frame.center());
+    move(mine.topLeft());
+}
