@@ -1,0 +1,152 @@
+#include "connection/ProfileFile.h"
+#include "shell/AppError.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray utf16le(const QString &text)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (QChar c : text) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
+} // namespace
+
+class TestProfile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void read_data();
+    void read();
+    void write_data();
+    void write();
+    void writtenFileReadsBack();
+    void missingFileReadsEmpty();
+    void unwritableTargetThrows();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestProfile::read_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("Windows-1252 with CRLF and an accent")
+        << QByteArray("[DB]\r\nConnString=Provider=SQLite;Data Source=C:\\Dados\\Caf\xE9 \x80.sqlite\r\n")
+        << QStringLiteral("Provider=SQLite;Data Source=C:\\Dados\\Café €.sqlite");
+    QTest::newRow("UTF-16LE with BOM")
+        << utf16le(QStringLiteral("[DB]\r\nConnString=Provider=PostgreSQL;Data Source=Ωmega\r\n"))
+        << QStringLiteral("Provider=PostgreSQL;Data Source=Ωmega");
+    QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF[DB]\nConnString=Caf\xC3\xA9\n")
+                                    << QStringLiteral("Café");
+    QTest::newRow("UTF-8 without BOM")
+        << QByteArray("[DB]\nConnString=Caf\xC3\xA9") << QStringLiteral("Café");
+    QTest::newRow("names without case, blanks trimmed")
+        << QByteArray("  [ db ]  \r\n  connstring  =  Provider=x  \r\n") << QStringLiteral("Provider=x");
+    QTest::newRow("one pair of quotes taken off")
+        << QByteArray("[DB]\r\nConnString=\"\"Provider=x; a\"\"\r\n") << QStringLiteral("\"Provider=x; a\"");
+    QTest::newRow("key of another section not read")
+        << QByteArray("[Other]\r\nConnString=x\r\n[DB]\r\nKey=y\r\n[More]\r\nConnString=z\r\n") << QString();
+    QTest::newRow("first of two DB sections counts")
+        << QByteArray("[DB]\r\nA=1\r\n[DB]\r\nConnString=late\r\n") << QString();
+    QTest::newRow("value longer than 2047 characters read whole")
+        << QByteArray("[DB]\r\nConnString=" + QByteArray(5000, 'x') + "\r\n")
+        << QString(5000, QLatin1Char('x'));
+    QTest::newRow("empty file") << QByteArray() << QString();
+    QTest::newRow("binary file") << QByteArray("\x00\x01\x02\xFF\xFE[\x00", 8) << QString();
+}
+
+void TestProfile::read()
+{
+    QFETCH(QByteArray, bytes);
+    const QString name = m_dir.filePath(QStringLiteral("read.ovs"));
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+    f.close();
+    QTEST(ProfileFile::readString(name, QStringLiteral("DB"), QStringLiteral("ConnString")), "value");
+}
+
+void TestProfile::write_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("new file") << QByteArray() << QStringLiteral("Provider=SQLite;Data Source=a.db")
+                              << QByteArray("[DB]\r\nConnString=Provider=SQLite;Data Source=a.db\r\n");
+    QTest::newRow("other sections and keys kept in order")
+        << QByteArray("[First]\r\nA=1\r\n\r\n[db]\r\nOther=2\r\nconnstring = old\r\n\r\n[Last]\r\nB=3\r\n")
+        << QStringLiteral("new")
+        << QByteArray("[First]\r\nA=1\r\n\r\n[db]\r\nOther=2\r\nConnString=new\r\n\r\n[Last]\r\nB=3\r\n");
+    QTest::newRow("key added at the end of its section")
+        << QByteArray("[DB]\nOther=2\n\n[Last]\nB=3") << QStringLiteral("v")
+        << QByteArray("[DB]\r\nOther=2\r\nConnString=v\r\n\r\n[Last]\r\nB=3\r\n");
+    QTest::newRow("section added at the end") << QByteArray("[First]\r\nA=1\r\n") << QStringLiteral("v")
+                                              << QByteArray("[First]\r\nA=1\r\n[DB]\r\nConnString=v\r\n");
+    QTest::newRow("Windows-1252 when every character fits")
+        << QByteArray() << QStringLiteral("Café €") << QByteArray("[DB]\r\nConnString=Caf\xE9 \x80\r\n");
+    QTest::newRow("UTF-16LE otherwise")
+        << QByteArray() << QStringLiteral("Ωmega") << utf16le(QStringLiteral("[DB]\r\nConnString=Ωmega\r\n"));
+}
+
+void TestProfile::write()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, value);
+    const QString name = m_dir.filePath(QStringLiteral("write.ovs"));
+    QFile::remove(name);
+    if (!before.isEmpty()) {
+        QFile f(name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(before);
+    }
+    ProfileFile::writeString(name, QStringLiteral("DB"), QStringLiteral("ConnString"), value);
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QTEST(f.readAll(), "after");
+}
+
+void TestProfile::writtenFileReadsBack()
+{
+    const QString name = m_dir.filePath(QStringLiteral("round.ovs"));
+    const QString value =
+        QStringLiteral("Provider=PostgreSQL;Data Source=h;Password=x=y;Initial Catalog=Ωmega");
+    ProfileFile::writeString(name, QStringLiteral("DB"), QStringLiteral("ConnString"), value);
+    QCOMPARE(ProfileFile::readString(name, QStringLiteral("DB"), QStringLiteral("ConnString")), value);
+    // No temporary file is left beside the profile.
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("round*")}, QDir::Files),
+             QStringList{QStringLiteral("round.ovs")});
+}
+
+void TestProfile::missingFileReadsEmpty()
+{
+    QCOMPARE(ProfileFile::readString(m_dir.filePath(QStringLiteral("none.ovs")), QStringLiteral("DB"),
+                                     QStringLiteral("ConnString")),
+             QString());
+}
+
+void TestProfile::unwritableTargetThrows()
+{
+    const QString name = m_dir.filePath(QStringLiteral("no/such/folder/p.ovs"));
+    try {
+        ProfileFile::writeString(name, QStringLiteral("DB"), QStringLiteral("ConnString"),
+                                 QStringLiteral("x"));
+        QFAIL("no error");
+    } catch (const AppError &e) {
+        QCOMPARE(e.text(), QStringLiteral("Unable to write to ") + name);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestProfile)
+#include "tst_profile.moc"
