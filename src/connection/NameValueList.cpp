@@ -1,16 +1,21 @@
 #include "connection/NameValueList.h"
 
-#include <QRegularExpression>
-
 NameValueList::NameValueList(const QString &text)
 {
-    QString s = text;
-    s.replace(QLatin1Char(';'), QLatin1Char('\n'));
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    m_lines = s.split(lineBreak);
-    // A final line break does not start another entry.
-    if (!m_lines.isEmpty() && m_lines.last().isEmpty())
-        m_lines.removeLast();
+    // ";", CRLF, CR and LF each end a line; a final line break starts no further entry.
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c != QLatin1Char(';') && c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        m_lines.append(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        m_lines.append(text.mid(start));
 }
 
 QString NameValueList::value(const QString &name) const

@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -53,6 +52,27 @@ std::optional<QByteArray> toCp1252(const QString &text)
         out.append(static_cast<char>(0x80 + found));
     }
     return out;
+}
+
+// Splits at CRLF, CR or LF. Done by hand: a regular expression gives up on text that is not
+// valid UTF-16 (a lone surrogate read from a damaged file), and the lines would run together.
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
 }
 
 QString trimmedName(QStringView s)
@@ -114,10 +134,7 @@ QString ProfileFile::decode(const QByteArray &bytes)
 ProfileFile ProfileFile::fromBytes(const QByteArray &bytes)
 {
     ProfileFile p;
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    p.m_lines = decode(bytes).split(lineBreak);
-    if (!p.m_lines.isEmpty() && p.m_lines.last().isEmpty())
-        p.m_lines.removeLast();
+    p.m_lines = splitLines(decode(bytes));
     return p;
 }
 
@@ -190,7 +207,9 @@ QByteArray ProfileFile::toBytes() const
     QString text;
     for (const QString &line : m_lines)
         text += line + QLatin1String("\r\n");
-    if (const auto ansi = toCp1252(text))
+    // Windows-1252 only when it reads back as the same text: bytes that also form valid UTF-8
+    // (or a byte-order mark) would be read as something else.
+    if (const auto ansi = toCp1252(text); ansi && decode(*ansi) == text)
         return *ansi;
     QStringEncoder utf16(QStringConverter::Utf16LE);
     return QByteArray("\xFF\xFE", 2) + QByteArray(utf16(text));

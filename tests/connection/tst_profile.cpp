@@ -62,6 +62,9 @@ void TestProfile::read_data()
     QTest::newRow("value longer than 2047 characters read whole")
         << QByteArray("[DB]\r\nConnString=" + QByteArray(5000, 'x') + "\r\n")
         << QString(5000, QLatin1Char('x'));
+    QTest::newRow("damaged UTF-16LE still splits into lines")
+        << utf16le(QStringLiteral("x") + QChar(0xDC44) + QStringLiteral("\r\n[DB]\r\nConnString=v\r\n"))
+        << QStringLiteral("v");
     QTest::newRow("empty file") << QByteArray() << QString();
     QTest::newRow("binary file") << QByteArray("\x00\x01\x02\xFF\xFE[\x00", 8) << QString();
 }
@@ -96,6 +99,8 @@ void TestProfile::write_data()
                                               << QByteArray("[First]\r\nA=1\r\n[DB]\r\nConnString=v\r\n");
     QTest::newRow("Windows-1252 when every character fits")
         << QByteArray() << QStringLiteral("Café €") << QByteArray("[DB]\r\nConnString=Caf\xE9 \x80\r\n");
+    QTest::newRow("UTF-16LE for text whose Windows-1252 bytes read as UTF-8")
+        << QByteArray() << QStringLiteral("Ã©") << utf16le(QStringLiteral("[DB]\r\nConnString=Ã©\r\n"));
     QTest::newRow("UTF-16LE otherwise")
         << QByteArray() << QStringLiteral("Ωmega") << utf16le(QStringLiteral("[DB]\r\nConnString=Ωmega\r\n"));
 }
