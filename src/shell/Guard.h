@@ -16,8 +16,7 @@ QString generalErrorText(const QString &text);
 
 // Runs one entry point from Qt. An exception ends it and reaches the general error report;
 // none crosses the event loop.
-template <typename F>
-void guarded(F &&f)
+template <typename F> void guarded(F &&f)
 {
     try {
         std::forward<F>(f)();

@@ -16,9 +16,9 @@ enum class DialogIcon { None, Warning, Error, Information, Question };
 
 struct DialogButtonSpec
 {
-    int result = 0;    // DialogResult returned when pressed; 0 for Help (does not close)
-    QString label;     // with '&' marking the accelerator where the dialog has one
-    int minWidth = 0;  // 0: the dialog's common width
+    int result = 0;   // DialogResult returned when pressed; 0 for Help (does not close)
+    QString label;    // with '&' marking the accelerator where the dialog has one
+    int minWidth = 0; // 0: the dialog's common width
 };
 
 // Everything a message dialog shows, decided before it is shown.
@@ -36,9 +36,9 @@ struct DialogDescription
 struct FileDialogSpec
 {
     QString caption;
-    QString folder;       // initial folder
-    QString fileName;     // preset name (may carry a folder)
-    QString filter;       // Qt filter string
+    QString folder;   // initial folder
+    QString fileName; // preset name (may carry a folder)
+    QString filter;   // Qt filter string
     QString defaultSuffix;
 };
 

@@ -1,45 +1,141 @@
 #include "shell/QtPrompt.h"
 
+#include "connection/DataLinkDialog.h"
+#include "shell/WheelKeyFilter.h"
+#include "shell/texts/UiTexts.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
+
+namespace {
+// Every button of the English dialog is at least this wide.
+constexpr int kMinimumButtonWidth = 75;
+
+QMessageBox::Icon messageIcon(DialogIcon icon)
+{
+    switch (icon) {
+    case DialogIcon::Warning:
+        return QMessageBox::Warning;
+    case DialogIcon::Error:
+        return QMessageBox::Critical;
+    case DialogIcon::Information:
+        return QMessageBox::Information;
+    case DialogIcon::Question:
+        return QMessageBox::Question;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+} // namespace
+
+std::unique_ptr<QMessageBox> QtPrompt::buildMessageBox(QWidget *parent, const DialogDescription &dialog,
+                                                       QHash<QAbstractButton *, int> &results)
+{
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(dialog.caption);
+    box->setText(dialog.text);
+    box->setTextFormat(Qt::PlainText);
+    box->setIcon(messageIcon(dialog.icon));
+    if (dialog.platformBox)
+        box->setProperty(WheelKeyFilter::kNoWheelRewrite, true);
+    auto *buttonBox = box->findChild<QDialogButtonBox *>();
+    // One role for all keeps the buttons in the order given.
+    QList<QPushButton *> buttons;
+    for (const DialogButtonSpec &spec : dialog.buttons) {
+        QPushButton *button = box->addButton(spec.label, QMessageBox::ActionRole);
+        button->setAutoDefault(false);
+        results.insert(button, spec.result);
+        if (spec.result == 0 && buttonBox) {
+            // Help asks for help and leaves the box open.
+            QObject::disconnect(button, nullptr, buttonBox, nullptr);
+        }
+        if (spec.result != 0 && spec.result == dialog.defaultResult)
+            box->setDefaultButton(button);
+        if (spec.result != 0 && spec.result == dialog.escapeResult)
+            box->setEscapeButton(button);
+        buttons.append(button);
+    }
+    if (!dialog.platformBox) {
+        int common = kMinimumButtonWidth;
+        for (int i = 0; i < buttons.size(); ++i) {
+            if (dialog.buttons[i].minWidth == 0)
+                common = std::max(common, buttons[i]->sizeHint().width());
+        }
+        for (int i = 0; i < buttons.size(); ++i) {
+            const int width = dialog.buttons[i].minWidth ? dialog.buttons[i].minWidth : common;
+            buttons[i]->setFixedWidth(std::max(width, buttons[i]->sizeHint().width()));
+        }
+    }
+    return box;
+}
 
 int QtPrompt::messageDialog(QWidget *parent, const DialogDescription &dialog)
 {
-    QMessageBox box(parent);
-    box.setWindowTitle(dialog.caption);
-    box.setText(dialog.text);
-    return box.exec();
+    QHash<QAbstractButton *, int> results;
+    std::unique_ptr<QMessageBox> box = buildMessageBox(parent, dialog, results);
+    box->exec();
+    return results.value(box->clickedButton(), 0);
+}
+
+std::unique_ptr<QFileDialog> QtPrompt::buildFileDialog(QWidget *parent, const FileDialogSpec &spec, bool save)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent, spec.caption);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Only the description shows; the patterns behind it take both cases of the extension.
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    if (!spec.filter.isEmpty())
+        dialog->setNameFilter(spec.filter);
+    if (!spec.defaultSuffix.isEmpty())
+        dialog->setDefaultSuffix(spec.defaultSuffix);
+    const QFileInfo preset(spec.fileName);
+    const bool nameHasFolder = spec.fileName.contains(u'/');
+    if (nameHasFolder)
+        dialog->setDirectory(preset.absolutePath());
+    else if (!spec.folder.isEmpty())
+        dialog->setDirectory(spec.folder);
+    if (!spec.fileName.isEmpty())
+        dialog->selectFile(nameHasFolder ? preset.fileName() : spec.fileName);
+    return dialog;
 }
 
 std::optional<QString> QtPrompt::openFileName(QWidget *parent, const FileDialogSpec &spec)
 {
-    const QString name = QFileDialog::getOpenFileName(parent, spec.caption, spec.fileName, spec.filter);
-    if (name.isEmpty())
+    std::unique_ptr<QFileDialog> dialog = buildFileDialog(parent, spec, false);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    return name;
+    return dialog->selectedFiles().constFirst();
 }
 
 std::optional<QString> QtPrompt::saveFileName(QWidget *parent, const FileDialogSpec &spec)
 {
-    const QString name = QFileDialog::getSaveFileName(parent, spec.caption, spec.fileName, spec.filter);
-    if (name.isEmpty())
+    std::unique_ptr<QFileDialog> dialog = buildFileDialog(parent, spec, true);
+    // The profile save asks its own questions before it overwrites.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    return name;
+    return dialog->selectedFiles().constFirst();
 }
 
-QString QtPrompt::dataLinkDialog(QWidget *, const QString &initial)
+QString QtPrompt::dataLinkDialog(QWidget *parent, const QString &initial)
 {
-    return initial;
+    return DataLinkDialog::run(parent, initial);
 }
 
 void QtPrompt::errorReport(QWidget *parent, const QString &text)
 {
-    QMessageBox::critical(parent, QStringLiteral("Orvessa"), text);
+    QMessageBox box(QMessageBox::Critical, texts::applicationTitle(), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 void QtPrompt::openUrl(const QUrl &url)

@@ -2,6 +2,14 @@
 
 #include "shell/Prompt.h"
 
+#include <QHash>
+
+#include <memory>
+
+class QAbstractButton;
+class QFileDialog;
+class QMessageBox;
+
 // The prompt of the real program: Qt dialogs.
 class QtPrompt : public Prompt
 {
@@ -15,4 +23,12 @@ public:
     void beep() override;
     int showModal(QDialog *dialog) override;
     bool printDialog(QWidget *parent, QPrinter *printer) override;
+
+    // The message box of a description, not yet shown; results maps each button to the
+    // DialogResult it returns (0 for Help, which does not close the box).
+    static std::unique_ptr<QMessageBox> buildMessageBox(QWidget *parent, const DialogDescription &dialog,
+                                                        QHash<QAbstractButton *, int> &results);
+    // The file dialog of a spec, not yet shown.
+    static std::unique_ptr<QFileDialog> buildFileDialog(QWidget *parent, const FileDialogSpec &spec,
+                                                        bool save);
 };

@@ -1,37 +1,131 @@
 #include "shell/UMainView.h"
 
+#include "about/UAbout.h"
 #include "editor/SqlEditor.h"
+#include "reports/SpreadsheetAvailability.h"
+#include "shell/CommandState.h"
 #include "shell/Guard.h"
+#include "shell/ImageList.h"
+#include "shell/UTools.h"
+#include "shell/WheelKeyFilter.h"
+#include "shell/texts/UiTexts.h"
 #include "sql/AdoQuery.h"
 #include "sql/AdoTable.h"
 #include "sql/DbNavigator.h"
 #include "sql/ResultGrid.h"
 #include "sql/ResultModel.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 TMainView *MainView = nullptr;
+
+namespace {
+// An 8-pixel gap with an etched line between groups of tool buttons.
+class ToolSeparator : public QWidget
+{
+public:
+    explicit ToolSeparator(QWidget *parent) : QWidget(parent) { setFixedSize(8, 24); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const int x = width() / 2 - 1;
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawLine(x, 2, x, height() - 3);
+        p.setPen(palette().color(QPalette::Light));
+        p.drawLine(x + 1, 2, x + 1, height() - 3);
+    }
+};
+
+// Draws the header row and the key-marker column of the structure grid as fixed cells.
+class FixedCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (index.row() != 0 && index.column() != 0) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const QWidget *widget = option.widget;
+        QStyleOptionHeader header;
+        header.rect = option.rect;
+        header.palette = option.palette;
+        header.fontMetrics = option.fontMetrics;
+        header.state = QStyle::State_Enabled | QStyle::State_Raised;
+        header.orientation = index.row() == 0 ? Qt::Horizontal : Qt::Vertical;
+        header.position = QStyleOptionHeader::Middle;
+        header.text = index.data(Qt::DisplayRole).toString();
+        header.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        painter->save();
+        style->drawControl(QStyle::CE_HeaderSection, &header, painter, widget);
+        painter->setPen(option.palette.color(QPalette::ButtonText));
+        painter->drawText(option.rect.adjusted(3, 0, -2, 0),
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, header.text);
+        painter->restore();
+    }
+};
+
+QFont requestedFont(const QString &family, int pointSize, QFont::StyleHint hint)
+{
+    QFont font(family, pointSize);
+    font.setStyleHint(hint);
+    return font;
+}
+
+QFont lucidaConsole(int pointSize)
+{
+    return requestedFont(QStringLiteral("Lucida Console"), pointSize, QFont::Monospace);
+}
+
+int activePageIndex(const QTabWidget *pages)
+{
+    return pages->currentIndex();
+}
+} // namespace
 
 TMainView::TMainView(QWidget *parent) : QMainWindow(parent)
 {
     ADOConnection1 = std::make_unique<Connection>();
     ADOQuery1 = std::make_unique<AdoQuery>(ADOConnection1.get());
     ADOTable1 = std::make_unique<AdoTable>(ADOConnection1.get());
+    setWindowTitle(texts::applicationTitle());
+    setWindowIcon(imagelist::applicationIcon());
+    setFont(requestedFont(QStringLiteral("MS Sans Serif"), 8, QFont::SansSerif));
+    setContextMenuPolicy(Qt::NoContextMenu);
+    move(192, 114);
+    resize(800, 572);
     buildMenus();
     buildToolBar();
     buildWorkArea();
+    connectShellSignals();
+    ApplicationEvents1 = new WheelKeyFilter(this);
+    qApp->installEventFilter(ApplicationEvents1);
     initConnectionPart();
     initSqlPart();
     initGridPart();
@@ -43,73 +137,113 @@ TMainView::~TMainView() = default;
 
 void TMainView::buildMenus()
 {
+    using namespace imagelist;
     QMenuBar *bar = menuBar();
+    auto item = [](QMenu *menu, const QString &text, int image = -1) {
+        QAction *action = menu->addAction(text);
+        if (image >= 0)
+            action->setIcon(icon(image));
+        return action;
+    };
     QMenu *file = bar->addMenu(QStringLiteral("File"));
     File1 = file->menuAction();
-    Connect1 = file->addAction(QStringLiteral("Connect"));
-    Disconnect1 = file->addAction(QStringLiteral("Disconnect"));
+    Connect1 = item(file, QStringLiteral("Connect"), Connect);
+    Disconnect1 = item(file, QStringLiteral("Disconnect"), Disconnect);
     file->addSeparator();
-    Load1 = file->addAction(QStringLiteral("Load"));
-    Save1 = file->addAction(QStringLiteral("Save"));
+    Load1 = item(file, QStringLiteral("Load"), Load);
+    Save1 = item(file, QStringLiteral("Save"), Save);
     file->addSeparator();
-    Exit1 = file->addAction(QStringLiteral("Exit"));
+    Exit1 = item(file, QStringLiteral("Exit"), Exit);
+    // Edit has no list: the top-level item is the command itself.
     Edit1 = bar->addAction(QStringLiteral("Edit"));
     QMenu *view = bar->addMenu(QStringLiteral("View"));
     View1 = view->menuAction();
-    Expand1 = view->addAction(QStringLiteral("Expand"));
-    Collapse1 = view->addAction(QStringLiteral("Collapse"));
+    Expand1 = item(view, QStringLiteral("Expand"), Expand);
+    Collapse1 = item(view, QStringLiteral("Collapse"), Collapse);
     view->addSeparator();
-    Refresh1 = view->addAction(QStringLiteral("Refresh"));
+    Refresh1 = item(view, QStringLiteral("Refresh"), Refresh);
     QMenu *tools = bar->addMenu(QStringLiteral("Tools"));
     Tools1 = tools->menuAction();
-    mRun = tools->addAction(QStringLiteral("Run"));
-    mStats = tools->addAction(QStringLiteral("Stats"));
-    mReport = tools->addAction(QStringLiteral("Report"));
+    mRun = item(tools, QStringLiteral("Run"), Run);
+    mStats = item(tools, QStringLiteral("Stats"), Statistics);
+    mReport = item(tools, QStringLiteral("Report"), Report);
     tools->addSeparator();
-    mCompact = tools->addAction(QStringLiteral("Compact"));
+    mCompact = item(tools, QStringLiteral("Compact"), Compact);
     QMenu *window = bar->addMenu(QStringLiteral("Window"));
     Window1 = window->menuAction();
-    Structure1 = window->addAction(QStringLiteral("Structure"));
-    SQL1 = window->addAction(QStringLiteral("SQL"));
-    Messages1 = window->addAction(QStringLiteral("Messages"));
+    Structure1 = item(window, QStringLiteral("Structure"));
+    SQL1 = item(window, QStringLiteral("SQL"));
+    Messages1 = item(window, QStringLiteral("Messages"));
     QMenu *language = bar->addMenu(QStringLiteral("Language"));
     Language1 = language->menuAction();
-    En_US = language->addAction(QStringLiteral("English (USA)"));
-    Pt_BR = language->addAction(QStringLiteral("Português (Brasil)"));
+    En_US = item(language, texts::englishLanguageItem());
+    Pt_BR = item(language, texts::portugueseLanguageItem());
     QMenu *help = bar->addMenu(QStringLiteral("Help"));
     Help1 = help->menuAction();
-    Pelmora1 = help->addAction(QStringLiteral("Pelmora"));
+    Pelmora1 = item(help, texts::makerItem(), WebSite);
+    Pelmora1->setToolTip(texts::makerHost());
+    help->setToolTipsVisible(true);
     help->addSeparator();
-    About1 = help->addAction(QStringLiteral("About..."));
+    About1 = item(help, QStringLiteral("About..."), imagelist::About);
+    for (QAction *checked : {Structure1, SQL1, Messages1, En_US, Pt_BR})
+        checked->setCheckable(true);
 }
 
 void TMainView::buildToolBar()
 {
-    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
-    auto add = [this](QToolButton *&button) {
+    ToolBar1 = new QToolBar(QStringLiteral("ToolBar1"), this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    ToolBar1->toggleViewAction()->setVisible(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setFixedHeight(29);
+    ToolBar1->setContentsMargins(0, 0, 0, 0);
+    ToolBar1->layout()->setSpacing(0);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+    auto add = [this](QToolButton *&button, int image) {
         button = new QToolButton(ToolBar1);
+        button->setIcon(imagelist::icon(image));
+        button->setIconSize(QSize(16, 16));
+        button->setFixedSize(25, 24);
+        button->setAutoRaise(true);
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setFocusPolicy(Qt::NoFocus);
         ToolBar1->addWidget(button);
     };
-    add(ToolButton1);
-    add(ToolButton2);
-    ToolSeparator1 = ToolBar1->addSeparator();
-    add(ToolButton3);
-    add(ToolButton4);
-    add(ToolButton5);
-    ToolSeparator2 = ToolBar1->addSeparator();
-    add(btLoad);
-    add(btSave);
-    add(btRun);
-    add(btStats);
-    add(btReport);
-    ToolButton6 = ToolBar1->addSeparator();
-    add(btAbout);
+    auto separator = [this] { return ToolBar1->addWidget(new ToolSeparator(ToolBar1)); };
+    add(ToolButton1, imagelist::Connect);
+    add(ToolButton2, imagelist::Disconnect);
+    ToolSeparator1 = separator();
+    add(ToolButton3, imagelist::Expand);
+    add(ToolButton4, imagelist::Collapse);
+    add(ToolButton5, imagelist::Refresh);
+    ToolSeparator2 = separator();
+    add(btLoad, imagelist::Load);
+    add(btSave, imagelist::Save);
+    add(btRun, imagelist::Run);
+    add(btStats, imagelist::Statistics);
+    add(btReport, imagelist::Report);
+    ToolButton6 = separator();
+    add(btAbout, imagelist::About);
 }
 
 void TMainView::buildWorkArea()
 {
     Panel1 = new QWidget;
+    Panel1->setFixedWidth(185);
+    auto *treeLayout = new QVBoxLayout(Panel1);
+    treeLayout->setContentsMargins(0, 0, 0, 0);
     TreeView1 = new QTreeWidget(Panel1);
+    TreeView1->setColumnCount(1);
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setIndentation(19);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    TreeView1->setAllColumnsShowFocus(true);
+    treeLayout->addWidget(TreeView1);
+
     PageControl1 = new QTabWidget;
     TabSheet1 = new QWidget;
     TabSheet2 = new QWidget;
@@ -119,81 +253,468 @@ void TMainView::buildWorkArea()
     PageControl1->addTab(TabSheet2, QStringLiteral("SQL"));
     PageControl1->addTab(TabSheet3, QStringLiteral("Messages"));
     PageControl1->addTab(TabSheet4, QStringLiteral("Report"));
-    Panel2 = new QWidget(TabSheet1);
+
+    auto *structure = new QVBoxLayout(TabSheet1);
+    structure->setContentsMargins(0, 0, 0, 0);
+    Panel2 = new QWidget;
+    auto *gridLayout = new QVBoxLayout(Panel2);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
     StringGrid1 = new QTableWidget(2, 5, Panel2);
+    StringGrid1->horizontalHeader()->hide();
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->horizontalHeader()->setMinimumSectionSize(0);
+    StringGrid1->horizontalHeader()->setDefaultSectionSize(64);
+    StringGrid1->verticalHeader()->setMinimumSectionSize(0);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(18);
+    StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->setShowGrid(true);
+    StringGrid1->setWordWrap(false);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    StringGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setItemDelegate(new FixedCellDelegate(StringGrid1));
+    gridLayout->addWidget(StringGrid1);
+    structure->addWidget(Panel2);
+
     auto *sql = new QVBoxLayout(TabSheet2);
+    sql->setContentsMargins(0, 0, 0, 0);
+    sql->setSpacing(0);
     RichEdit1 = new QPlainTextEdit;
+    RichEdit1->setFont(lucidaConsole(9));
+    RichEdit1->setFixedHeight(89);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit1->hide();
     SynEdit1 = new SqlEditor;
+    SynEdit1->setFixedHeight(150);
     DBGrid1 = new ResultGrid;
     DataSource1 = new ResultModel(ADOQuery1.get(), this);
     DBGrid1->setModel(DataSource1);
     DBNavigator1 = new DbNavigator;
+    DBNavigator1->setFixedHeight(25);
     sql->addWidget(RichEdit1);
     sql->addWidget(SynEdit1);
-    sql->addWidget(DBGrid1);
+    sql->addWidget(DBGrid1, 1);
     sql->addWidget(DBNavigator1);
+
     auto *messages = new QVBoxLayout(TabSheet3);
+    messages->setContentsMargins(0, 0, 0, 0);
+    messages->setSpacing(0);
     reMessages = new QPlainTextEdit;
     reMessages->setReadOnly(true);
+    reMessages->setFont(lucidaConsole(8));
+    reMessages->setLineWrapMode(QPlainTextEdit::NoWrap);
+    reMessages->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    reMessages->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Panel3 = new QWidget;
+    Panel3->setFixedHeight(36);
     btClearMessages = new QPushButton(QStringLiteral("Clear"), Panel3);
-    messages->addWidget(reMessages);
+    btClearMessages->setGeometry(10, 5, 75, 25);
+    messages->addWidget(reMessages, 1);
     messages->addWidget(Panel3);
+
     auto *report = new QVBoxLayout(TabSheet4);
+    report->setContentsMargins(0, 0, 0, 0);
+    report->setSpacing(0);
     WebBrowser1 = new QTextBrowser;
+    WebBrowser1->setOpenExternalLinks(false);
     Panel4 = new QWidget;
+    Panel4->setFixedHeight(36);
     Button1 = new QPushButton(QStringLiteral("Print"), Panel4);
-    report->addWidget(WebBrowser1);
+    Button1->setGeometry(10, 5, 75, 25);
+    report->addWidget(WebBrowser1, 1);
     report->addWidget(Panel4);
+
     auto *central = new QWidget;
     auto *row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
     row->addWidget(Panel1);
     row->addWidget(PageControl1, 1);
     setCentralWidget(central);
+
     StatusBar1 = statusBar();
+    StatusBar1->setFixedHeight(19);
     statusText = new QLabel;
     StatusBar1->addWidget(statusText, 1);
 }
 
-void TMainView::FormCreate() {}
-void TMainView::FormActivate() {}
-void TMainView::AnyClick(QObject *) {}
-void TMainView::UpdateCommands() {}
-void TMainView::ApplyLanguage() {}
-void TMainView::ResetStructureGrid() {}
+void TMainView::connectShellSignals()
+{
+    for (QAction *action : {Connect1,  Disconnect1, Load1, Save1,  Exit1,    Edit1,    Expand1,
+                            Collapse1, Refresh1,    mRun,  mStats, mReport,  mCompact, Structure1,
+                            SQL1,      Messages1,   En_US, Pt_BR,  Pelmora1, About1}) {
+        connect(action, &QAction::triggered, this,
+                [this, action] { guarded([this, action] { AnyClick(action); }); });
+    }
+    for (QToolButton *button : {ToolButton1, ToolButton2, ToolButton3, ToolButton4, ToolButton5, btLoad,
+                                btSave, btRun, btStats, btReport, btAbout}) {
+        connect(button, &QToolButton::clicked, this,
+                [this, button] { guarded([this, button] { AnyClick(button); }); });
+    }
+    connect(TreeView1, &QTreeWidget::itemDoubleClicked, this,
+            [this] { guarded([this] { TreeView1DblClick(); }); });
+    connect(SynEdit1, &QsciScintilla::textChanged, this, [this] { guarded([this] { SynEdit1Change(); }); });
+    connect(btClearMessages, &QPushButton::clicked, this,
+            [this] { guarded([this] { btClearMessagesClick(); }); });
+}
+
+void TMainView::FormCreate()
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        ScreenWidthLimit = screen->size().width();
+        ScreenHeightLimit = screen->availableGeometry().height() - 7;
+    } else {
+        ScreenWidthLimit = 800;
+        ScreenHeightLimit = 572;
+    }
+    resize(800, 572);
+    AppFolder = QCoreApplication::applicationDirPath() + u'/';
+    CurrentLanguage = languageForLocale(QLocale::system());
+    for (FileDialogSpec *dialog : {&OpenDialog1, &SaveDialog1}) {
+        dialog->folder = AppFolder;
+        dialog->defaultSuffix = texts::profileExtension();
+        dialog->filter = texts::profileFilter();
+    }
+    ProfileFileName.clear();
+    ResetStructureGrid();
+    PageControl1->setCurrentWidget(TabSheet1);
+    reMessages->clear();
+    ExcelAvailable = isSpreadsheetAppRegistered();
+    if (!ExcelAvailable)
+        StringGrid1->setToolTip(QString());
+    PageControl1->setTabVisible(PageControl1->indexOf(TabSheet4), false);
+    Button1->setEnabled(false);
+}
+
+void TMainView::FormActivate()
+{
+    if (width() <= ScreenWidthLimit && height() <= ScreenHeightLimit && !isMaximized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    ApplyLanguage();
+    UpdateCommands();
+}
+
+void TMainView::FormClose()
+{
+    if (ADOQuery1->isOpen())
+        ADOQuery1->close();
+    if (ADOConnection1->isOpen())
+        ADOConnection1->close();
+}
+
+void TMainView::AnyClick(QObject *sender)
+{
+    // Every row is tested; each sender belongs to one row only.
+    auto row = [&](int number, std::initializer_list<const QObject *> senders, auto &&action) {
+        for (const QObject *s : senders) {
+            if (s == sender) {
+                if (!commandInterceptor || !commandInterceptor(number))
+                    action();
+                return;
+            }
+        }
+    };
+    row(1, {Connect1, ToolButton1}, [this] { OpenConnection(); });
+    row(2, {Disconnect1, ToolButton2}, [this] {
+        if (ADOConnection1->isOpen())
+            ADOConnection1->close();
+    });
+    row(3, {Load1, btLoad}, [this] { LoadCommand(); });
+    row(4, {Save1, btSave}, [this] { SaveCommand(); });
+    row(5, {Exit1}, [this] { close(); });
+    row(6, {Edit1}, [this] { EditConnection(); });
+    row(7, {Expand1, ToolButton3}, [this] { TreeView1->expandAll(); });
+    row(8, {Collapse1, ToolButton4}, [this] { TreeView1->collapseAll(); });
+    row(9, {Refresh1, ToolButton5}, [this] { ADOConnection1AfterConnect(); });
+    row(10, {mRun, btRun}, [this] { RunSql(); });
+    row(11, {mStats, btStats}, [this] { StatsCommand(); });
+    row(12, {mReport, btReport}, [this] { ReportStructure(); });
+    row(13, {mCompact}, [this] { CompactCommand(); });
+    row(14, {Structure1}, [this] { PageControl1->setCurrentWidget(TabSheet1); });
+    row(15, {SQL1}, [this] { PageControl1->setCurrentWidget(TabSheet2); });
+    row(16, {Messages1}, [this] { PageControl1->setCurrentWidget(TabSheet3); });
+    row(17, {En_US}, [this] {
+        CurrentLanguage = QStringLiteral("en-US");
+        ApplyLanguage();
+    });
+    row(18, {Pt_BR}, [this] {
+        CurrentLanguage = QStringLiteral("pt-BR");
+        ApplyLanguage();
+    });
+    row(19, {Pelmora1}, [this] {
+        showMinimized();
+        prompt().openUrl(QUrl(texts::makerWebSite()));
+    });
+    row(20, {About1, btAbout}, [this] {
+        ApplyLanguage();
+        if (About)
+            prompt().showModal(About);
+    });
+    UpdateCommands();
+}
+
+void TMainView::LoadCommand()
+{
+    OpenDialog1.fileName = ProfileFileName;
+    if (const std::optional<QString> name = prompt().openFileName(this, OpenDialog1))
+        LoadProfile(*name);
+}
+
+void TMainView::SaveCommand()
+{
+    if (ProfileFileName.isEmpty()) {
+        // No folder in the name: the test looks in the current folder.
+        for (int n = 1;; ++n) {
+            ProfileFileName = TextUndefined + QString::number(n) + u'.' + texts::profileExtension();
+            if (!QFileInfo::exists(ProfileFileName))
+                break;
+        }
+    }
+    SaveDialog1.fileName = ProfileFileName;
+    if (const std::optional<QString> name = prompt().saveFileName(this, SaveDialog1))
+        SaveProfile(*name);
+}
+
+void TMainView::UpdateCommands()
+{
+    CommandInputs in;
+    in.connected = ADOConnection1->isOpen();
+    in.connectionString = ADOConnection1->connectionString();
+    in.profileConnectionString = ProfileConnectionString;
+    in.treeHasNodes = TreeView1->topLevelItemCount() > 0;
+    in.editorText = SynEdit1->text();
+    in.isAccess = IsAccess;
+    in.isSqlite = IsSqlite;
+    in.activePage = activePageIndex(PageControl1);
+    in.currentLanguage = CurrentLanguage;
+    const CommandState s = CommandState::compute(in);
+
+    Connect1->setEnabled(s.connect);
+    Disconnect1->setEnabled(s.disconnect);
+    Load1->setEnabled(s.load);
+    Save1->setEnabled(s.save);
+    Exit1->setEnabled(s.exit);
+    Edit1->setEnabled(s.edit);
+    Expand1->setEnabled(s.expand);
+    Collapse1->setEnabled(s.collapse);
+    Refresh1->setEnabled(s.refresh);
+    mRun->setEnabled(s.run);
+    mStats->setEnabled(s.stats);
+    mReport->setEnabled(s.report);
+    mCompact->setEnabled(s.compact);
+
+    Structure1->setChecked(s.structureChecked);
+    SQL1->setChecked(s.sqlChecked);
+    Messages1->setChecked(s.messagesChecked);
+    En_US->setChecked(s.englishChecked);
+    Pt_BR->setChecked(s.portugueseChecked);
+
+    ToolButton1->setEnabled(Connect1->isEnabled());
+    ToolButton2->setEnabled(Disconnect1->isEnabled());
+    ToolButton3->setEnabled(Expand1->isEnabled());
+    ToolButton4->setEnabled(Collapse1->isEnabled());
+    ToolButton5->setEnabled(Refresh1->isEnabled());
+    btLoad->setEnabled(Load1->isEnabled());
+    btSave->setEnabled(Save1->isEnabled());
+    btRun->setEnabled(mRun->isEnabled());
+    btStats->setEnabled(mStats->isEnabled());
+    btReport->setEnabled(mReport->isEnabled());
+
+    if (s.resetReportPage) {
+        PageControl1->setTabVisible(PageControl1->indexOf(TabSheet4), false);
+        WebBrowser1->clear();
+        Button1->setEnabled(false);
+    }
+}
+
+void TMainView::SynEdit1Change()
+{
+    btRun->setEnabled(CommandState::runButtonWhileTyping(SynEdit1->text()));
+}
+
+void TMainView::ApplyLanguage()
+{
+    const UiTexts &t = textsFor(CurrentLanguage);
+
+    File1->setText(t.File1);
+    Connect1->setText(t.Connect1);
+    Disconnect1->setText(t.Disconnect1);
+    Load1->setText(t.Load1);
+    Save1->setText(t.Save1);
+    Exit1->setText(t.Exit1);
+    Edit1->setText(t.Edit1);
+    View1->setText(t.View1);
+    Expand1->setText(t.Expand1);
+    Collapse1->setText(t.Collapse1);
+    Refresh1->setText(t.Refresh1);
+    Tools1->setText(t.Tools1);
+    mRun->setText(t.mRun);
+    mStats->setText(t.mStats);
+    mReport->setText(t.mReport);
+    mCompact->setText(t.mCompact);
+    Window1->setText(t.Window1);
+    Structure1->setText(t.Structure1);
+    SQL1->setText(t.SQL1);
+    Messages1->setText(t.Messages1);
+    Language1->setText(t.Language1);
+    Help1->setText(t.Help1);
+    About1->setText(t.About1);
+
+    ToolButton1->setToolTip(t.hintToolButton1);
+    ToolButton2->setToolTip(t.hintToolButton2);
+    ToolButton3->setToolTip(t.hintToolButton3);
+    ToolButton4->setToolTip(t.hintToolButton4);
+    ToolButton5->setToolTip(t.hintToolButton5);
+    btLoad->setToolTip(t.hintLoad);
+    btSave->setToolTip(t.hintSave);
+    btRun->setToolTip(t.hintRun);
+    btStats->setToolTip(t.hintStats);
+    btReport->setToolTip(t.hintReport);
+    btAbout->setToolTip(t.hintAbout);
+
+    PageControl1->setTabText(PageControl1->indexOf(TabSheet1), t.TabSheet1);
+    PageControl1->setTabText(PageControl1->indexOf(TabSheet2), t.TabSheet2);
+    PageControl1->setTabText(PageControl1->indexOf(TabSheet3), t.TabSheet3);
+    PageControl1->setTabText(PageControl1->indexOf(TabSheet4), t.TabSheet4);
+    Button1->setText(t.Button1);
+
+    writeGridHeader();
+
+    DBNavigator1->setHints(t.navigatorHints);
+
+    btClearMessages->setText(t.btClearMessages);
+
+    StringGrid1->setToolTip(t.gridHint);
+
+    if (About) {
+        About->setWindowTitle(t.aboutCaption);
+        const UiTexts &other = &t == &englishTexts() ? portugueseTexts() : englishTexts();
+        if (About->Label3)
+            About->Label3->setText(
+                About->Label3->text().replace(other.versionWord, t.versionWord, Qt::CaseInsensitive));
+        if (About->Memo1)
+            About->Memo1->setPlainText(t.legalNotice);
+    }
+
+    TextSaveAs = t.TextSaveAs;
+    TextFileExists = t.TextFileExists;
+    TextUndefined = t.TextUndefined;
+    TextCompactConfirm = t.TextCompactConfirm;
+    TextSendToExcel = t.TextSendToExcel;
+    TextFileNotFound = t.TextFileNotFound;
+    TextCannotRename = t.TextCannotRename;
+    TextCannotDelete = t.TextCannotDelete;
+    TextReporting = t.TextReporting;
+    TextWait = t.TextWait;
+    TextReady = t.TextReady;
+
+    if (!ExcelAvailable)
+        StringGrid1->setToolTip(QString());
+}
+
+void TMainView::writeGridHeader()
+{
+    const QStringList &header = textsFor(CurrentLanguage).gridHeader;
+    for (int c = 0; c < 5; ++c) {
+        auto *item = new QTableWidgetItem(header.value(c));
+        // The header row is fixed: it is neither selected nor edited.
+        item->setFlags(Qt::ItemIsEnabled);
+        StringGrid1->setItem(0, c, item);
+    }
+}
+
+void TMainView::ResetStructureGrid()
+{
+    setWindowTitle(texts::applicationTitle());
+    ProfileConnectionString.clear();
+    if (!ADOConnection1->isOpen())
+        ADOConnection1->setConnectionString(QString());
+    Collapse1->setEnabled(false);
+    ToolButton4->setEnabled(false);
+    TreeView1->clear();
+    StringGrid1->hide();
+    RichEdit1->hide();
+    SynEdit1->hide();
+    DBGrid1->hide();
+    StringGrid1->setRowCount(2);
+    for (int c = 0; c < StringGrid1->columnCount(); ++c)
+        delete StringGrid1->takeItem(1, c);
+    StringGrid1->setColumnWidth(0, 20);
+    StringGrid1->setColumnWidth(1, 150);
+    StringGrid1->setColumnWidth(2, 80);
+    StringGrid1->setColumnWidth(3, 40);
+    writeGridHeader();
+    RichEdit1->clear();
+    SynEdit1->clear();
+}
+
 void TMainView::LogMessage(const QString &text)
 {
-    reMessages->appendPlainText(text);
+    reMessages->appendPlainText(DateTimeToIso8601(QDateTime::currentDateTime()) + u'|' + text);
 }
+
 void TMainView::btClearMessagesClick()
 {
     reMessages->clear();
 }
-void TMainView::SynEdit1Change() {}
+
 void TMainView::reportError(const QString &text)
 {
+    prompt().beep();
     showMessagesPage();
     LogMessage(text);
 }
+
 void TMainView::showMessagesPage()
 {
     PageControl1->setCurrentWidget(TabSheet3);
 }
+
+void TMainView::bringToFront()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        if (modal->isMinimized())
+            modal->setWindowState(modal->windowState() & ~Qt::WindowMinimized);
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+void TMainView::setTreePanelWidth(int width)
+{
+    Panel1->setFixedWidth(width);
+}
+
 void TMainView::setStatusText(const QString &text)
 {
     statusText->setText(text);
 }
+
 QString TMainView::statusTextValue() const
 {
     return statusText->text();
 }
-void TMainView::SaveCommand() {}
-void TMainView::LoadCommand() {}
+
 void TMainView::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_activating) {
+        // Maximising may activate the window again; one run per activation.
+        m_activating = true;
+        guarded([this] { FormActivate(); });
+        m_activating = false;
+    }
 }
+
 void TMainView::closeEvent(QCloseEvent *event)
 {
+    guarded([this] { FormClose(); });
     QMainWindow::closeEvent(event);
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "connection/dataaccess/DataAccess.h"
+#include "shell/Prompt.h"
 
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -31,6 +33,7 @@ class ResultModel;
 class SqlEditor;
 class TAbout;
 class TMemoEditor;
+class WheelKeyFilter;
 
 namespace xmlreport {
 class ReportDocument;
@@ -54,6 +57,7 @@ public:
     // ---- shell ------------------------------------------------------------------------
     void FormCreate();
     void FormActivate();
+    void FormClose();
     void AnyClick(QObject *sender);
     void UpdateCommands();
     void ApplyLanguage();
@@ -64,6 +68,14 @@ public:
     // The error-report sequence of the commands that catch errors: beep, Messages page, log.
     void reportError(const QString &text);
     void showMessagesPage();
+    // A second start asks for the program: restore, raise and activate it, and raise the open
+    // modal dialog if there is one.
+    void bringToFront();
+    // The width of the tree's panel (the tree fill sets it).
+    void setTreePanelWidth(int width);
+    // Test seam: when set, AnyClick calls it with the number (1 to 20) of each row whose sender
+    // matched, before the row's action; returning true skips the action.
+    std::function<bool(int row)> commandInterceptor;
 
     // ---- connection (src/connection) --------------------------------------------------
     void OpenConnection();
@@ -116,17 +128,16 @@ public:
     bool ExcelAvailable = false;
     int ScreenWidthLimit = 0;
     int ScreenHeightLimit = 0;
-    QString TextSaveAs, TextFileExists, TextUndefined, TextCompactConfirm, TextSendToExcel,
-        TextFileNotFound, TextCannotRename, TextCannotDelete, TextReporting, TextWait, TextReady;
+    QString TextSaveAs, TextFileExists, TextUndefined, TextCompactConfirm, TextSendToExcel, TextFileNotFound,
+        TextCannotRename, TextCannotDelete, TextReporting, TextWait, TextReady;
 
     // ---- components -------------------------------------------------------------------
     // Menus
-    QAction *File1 = nullptr, *Connect1 = nullptr, *Disconnect1 = nullptr, *Load1 = nullptr,
-            *Save1 = nullptr, *Exit1 = nullptr, *Edit1 = nullptr, *View1 = nullptr,
-            *Expand1 = nullptr, *Collapse1 = nullptr, *Refresh1 = nullptr, *Tools1 = nullptr,
-            *mRun = nullptr, *mStats = nullptr, *mReport = nullptr, *mCompact = nullptr,
-            *Window1 = nullptr, *Structure1 = nullptr, *SQL1 = nullptr, *Messages1 = nullptr,
-            *Language1 = nullptr, *En_US = nullptr, *Pt_BR = nullptr, *Help1 = nullptr,
+    QAction *File1 = nullptr, *Connect1 = nullptr, *Disconnect1 = nullptr, *Load1 = nullptr, *Save1 = nullptr,
+            *Exit1 = nullptr, *Edit1 = nullptr, *View1 = nullptr, *Expand1 = nullptr, *Collapse1 = nullptr,
+            *Refresh1 = nullptr, *Tools1 = nullptr, *mRun = nullptr, *mStats = nullptr, *mReport = nullptr,
+            *mCompact = nullptr, *Window1 = nullptr, *Structure1 = nullptr, *SQL1 = nullptr,
+            *Messages1 = nullptr, *Language1 = nullptr, *En_US = nullptr, *Pt_BR = nullptr, *Help1 = nullptr,
             *Pelmora1 = nullptr, *About1 = nullptr;
     // Tool bar
     QToolBar *ToolBar1 = nullptr;
@@ -140,6 +151,8 @@ public:
     QTabWidget *PageControl1 = nullptr;
     QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr, *TabSheet4 = nullptr;
     QWidget *Panel2 = nullptr;
+    // Row 0 is the header row (ResetStructureGrid, ApplyLanguage), rows 1..N describe the columns;
+    // row 0 and column 0 are drawn as fixed cells.
     QTableWidget *StringGrid1 = nullptr;
     QPlainTextEdit *RichEdit1 = nullptr;
     SqlEditor *SynEdit1 = nullptr;
@@ -158,6 +171,8 @@ public:
     std::unique_ptr<AdoQuery> ADOQuery1;
     std::unique_ptr<AdoTable> ADOTable1;
     ResultModel *DataSource1 = nullptr;
+    FileDialogSpec OpenDialog1, SaveDialog1;
+    WheelKeyFilter *ApplicationEvents1 = nullptr;
     // The report's current table element while ReportStructure runs.
     xmlreport::ReportDocument *currentReport = nullptr;
     void *currentReportTable = nullptr;
@@ -176,6 +191,8 @@ private:
     void buildMenus();
     void buildToolBar();
     void buildWorkArea();
+    void connectShellSignals();
+    void writeGridHeader();
     void SaveCommand();
     void LoadCommand();
     bool m_activating = false;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "shell/Prompt.h"
+
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 class QWidget;
@@ -26,12 +29,37 @@ enum DialogButton : unsigned {
     mbClose = 2048,
 };
 
-enum DialogResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7,
-                    mrAll = 8, mrNoToAll = 9, mrYesToAll = 10, mrClose = 11 };
+enum DialogResult {
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7,
+    mrAll = 8,
+    mrNoToAll = 9,
+    mrYesToAll = 10,
+    mrClose = 11
+};
 
 // The modal question or notice whose caption and buttons follow CurrentLanguage.
 int ShowMessageDialog(const QString &text, DialogKind kind, unsigned buttons, int helpContext = 0,
                       QWidget *parent = nullptr);
+
+// The dialog ShowMessageDialog shows, decided without showing it. systemIsPortuguese tells in
+// which language the system's own message box draws its buttons.
+DialogDescription describeMessageDialog(const QString &text, DialogKind kind, unsigned buttons,
+                                        int helpContext, const QString &language, bool systemIsPortuguese);
+// The English dialog of a text, kind and button set.
+DialogDescription englishMessageDialog(const QString &text, DialogKind kind, unsigned buttons);
+// The system message-box style of a kind and button set (icon, buttons, task-modal), 0 for a
+// button set the system box cannot show.
+unsigned messageBoxStyle(DialogKind kind, unsigned buttons);
+
+// The interface language a locale starts in: "pt-BR" for Portuguese (Brazil), else "en-US".
+QString languageForLocale(const QLocale &locale);
 
 // "yyyy-mm-ddThh:nn:ss" followed by the zone offset in effect at that instant.
 QString DateTimeToIso8601(const QDateTime &local);

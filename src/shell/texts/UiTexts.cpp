@@ -1,0 +1,308 @@
+#include "shell/texts/UiTexts.h"
+
+namespace texts {
+QString applicationTitle()
+{
+    return QStringLiteral("Orvessa");
+}
+QString englishLanguageItem()
+{
+    return QStringLiteral("English (USA)");
+}
+QString portugueseLanguageItem()
+{
+    return QStringLiteral(u"Português (Brasil)");
+}
+QString makerItem()
+{
+    return QStringLiteral("Pelmora");
+}
+QString makerHost()
+{
+    return QStringLiteral("pelmora.example");
+}
+QString makerWebSite()
+{
+    return QStringLiteral("https://pelmora.example/");
+}
+QString profileFilterDescription()
+{
+    return QStringLiteral("Orvessa (*.ovs)");
+}
+QString profileFilter()
+{
+    return profileFilterDescription() + QStringLiteral(" (*.ovs *.OVS)");
+}
+QString profileExtension()
+{
+    return QStringLiteral("ovs");
+}
+} // namespace texts
+
+namespace {
+UiTexts makeEnglish()
+{
+    UiTexts t;
+    t.File1 = QStringLiteral("File");
+    t.Connect1 = QStringLiteral("Connect");
+    t.Disconnect1 = QStringLiteral("Disconnect");
+    t.Load1 = QStringLiteral("Load");
+    t.Save1 = QStringLiteral("Save");
+    t.Exit1 = QStringLiteral("Exit");
+    t.Edit1 = QStringLiteral("Edit");
+    t.View1 = QStringLiteral("View");
+    t.Expand1 = QStringLiteral("Expand");
+    t.Collapse1 = QStringLiteral("Collapse");
+    t.Refresh1 = QStringLiteral("Refresh");
+    t.Tools1 = QStringLiteral("Tools");
+    t.mRun = QStringLiteral("Run");
+    t.mStats = QStringLiteral("Stats");
+    t.mReport = QStringLiteral("Report");
+    t.mCompact = QStringLiteral("Compact");
+    t.Window1 = QStringLiteral("Window");
+    t.Structure1 = QStringLiteral("Structure");
+    t.SQL1 = QStringLiteral("SQL");
+    t.Messages1 = QStringLiteral("Messages");
+    t.Language1 = QStringLiteral("Language");
+    t.Help1 = QStringLiteral("Help");
+    t.About1 = QStringLiteral("About...");
+
+    t.hintToolButton1 = QStringLiteral("Connect");
+    t.hintToolButton2 = QStringLiteral("Disconnect");
+    t.hintToolButton3 = QStringLiteral("Expand");
+    t.hintToolButton4 = QStringLiteral("Collapse");
+    t.hintToolButton5 = QStringLiteral("Refresh");
+    t.hintLoad = QStringLiteral("Load");
+    t.hintSave = QStringLiteral("Save");
+    t.hintRun = QStringLiteral("Run");
+    t.hintStats = QStringLiteral("Stats");
+    t.hintReport = QStringLiteral("Report");
+    t.hintAbout = QStringLiteral("About...");
+
+    t.TabSheet1 = QStringLiteral("Structure");
+    t.TabSheet2 = QStringLiteral("SQL");
+    t.TabSheet3 = QStringLiteral("Messages");
+    t.TabSheet4 = QStringLiteral("Report");
+    t.Button1 = QStringLiteral("Print");
+    t.btClearMessages = QStringLiteral("Clear");
+
+    t.gridHeader = {QString(), QStringLiteral("Column"), QStringLiteral("Type"), QStringLiteral("Len"),
+                    QStringLiteral("Attributes")};
+    t.navigatorHints = {QStringLiteral("First record"),  QStringLiteral("Prior record"),
+                        QStringLiteral("Next record"),   QStringLiteral("Last record"),
+                        QStringLiteral("Insert record"), QStringLiteral("Delete record"),
+                        QStringLiteral("Edit record"),   QStringLiteral("Post edit"),
+                        QStringLiteral("Cancel edit"),   QStringLiteral("Refresh data")};
+
+    t.gridHint = QStringLiteral(u"Double click to send to Microsoft® Excel");
+    t.aboutCaption = QStringLiteral("About this software");
+    t.versionWord = QStringLiteral("Version");
+    t.legalNotice =
+        QStringLiteral("Warning: this program is protected by copyright law and by international treaties. "
+                       "Using, copying, reproducing or distributing this program, or any part of it, without "
+                       "the written permission of its maker is forbidden and may give rise to civil and "
+                       "criminal proceedings to the full extent of the law.");
+
+    t.TextSaveAs = QStringLiteral("Save as [%s]?");
+    t.TextFileExists = QStringLiteral("File [%s] already exists. Overwrite?");
+    t.TextUndefined = QStringLiteral("Undefined");
+    t.TextCompactConfirm = QStringLiteral("Compact file [%s]. Are you sure?");
+    t.TextSendToExcel = QStringLiteral(u"Send to Microsoft® Excel?");
+    t.TextFileNotFound = QStringLiteral("File [%s] not found.");
+    t.TextCannotRename = QStringLiteral("File [%s] cannot be renamed.");
+    t.TextCannotDelete = QStringLiteral("File [%s] cannot be deleted.");
+    t.TextReporting = QStringLiteral("Reporting structure on file [%s].");
+    t.TextWait = QStringLiteral("Wait...");
+    t.TextReady = QStringLiteral("Ready!");
+    return t;
+}
+
+UiTexts makePortuguese()
+{
+    UiTexts t;
+    t.File1 = QStringLiteral("Arquivo");
+    t.Connect1 = QStringLiteral("Conectar");
+    t.Disconnect1 = QStringLiteral("Desconectar");
+    t.Load1 = QStringLiteral("Carregar");
+    t.Save1 = QStringLiteral("Salvar");
+    t.Exit1 = QStringLiteral("Sair");
+    t.Edit1 = QStringLiteral("Editar");
+    t.View1 = QStringLiteral("Visualizar");
+    t.Expand1 = QStringLiteral("Expandir");
+    t.Collapse1 = QStringLiteral("Contrair");
+    t.Refresh1 = QStringLiteral("Atualizar");
+    t.Tools1 = QStringLiteral("Ferramentas");
+    t.mRun = QStringLiteral("Executar");
+    t.mStats = QStringLiteral(u"Estatísticas");
+    t.mReport = QStringLiteral(u"Relatório");
+    t.mCompact = QStringLiteral("Compactar");
+    t.Window1 = QStringLiteral("Janela");
+    t.Structure1 = QStringLiteral("Estrutura");
+    t.SQL1 = QStringLiteral("SQL");
+    t.Messages1 = QStringLiteral("Mensagens");
+    t.Language1 = QStringLiteral("Linguagem");
+    t.Help1 = QStringLiteral("Ajuda");
+    t.About1 = QStringLiteral("Sobre...");
+
+    t.hintToolButton1 = QStringLiteral("Conectar");
+    t.hintToolButton2 = QStringLiteral("Desconectar");
+    t.hintToolButton3 = QStringLiteral("Expandir");
+    t.hintToolButton4 = QStringLiteral("Contrair");
+    t.hintToolButton5 = QStringLiteral("Atualizar");
+    t.hintLoad = QStringLiteral("Carregar");
+    t.hintSave = QStringLiteral("Salvar");
+    t.hintRun = QStringLiteral("Executar");
+    t.hintStats = QStringLiteral(u"Estatísticas");
+    t.hintReport = QStringLiteral(u"Relatório");
+    t.hintAbout = QStringLiteral("Sobre...");
+
+    t.TabSheet1 = QStringLiteral("Estrutura");
+    t.TabSheet2 = QStringLiteral("SQL");
+    t.TabSheet3 = QStringLiteral("Mensagens");
+    t.TabSheet4 = QStringLiteral(u"Relatório");
+    t.Button1 = QStringLiteral("Imprimir");
+    t.btClearMessages = QStringLiteral("Limpar");
+
+    t.gridHeader = {QString(), QStringLiteral("Coluna"), QStringLiteral("Tipo"), QStringLiteral("Larg"),
+                    QStringLiteral("Atributos")};
+    t.navigatorHints = {QStringLiteral("Primeiro registro"), QStringLiteral("Registro anterior"),
+                        QStringLiteral(u"Próximo registro"), QStringLiteral(u"Último registro"),
+                        QStringLiteral("Insere registro"),   QStringLiteral("Exclui registro"),
+                        QStringLiteral("Edita registro"),    QStringLiteral(u"Grava edição"),
+                        QStringLiteral(u"Cancela edição"),   QStringLiteral("Atualiza dados")};
+
+    t.gridHint = QStringLiteral(u"Duplo clique para enviar para o Microsoft® Excel");
+    t.aboutCaption = QStringLiteral("Sobre este software");
+    t.versionWord = QStringLiteral(u"Versão");
+    t.legalNotice = QStringLiteral(
+        u"Aviso: este programa está protegido pelas leis de direitos autorais e por tratados "
+        u"internacionais. O uso, a cópia, a reprodução ou a distribuição deste programa, ou de "
+        u"qualquer parte dele, sem a autorização por escrito do seu fabricante são proibidos e "
+        u"podem resultar em processos civis e criminais, com todo o rigor da lei.");
+
+    t.TextSaveAs = QStringLiteral("Salvar como [%s]?");
+    t.TextFileExists = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");
+    t.TextUndefined = QStringLiteral("Indefinido");
+    t.TextCompactConfirm = QStringLiteral(u"Compactar arquivo [%s]. Você tem certeza?");
+    t.TextSendToExcel = QStringLiteral(u"Enviar para o Microsoft® Excel?");
+    t.TextFileNotFound = QStringLiteral(u"Arquivo [%s] não encontrado.");
+    t.TextCannotRename = QStringLiteral(u"Arquivo [%s] não pôde ser renomeado.");
+    t.TextCannotDelete = QStringLiteral(u"Arquivo [%s] não pôde ser apagado.");
+    t.TextReporting = QStringLiteral("Relatando estrutura no arquivo [%s].");
+    t.TextWait = QStringLiteral("Aguarde...");
+    t.TextReady = QStringLiteral("Pronto!");
+    return t;
+}
+} // namespace
+
+const UiTexts &englishTexts()
+{
+    static const UiTexts texts = makeEnglish();
+    return texts;
+}
+
+const UiTexts &portugueseTexts()
+{
+    static const UiTexts texts = makePortuguese();
+    return texts;
+}
+
+const UiTexts &textsFor(const QString &language)
+{
+    return language == QLatin1String("en-US") ? englishTexts() : portugueseTexts();
+}
+
+namespace dialogtexts {
+QString englishCaption(int kind)
+{
+    switch (kind) {
+    case 0:
+        return QStringLiteral("Warning");
+    case 1:
+        return QStringLiteral("Error");
+    case 2:
+        return QStringLiteral("Information");
+    case 3:
+        return QStringLiteral("Confirm");
+    default:
+        return texts::applicationTitle();
+    }
+}
+
+QString portugueseCaption(int kind)
+{
+    switch (kind) {
+    case 0:
+        return QStringLiteral(u"Atenção");
+    case 1:
+        return QStringLiteral("Erro");
+    case 2:
+        return QStringLiteral(u"Informação");
+    case 3:
+        return QStringLiteral(u"Confirmação");
+    default:
+        return texts::applicationTitle();
+    }
+}
+
+QString englishLabel(int bit)
+{
+    static const char *const labels[] = {"&Yes",    "&No",  "OK",         "Cancel",      "&Abort", "&Retry",
+                                         "&Ignore", "&All", "N&o to All", "Yes to &All", "&Help",  "&Close"};
+    return bit >= 0 && bit < 12 ? QString::fromLatin1(labels[bit]) : QString();
+}
+
+QString portugueseLabel(int result)
+{
+    switch (result) {
+    case 1:
+        return QStringLiteral("OK");
+    case 2:
+        return QStringLiteral("Cancelar");
+    case 3:
+        return QStringLiteral("Abortar");
+    case 4:
+        return QStringLiteral("Repetir");
+    case 5:
+        return QStringLiteral("Ignorar");
+    case 6:
+        return QStringLiteral("Sim");
+    case 7:
+        return QStringLiteral(u"Não");
+    case 8:
+        return QStringLiteral("Todos");
+    case 9:
+        return QStringLiteral(u"Não para todos");
+    case 10:
+        return QStringLiteral("Sim para todos");
+    default:
+        return QString();
+    }
+}
+
+QString systemBoxLabel(int result, bool systemIsPortuguese)
+{
+    if (systemIsPortuguese)
+        return result == 0 ? QStringLiteral("Ajuda") : portugueseLabel(result);
+    switch (result) {
+    case 0:
+        return QStringLiteral("Help");
+    case 1:
+        return QStringLiteral("OK");
+    case 2:
+        return QStringLiteral("Cancel");
+    case 3:
+        return QStringLiteral("Abort");
+    case 4:
+        return QStringLiteral("Retry");
+    case 5:
+        return QStringLiteral("Ignore");
+    case 6:
+        return QStringLiteral("Yes");
+    case 7:
+        return QStringLiteral("No");
+    default:
+        return QString();
+    }
+}
+} // namespace dialogtexts

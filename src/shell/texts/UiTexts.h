@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Texts that are the same in every language.
+namespace texts {
+// The application title: main window caption, instance name, caption of Custom dialogs.
+QString applicationTitle();
+QString englishLanguageItem();    // "English (USA)"
+QString portugueseLanguageItem(); // "Português (Brasil)"
+QString makerItem();              // Help menu item that opens the maker's web site
+QString makerHost();              // its hint
+QString makerWebSite();           // the address it opens
+// Visible description and the patterns of the profile file dialogs; the patterns take both cases
+// because Linux file names are case-sensitive.
+QString profileFilterDescription();
+QString profileFilter();
+QString profileExtension(); // "ovs", without the dot
+} // namespace texts
+
+// Every language-dependent text of the main window, the About box and the message templates.
+struct UiTexts
+{
+    // Menu captions, in menu order.
+    QString File1, Connect1, Disconnect1, Load1, Save1, Exit1, Edit1, View1, Expand1, Collapse1, Refresh1,
+        Tools1, mRun, mStats, mReport, mCompact, Window1, Structure1, SQL1, Messages1, Language1, Help1,
+        About1;
+    // Tool-button hints.
+    QString hintToolButton1, hintToolButton2, hintToolButton3, hintToolButton4, hintToolButton5, hintLoad,
+        hintSave, hintRun, hintStats, hintReport, hintAbout;
+    // Tabs and buttons.
+    QString TabSheet1, TabSheet2, TabSheet3, TabSheet4, Button1, btClearMessages;
+    // Header row of the structure grid, columns 0 to 4.
+    QStringList gridHeader;
+    // Hints of the data navigator's ten buttons, in button order.
+    QStringList navigatorHints;
+    // Hint of the structure grid (only while a spreadsheet application is available).
+    QString gridHint;
+    // About box.
+    QString aboutCaption;
+    QString versionWord; // the word this language uses on the version line
+    QString legalNotice;
+    // Message templates; "[%s]" takes one file path.
+    QString TextSaveAs, TextFileExists, TextUndefined, TextCompactConfirm, TextSendToExcel, TextFileNotFound,
+        TextCannotRename, TextCannotDelete, TextReporting, TextWait, TextReady;
+};
+
+const UiTexts &englishTexts();
+const UiTexts &portugueseTexts();
+// English exactly when language is "en-US"; any other value selects Portuguese.
+const UiTexts &textsFor(const QString &language);
+
+// Texts of the message dialogs.
+namespace dialogtexts {
+// English dialog: caption by DialogKind 0..3 (Custom takes the application title).
+QString englishCaption(int kind);
+// Portuguese caption by DialogKind 0..3.
+QString portugueseCaption(int kind);
+// English dialog labels by button bit 0..11, '&' before the accelerator letter.
+QString englishLabel(int bit);
+// Portuguese labels of the relabelled dialog, by DialogResult 1..10.
+QString portugueseLabel(int result);
+// Labels of the system's own message box, which speaks the system language and has no
+// accelerators; indexed by DialogResult 1..7, and 0 for Help.
+QString systemBoxLabel(int result, bool systemIsPortuguese);
+} // namespace dialogtexts
