@@ -11,6 +11,8 @@
 #include "sql/SqlQuoting.h"
 #include "sql/Statistics.h"
 #include "sql/TableDescription.h"
+#include "sql/UMemoEditor.h"
+#include "sql/UStyle.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -136,6 +138,10 @@ void TMainView::TreeView1DblClick()
     const QString name = node->text(0);
     const QString schema = node->data(0, Qt::UserRole).toString();
 
+    // The memo editor must not keep a field of rows the new query is about to replace.
+    if (MemoEditor)
+        MemoEditor->detach();
+
     Backend &backend = ADOConnection1->backend();
     ADOTable1->tableName = name;
     ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
@@ -178,5 +184,6 @@ void TMainView::StatsCommand()
         if (field >= 0)
             ADOQuery1->setTag(field, QFontMetrics(font()).horizontalAdvance(rows->fields()[field].name) + 5);
     }
+    FitGridColumns(DBGrid1);
     PageControl1->setCurrentWidget(TabSheet2);
 }
