@@ -6,7 +6,6 @@
 #include <QDate>
 #include <QDateTime>
 #include <QHash>
-#include <QSet>
 #include <QTime>
 
 #include <libpq-fe.h>
@@ -87,170 +86,6 @@ int hexValue(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
-}
-
-// Reserved words of PostgreSQL's grammar (reserved, type/function-name and column-name
-// keywords): names spelled like them must be quoted.
-const QSet<QString> &pgKeywords()
-{
-    static const QSet<QString> words = [] {
-        const char *list[] = {"all",
-                              "analyse",
-                              "analyze",
-                              "and",
-                              "any",
-                              "array",
-                              "as",
-                              "asc",
-                              "asymmetric",
-                              "authorization",
-                              "between",
-                              "bigint",
-                              "binary",
-                              "bit",
-                              "boolean",
-                              "both",
-                              "case",
-                              "cast",
-                              "char",
-                              "character",
-                              "check",
-                              "coalesce",
-                              "collate",
-                              "collation",
-                              "column",
-                              "concurrently",
-                              "constraint",
-                              "create",
-                              "cross",
-                              "current_catalog",
-                              "current_date",
-                              "current_role",
-                              "current_schema",
-                              "current_time",
-                              "current_timestamp",
-                              "current_user",
-                              "dec",
-                              "decimal",
-                              "default",
-                              "deferrable",
-                              "desc",
-                              "distinct",
-                              "do",
-                              "else",
-                              "end",
-                              "except",
-                              "exists",
-                              "extract",
-                              "false",
-                              "fetch",
-                              "float",
-                              "for",
-                              "foreign",
-                              "freeze",
-                              "from",
-                              "full",
-                              "grant",
-                              "greatest",
-                              "group",
-                              "grouping",
-                              "having",
-                              "ilike",
-                              "in",
-                              "initially",
-                              "inner",
-                              "inout",
-                              "int",
-                              "integer",
-                              "intersect",
-                              "interval",
-                              "into",
-                              "is",
-                              "isnull",
-                              "join",
-                              "lateral",
-                              "leading",
-                              "least",
-                              "left",
-                              "like",
-                              "limit",
-                              "localtime",
-                              "localtimestamp",
-                              "national",
-                              "natural",
-                              "nchar",
-                              "none",
-                              "normalize",
-                              "not",
-                              "notnull",
-                              "null",
-                              "nullif",
-                              "numeric",
-                              "offset",
-                              "on",
-                              "only",
-                              "or",
-                              "order",
-                              "out",
-                              "outer",
-                              "overlaps",
-                              "overlay",
-                              "placing",
-                              "position",
-                              "precision",
-                              "primary",
-                              "real",
-                              "references",
-                              "returning",
-                              "right",
-                              "row",
-                              "select",
-                              "session_user",
-                              "setof",
-                              "similar",
-                              "smallint",
-                              "some",
-                              "substring",
-                              "symmetric",
-                              "table",
-                              "tablesample",
-                              "then",
-                              "time",
-                              "timestamp",
-                              "to",
-                              "trailing",
-                              "treat",
-                              "trim",
-                              "true",
-                              "union",
-                              "unique",
-                              "user",
-                              "using",
-                              "values",
-                              "varchar",
-                              "variadic",
-                              "verbose",
-                              "when",
-                              "where",
-                              "window",
-                              "with",
-                              "xmlattributes",
-                              "xmlconcat",
-                              "xmlelement",
-                              "xmlexists",
-                              "xmlforest",
-                              "xmlnamespaces",
-                              "xmlparse",
-                              "xmlpi",
-                              "xmlroot",
-                              "xmlserialize",
-                              "xmltable"};
-        QSet<QString> set;
-        for (const char *word : list)
-            set.insert(QLatin1String(word));
-        return set;
-    }();
-    return words;
 }
 
 class PostgresBackend final : public Backend
@@ -949,20 +784,7 @@ void PostgresBackend::cancel()
 
 QString PostgresBackend::quoteIdentifier(const QString &name) const
 {
-    // Unquoted names are folded to lower case, so anything but a lower-case plain name
-    // (that is no reserved word) needs quotes to keep its spelling.
-    bool plain = !name.isEmpty() && !pgKeywords().contains(name);
-    for (qsizetype i = 0; plain && i < name.size(); ++i) {
-        const QChar c = name[i];
-        const bool letter = (c >= u'a' && c <= u'z') || c == u'_';
-        const bool digit = (c >= u'0' && c <= u'9') || c == u'$';
-        plain = letter || (i > 0 && digit);
-    }
-    if (plain)
-        return name;
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    return pgQuoteIdentifier(name);
 }
 
 } // namespace

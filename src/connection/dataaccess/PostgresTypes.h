@@ -3,6 +3,7 @@
 #include "connection/dataaccess/AdoType.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 // The one mapping from PostgreSQL types to ADO types, used for catalogue columns and for the
@@ -21,3 +22,7 @@ PgType pgTypeOf(const QByteArray &typeName, int typmod);
 
 // typname of a built-in type, by its fixed OID; empty for others.
 QByteArray pgBuiltinTypeName(unsigned int oid);
+
+// A name as PostgreSQL SQL needs it: unchanged when it is a lower-case plain identifier and
+// no reserved word, otherwise in double quotes with inner quotes doubled.
+QString pgQuoteIdentifier(const QString &name);
