@@ -1,0 +1,213 @@
+#include "connection/WorkRunnerDialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLocale>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <exception>
+#include <thread>
+
+namespace {
+
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// Swallows user input meant for anything but the progress dialog while the work runs, so that
+// nothing starts a second piece of work on the same connection and no window closes under it.
+// Unlike disabling the main window this does not repaint anything, so short work does not flicker.
+class InputBlocker : public QObject
+{
+public:
+    InputBlocker() { qApp->installEventFilter(this); }
+    ~InputBlocker() override { qApp->removeEventFilter(this); }
+
+    void allow(QWidget *dialog) { m_dialog = dialog; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::DragEnter:
+        case QEvent::Drop:
+            return !belongsToDialog(watched);
+        case QEvent::Close:
+            return event->spontaneous() && !belongsToDialog(watched);
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool belongsToDialog(QObject *watched) const
+    {
+        if (!m_dialog)
+            return false;
+        if (auto *widget = qobject_cast<QWidget *>(watched))
+            return widget == m_dialog || m_dialog->isAncestorOf(widget);
+        if (auto *window = qobject_cast<QWindow *>(watched))
+            return window == m_dialog->windowHandle();
+        return false;
+    }
+
+    QPointer<QWidget> m_dialog;
+};
+
+} // namespace
+
+WorkRunnerDialog::WorkRunnerDialog(const std::function<void()> &cancel,
+                                   const std::atomic<qint64> *rowsFetched, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_cancel(cancel)
+    , m_rowsFetched(rowsFetched)
+{
+    setWindowTitle(QApplication::applicationName());
+    setWindowModality(Qt::ApplicationModal);
+    auto *layout = new QVBoxLayout(this);
+    m_label = new QLabel(this);
+    m_label->setMinimumWidth(260);
+    layout->addWidget(m_label);
+    m_bar = new QProgressBar(this);
+    m_bar->setRange(0, 0); // no end known: a busy indicator
+    m_bar->setTextVisible(false);
+    layout->addWidget(m_bar);
+    m_cancelButton = new QPushButton(tr("Cancel"), this);
+    m_cancelButton->setEnabled(bool(m_cancel));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_cancelButton);
+    layout->addLayout(buttons);
+    connect(m_cancelButton, &QPushButton::clicked, this, &WorkRunnerDialog::requestCancel);
+
+    auto *timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &WorkRunnerDialog::updateText);
+    timer->start(100);
+    updateText();
+}
+
+WorkRunnerDialog::~WorkRunnerDialog() = default;
+
+QString WorkRunnerDialog::text() const
+{
+    return m_label->text();
+}
+
+void WorkRunnerDialog::updateText()
+{
+    if (m_cancelling) {
+        m_label->setText(tr("Cancelling..."));
+        return;
+    }
+    const qint64 rows = m_rowsFetched ? m_rowsFetched->load(std::memory_order_relaxed) : 0;
+    if (rows > 0)
+        m_label->setText(tr("Working... %1 rows fetched").arg(QLocale().toString(rows)));
+    else
+        m_label->setText(tr("Working..."));
+}
+
+void WorkRunnerDialog::requestCancel()
+{
+    if (m_cancelling)
+        return;
+    m_cancelling = true;
+    m_cancelButton->setEnabled(false);
+    updateText();
+    if (m_cancel)
+        m_cancel();
+}
+
+void WorkRunnerDialog::reject()
+{
+    // Escape asks the work to stop; the dialog closes when the work has ended.
+    requestCancel();
+}
+
+void WorkRunnerDialog::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    requestCancel();
+}
+
+void WorkRunnerDialog::run(QWidget *parent, const std::function<void()> &work,
+                           const std::function<void()> &cancel, const std::atomic<qint64> *rowsFetched)
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()) ||
+        QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        work();
+        return;
+    }
+
+    BusyCursor cursor;
+    InputBlocker blocker;
+    QEventLoop loop;
+    std::exception_ptr error;
+    std::atomic<bool> finished{false};
+
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        finished.store(true);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+
+    std::unique_ptr<WorkRunnerDialog> dialog;
+    QTimer showTimer;
+    showTimer.setSingleShot(true);
+    QObject::connect(&showTimer, &QTimer::timeout, [&] {
+        if (finished.load())
+            return;
+        dialog = std::make_unique<WorkRunnerDialog>(cancel, rowsFetched, parent);
+        blocker.allow(dialog.get());
+        dialog->show();
+    });
+    showTimer.start(ShowDelayMs);
+
+    if (!finished.load())
+        loop.exec(QEventLoop::AllEvents);
+    worker.join();
+    showTimer.stop();
+    if (dialog)
+        dialog->hide();
+    dialog.reset();
+
+    if (error)
+        std::rethrow_exception(error);
+}
+
+WorkRunner makeDialogWorkRunner(QWidget *parent, const std::atomic<qint64> *rowsFetched)
+{
+    QPointer<QWidget> guardedParent(parent);
+    return
+        [guardedParent, rowsFetched](const std::function<void()> &work, const std::function<void()> &cancel) {
+            WorkRunnerDialog::run(guardedParent.data(), work, cancel, rowsFetched);
+        };
+}

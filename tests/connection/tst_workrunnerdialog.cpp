@@ -1,0 +1,133 @@
+#include "connection/WorkRunnerDialog.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <thread>
+
+namespace {
+
+WorkRunnerDialog *visibleDialog()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<WorkRunnerDialog *>(widget); dialog && dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestWorkRunnerDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shortWorkRunsOffTheUiThreadWithoutADialog();
+    void errorsOfTheWorkComeBackToTheCaller();
+    void cancelAsksOnceAndKeepsWaitingForTheWork();
+    void inputToTheMainWindowIsHeldBack();
+};
+
+void TestWorkRunnerDialog::shortWorkRunsOffTheUiThreadWithoutADialog()
+{
+    const WorkRunner runner = makeDialogWorkRunner(nullptr);
+    std::thread::id workThread;
+    int cancels = 0;
+    runner([&] { workThread = std::this_thread::get_id(); }, [&] { ++cancels; });
+    QVERIFY(workThread != std::thread::id());
+    QVERIFY(workThread != std::this_thread::get_id());
+    QCOMPARE(cancels, 0);
+    QVERIFY(!visibleDialog());
+    QVERIFY(!QApplication::overrideCursor()); // the busy cursor is restored
+}
+
+void TestWorkRunnerDialog::errorsOfTheWorkComeBackToTheCaller()
+{
+    const WorkRunner runner = makeDialogWorkRunner(nullptr);
+    try {
+        runner([] { throw DataAccessError(QStringLiteral("no such table: x")); }, [] {});
+        QFAIL("no error");
+    } catch (const DataAccessError &error) {
+        QCOMPARE(error.text(), QStringLiteral("no such table: x"));
+    }
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestWorkRunnerDialog::cancelAsksOnceAndKeepsWaitingForTheWork()
+{
+    std::atomic<qint64> rows{0};
+    std::atomic<bool> stop{false};
+    std::atomic<int> cancels{0};
+    QStringList seen;
+
+    // The test's hands: watch for the dialog while the runner waits, then press Cancel twice.
+    QTimer hands;
+    connect(&hands, &QTimer::timeout, this, [&] {
+        WorkRunnerDialog *dialog = visibleDialog();
+        if (!dialog || dialog->cancelRequested())
+            return;
+        rows.store(12345);
+        if (!dialog->text().contains(QStringLiteral("rows fetched")))
+            return; // the dialog picks up the count on its next refresh
+        seen << dialog->text();
+        QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        seen << dialog->text();
+        QVERIFY(dialog->isVisible()); // still there until the work ends
+    });
+    hands.start(20);
+
+    const WorkRunner runner = makeDialogWorkRunner(nullptr, &rows);
+    runner(
+        [&] {
+            while (!stop.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        },
+        [&] {
+            ++cancels;
+            stop.store(true);
+        });
+    hands.stop();
+
+    QCOMPARE(cancels.load(), 1);
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen[0], QStringLiteral("Working... %1 rows fetched").arg(QLocale().toString(12345)));
+    QCOMPARE(seen[1], QStringLiteral("Cancelling..."));
+    QVERIFY(!visibleDialog());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestWorkRunnerDialog::inputToTheMainWindowIsHeldBack()
+{
+    QWidget window;
+    auto *button = new QPushButton(QStringLiteral("Run"), &window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    int clicks = 0;
+    connect(button, &QPushButton::clicked, this, [&] { ++clicks; });
+
+    std::atomic<bool> release{false};
+    QTimer::singleShot(30, this, [&] {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTest::keyClick(button, Qt::Key_Space);
+        release.store(true);
+    });
+    const WorkRunner runner = makeDialogWorkRunner(&window);
+    runner(
+        [&] {
+            while (!release.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        },
+        [] {});
+    QCOMPARE(clicks, 0);
+    // Afterwards the window takes input again.
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(clicks, 1);
+}
+
+QTEST_MAIN(TestWorkRunnerDialog)
+#include "tst_workrunnerdialog.moc"
