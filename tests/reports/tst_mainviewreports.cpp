@@ -1,0 +1,363 @@
+// The report, compaction and spreadsheet commands on a real main window over a SQLite database.
+#include "ScriptedPrompt.h"
+
+#include "reports/CompactionEngine.h"
+#include "reports/FileLayer.h"
+#include "shell/Guard.h"
+#include "shell/UMainView.h"
+#include "shell/UTools.h"
+#include "sql/AdoTable.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTreeWidget>
+
+#include <sqlite3.h>
+
+namespace {
+
+// Answers the print dialog with a PDF file as the printer.
+class PrintingPrompt : public ScriptedPrompt
+{
+public:
+    QString pdfPath;
+    bool printDialog(QWidget *parent, QPrinter *printer) override
+    {
+        const bool confirmed = ScriptedPrompt::printDialog(parent, printer);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(pdfPath);
+        return confirmed;
+    }
+};
+
+class Files : public FileLayer
+{
+public:
+    bool failRename = false;
+    bool exists(const QString &path) override { return systemFileLayer().exists(path); }
+    bool remove(const QString &path) override { return systemFileLayer().remove(path); }
+    bool rename(const QString &from, const QString &to) override
+    {
+        return !failRename && systemFileLayer().rename(from, to);
+    }
+    bool copy(const QString &from, const QString &to) override { return systemFileLayer().copy(from, to); }
+};
+
+void exec(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    char *error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK)
+        qWarning("%s", error);
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+int orderCount(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *statement = nullptr;
+    int count = -1;
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM Orders", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        count = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return count;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString lastLogLine(const TMainView &view)
+{
+    return view.reMessages->toPlainText().split(QLatin1Char('\n')).last();
+}
+
+} // namespace
+
+class TestMainViewReports : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_temp; // TMPDIR of the program under test
+    std::unique_ptr<QTemporaryDir> m_data;
+    std::unique_ptr<PrintingPrompt> m_prompt;
+    std::unique_ptr<TMainView> m_view;
+    Files m_files;
+    QString m_database;
+
+    TMainView &view() { return *m_view; }
+
+    void connectTo(const QString &path)
+    {
+        view().ADOConnection1->setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
+        view().ADOConnection1->open();
+    }
+
+private slots:
+    void init()
+    {
+        m_temp = std::make_unique<QTemporaryDir>();
+        m_data = std::make_unique<QTemporaryDir>();
+        qputenv("TMPDIR", m_temp->path().toUtf8());
+        m_prompt = std::make_unique<PrintingPrompt>();
+        CurrentLanguage = QStringLiteral("en-US");
+        m_view = std::make_unique<TMainView>();
+        MainView = m_view.get();
+        view().ApplyLanguage();
+        view().AppFolder = qEnvironmentVariable("ORVESSA_APP_FOLDER") + QLatin1Char('/');
+        setFileLayer(&m_files);
+
+        m_database = m_data->filePath(QStringLiteral("Shop.db"));
+        exec(m_database,
+             "CREATE TABLE Customers (CustomerID VARCHAR(5) PRIMARY KEY NOT NULL, Name TEXT);"
+             "CREATE TABLE Orders (OrderID INTEGER PRIMARY KEY AUTOINCREMENT,"
+             " CustomerID VARCHAR(5) REFERENCES Customers(CustomerID), Note TEXT);"
+             "CREATE VIEW OrderNotes AS SELECT OrderID, Note FROM Orders;"
+             "INSERT INTO Customers VALUES ('ALFKI', 'Alfreds');"
+             "INSERT INTO Orders (CustomerID, Note) VALUES ('ALFKI', 'first'), ('ALFKI', 'second');");
+        connectTo(m_database);
+        QVERIFY(view().ADOConnection1->isOpen());
+        QVERIFY(view().IsSqlite);
+    }
+
+    void cleanup()
+    {
+        setFileLayer(nullptr);
+        setCompactionEngineFactory({});
+        m_view.reset();
+        MainView = nullptr;
+        m_prompt.reset();
+        qunsetenv("TMPDIR");
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    void reportDescribesEveryTableAndView()
+    {
+        view().ReportStructure();
+
+        const QString path = m_temp->filePath(QStringLiteral("OVS.xml"));
+        const QString expected =
+            QStringLiteral(
+                "<?xml version=\"1.0\" standalone=\"yes\"?>\n"
+                "<?xml-stylesheet type=\"text/xsl\" href=\"OVS.xsl\"?>\n"
+                "<Shop version=\"%1\">"
+                "<table name=\"Customers\">"
+                "<field key=\"primary\" null=\"false\" size=\"5\" type=\"WideString\" name=\"CustomerID\"/>"
+                "<field null=\"true\" type=\"WideMemo\" name=\"Name\"/>"
+                "</table>"
+                "<table name=\"Orders\">"
+                // SQLite's column list calls a rowid alias nullable.
+                "<field key=\"primary\" null=\"true\" type=\"AutoInc\" name=\"OrderID\"/>"
+                "<field key=\"foreign ref Customers.CustomerID\" null=\"true\" size=\"5\" "
+                "type=\"WideString\" name=\"CustomerID\"/>"
+                "<field null=\"true\" type=\"WideMemo\" name=\"Note\"/>"
+                "</table>"
+                "<table name=\"OrderNotes\">"
+                "<field null=\"true\" type=\"Integer\" name=\"OrderID\"/>"
+                "<field null=\"true\" type=\"WideMemo\" name=\"Note\"/>"
+                "</table>"
+                "</Shop>\n")
+                .arg(view().ServerVersion);
+        const QString written = QString::fromUtf8(readAll(path));
+        QVERIFY2(written == expected, qPrintable(written));
+        QCOMPARE(readAll(m_temp->filePath(QStringLiteral("OVS.xsl"))), readAll(view().AppFolder + "OVS.xsl"));
+
+        QVERIFY(lastLogLine(view()).endsWith(QStringLiteral("|Reporting structure on file [%1].").arg(path)));
+        QVERIFY(view().PageControl1->isTabVisible(view().PageControl1->indexOf(view().TabSheet4)));
+        QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet4);
+        QVERIFY(view().WebBrowser1->toPlainText().contains(QStringLiteral("OrderNotes")));
+        QVERIFY(view().WebBrowser1->toHtml().contains(QStringLiteral("<table")));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+        // The page completes as a browser reports it: after the command, through the event loop.
+        QCOMPARE(view().statusTextValue(), QStringLiteral(" ") + view().TextReady);
+        QVERIFY(!view().Button1->isEnabled());
+        QTRY_VERIFY(view().Button1->isEnabled());
+        QCOMPARE(view().statusTextValue(), QString());
+
+        // A second report replaces both files.
+        exec(m_database, "CREATE TABLE Archive (id INTEGER)");
+        view().ADOConnection1->close();
+        connectTo(m_database);
+        view().ReportStructure();
+        QVERIFY(readAll(path).contains("<table name=\"Archive\">"));
+    }
+
+    void withoutStylesheetTheDocumentShowsAsText()
+    {
+        QTemporaryDir app;
+        view().AppFolder = app.path() + QLatin1Char('/');
+        view().ReportStructure();
+        const QByteArray xml = readAll(m_temp->filePath(QStringLiteral("OVS.xml")));
+        QVERIFY(!xml.contains("xml-stylesheet"));
+        QVERIFY(!QFile::exists(m_temp->filePath(QStringLiteral("OVS.xsl"))));
+        QVERIFY(view().WebBrowser1->toPlainText().contains(QStringLiteral("<table name=\"Orders\">")));
+    }
+
+    void missingTempFolderShowsNothing()
+    {
+        qputenv("TMPDIR", m_temp->filePath(QStringLiteral("gone")).toUtf8());
+        const QString log = view().reMessages->toPlainText();
+        view().ReportStructure();
+        QCOMPARE(view().statusTextValue(), QStringLiteral(" ") + view().TextReady);
+        QCOMPARE(view().reMessages->toPlainText(), log);
+        QVERIFY(!view().PageControl1->isTabVisible(view().PageControl1->indexOf(view().TabSheet4)));
+    }
+
+    void unwritableReportReachesTheErrorReport()
+    {
+        QVERIFY(QDir(m_temp->path()).mkdir(QStringLiteral("OVS.xml")));
+        guarded([this] { view().ReportStructure(); });
+        QCOMPARE(m_prompt->errorReports.size(), 1);
+        QVERIFY(m_prompt->errorReports[0].contains(m_temp->filePath(QStringLiteral("OVS.xml"))));
+        QVERIFY(!view().PageControl1->isTabVisible(view().PageControl1->indexOf(view().TabSheet4)));
+    }
+
+    void printWritesThePdfTheDialogChose()
+    {
+        view().Button1Click();
+        QCOMPARE(m_prompt->printDialogs, 0); // nothing shown yet: nothing to print
+
+        view().ReportStructure();
+        m_prompt->pdfPath = m_temp->filePath(QStringLiteral("report.pdf"));
+        m_prompt->printAnswers.enqueue(false);
+        view().Button1Click();
+        QCOMPARE(m_prompt->printDialogs, 1);
+        QVERIFY(!QFile::exists(m_prompt->pdfPath));
+
+        m_prompt->printAnswers.enqueue(true);
+        view().Button1Click();
+        QCOMPARE(m_prompt->printDialogs, 2);
+        const QByteArray pdf = readAll(m_prompt->pdfPath);
+        QVERIFY(pdf.startsWith("%PDF"));
+        QVERIFY(pdf.size() > 1000);
+    }
+
+    void compactShrinksTheFileAndReconnects()
+    {
+        exec(m_database, "CREATE TABLE Bulk (text TEXT);"
+                         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000)"
+                         " INSERT INTO Bulk SELECT printf('%.*c', 300, 'x') FROM n;"
+                         "DELETE FROM Bulk;");
+        const qint64 before = QFileInfo(m_database).size();
+
+        m_prompt->dialogAnswers.enqueue(mrNo);
+        view().CompactCommand();
+        QCOMPARE(m_prompt->dialogs.size(), 1);
+        QVERIFY(m_prompt->dialogs[0].text.contains(m_database));
+        QCOMPARE(QFileInfo(m_database).size(), before);
+
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        view().CompactCommand();
+        QVERIFY(QFileInfo(m_database).size() < before / 10);
+        QVERIFY(view().ADOConnection1->isOpen());
+        QVERIFY(view().ADOConnection1->connectionString().contains(m_database));
+        QCOMPARE(view().TreeView1->topLevelItemCount(), 1);
+        QCOMPARE(orderCount(m_database), 2);
+        QCOMPARE(m_prompt->beeps, 0);
+        QCOMPARE(m_prompt->errorReports, QStringList());
+    }
+
+    void failedReplaceIsLoggedAndTheDatabaseStays()
+    {
+        m_files.failRename = true;
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        view().CompactCommand();
+        // The re-opened connection logs its version after the error line.
+        const QString logged =
+            QLatin1Char('|') + QString(view().TextCannotRename).replace(QStringLiteral("%s"), m_database);
+        QVERIFY2(view().reMessages->toPlainText().contains(logged + QLatin1Char('\n')),
+                 qPrintable(view().reMessages->toPlainText()));
+        QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet3);
+        QCOMPARE(m_prompt->beeps, 1);
+        QVERIFY(view().ADOConnection1->isOpen());
+        QCOMPARE(orderCount(m_database), 2);
+    }
+
+    // The engine that cannot be created is reported only after the database is open again.
+    void engineThatCannotBeCreatedIsReportedAfterReconnecting()
+    {
+        bool openWhenReported = false;
+        setCompactionEngineFactory([](DatabaseFamily) -> std::unique_ptr<CompactionEngine> {
+            return createCompactionEngine(DatabaseFamily::Access);
+        });
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        guarded([&] {
+            try {
+                view().CompactCommand();
+            } catch (...) {
+                openWhenReported = view().ADOConnection1->isOpen();
+                throw;
+            }
+        });
+        QVERIFY(openWhenReported);
+        QCOMPARE(m_prompt->errorReports,
+                 QStringList{QStringLiteral("Access databases cannot be compacted on this system.")});
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(orderCount(m_database), 2);
+    }
+
+    void gridGoesToANewWorkbook()
+    {
+        view().DescribeTable(view().TreeView1, QStringLiteral("Orders"), QString());
+        QCOMPARE(view().StringGrid1->rowCount(), 4);
+
+        view().ExcelAvailable = false;
+        view().StringGrid1DblClick();
+        QCOMPARE(m_prompt->dialogs.size(), 0);
+
+        view().ExcelAvailable = true;
+        m_prompt->dialogAnswers.enqueue(mrNo);
+        view().StringGrid1DblClick();
+        QCOMPARE(m_prompt->dialogs.size(), 1);
+        QCOMPARE(m_prompt->dialogs[0].text, view().TextSendToExcel);
+        QVERIFY(m_prompt->openedUrls.isEmpty());
+        QVERIFY(!QFile::exists(m_temp->filePath(QStringLiteral("Orders.xlsx"))));
+
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        view().StringGrid1DblClick();
+        const QString first = m_temp->filePath(QStringLiteral("Orders.xlsx"));
+        QCOMPARE(m_prompt->openedUrls, QList<QUrl>{QUrl::fromLocalFile(first)});
+
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"),
+                    {QStringLiteral("-p"), first, QStringLiteral("xl/sharedStrings.xml")});
+        QVERIFY(unzip.waitForFinished());
+        const QString strings = QString::fromUtf8(unzip.readAllStandardOutput());
+        for (int c = 0; c < 5; ++c) {
+            if (const QTableWidgetItem *header = view().StringGrid1->item(0, c);
+                header && !header->text().isEmpty())
+                QVERIFY2(strings.contains(QStringLiteral(">%1<").arg(header->text())),
+                         qPrintable(header->text()));
+        }
+        for (const char *text : {"OrderID", "AutoInc", "CustomerID", "WideString", "Note", "WideMemo"})
+            QVERIFY2(strings.contains(QLatin1String(text)), text);
+
+        // Another export leaves the first workbook alone.
+        const QByteArray firstBytes = readAll(first);
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        view().StringGrid1DblClick();
+        QCOMPARE(m_prompt->openedUrls.last(),
+                 QUrl::fromLocalFile(m_temp->filePath(QStringLiteral("Orders-2.xlsx"))));
+        QCOMPARE(readAll(first), firstBytes);
+    }
+};
+
+QTEST_MAIN(TestMainViewReports)
+#include "tst_mainviewreports.moc"
