@@ -61,6 +61,16 @@ private slots:
     void cancelFromAnotherThreadKeepsRowsSoFar();
 
 private:
+    // The test server's fresh database through the PostgreSQL driver, opened once.
+    void openPg(const QString &server)
+    {
+        if (m_pg)
+            return;
+        m_pg = createOdbcBackend(
+            pgOdbcString(TestServers::freshDatabase(server, QStringLiteral("orvessa_tst_odbc"))), false);
+        m_pg->connect();
+    }
+
     QTemporaryDir m_dir;
     QString m_sqlite;
     std::unique_ptr<Backend> m_pg;
@@ -243,12 +253,8 @@ void TestOdbc::postgresDriverMapsEachColumnType_data()
 
 void TestOdbc::postgresDriverMapsEachColumnType()
 {
-    if (!m_pg) {
-        ORVESSA_REQUIRE_PG(server);
-        m_pg = createOdbcBackend(
-            pgOdbcString(TestServers::freshDatabase(server, QStringLiteral("orvessa_tst_odbc"))), false);
-        m_pg->connect();
-    }
+    ORVESSA_REQUIRE_PG(server);
+    openPg(server);
     QFETCH(QString, declaration);
     QFETCH(AdoType, type);
     QFETCH(int, size);
@@ -274,7 +280,8 @@ void TestOdbc::postgresDriverMapsEachColumnType()
 
 void TestOdbc::postgresDriverGivesKeysAndIndexesInRowsetOrder()
 {
-    QVERIFY(m_pg);
+    ORVESSA_REQUIRE_PG(server);
+    openPg(server);
     QCOMPARE(m_pg->dialect(), SqlDialect::PostgreSql);
     QCOMPARE(m_pg->defaultDatabase(), QStringLiteral("orvessa_tst_odbc"));
     m_pg->execute(QStringLiteral(R"(
@@ -327,7 +334,8 @@ void TestOdbc::postgresDriverReportsAWrongPassword()
 
 void TestOdbc::cancelFromAnotherThreadKeepsRowsSoFar()
 {
-    QVERIFY(m_pg);
+    ORVESSA_REQUIRE_PG(server);
+    openPg(server);
     std::atomic<qint64> fetched{0};
     ExecResult result;
     QString error;
