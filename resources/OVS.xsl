@@ -63,15 +63,19 @@
     <xsl:choose>
       <xsl:when test="field">
         <table class="fields" width="100%" border="1" cellspacing="0" cellpadding="4">
-          <tr>
-            <th width="28%">Name</th>
-            <th width="16%">Type</th>
-            <th width="8%">Size</th>
-            <th width="10%">Null</th>
-            <th width="6%">Key</th>
-            <th>References</th>
-          </tr>
-          <xsl:apply-templates select="field"/>
+          <thead>
+            <tr>
+              <th width="26%">Name</th>
+              <th width="18%" nowrap="nowrap">Type</th>
+              <th width="7%" nowrap="nowrap">Size</th>
+              <th width="10%" nowrap="nowrap">Null</th>
+              <th width="7%" nowrap="nowrap">Key</th>
+              <th>References</th>
+            </tr>
+          </thead>
+          <tbody>
+            <xsl:apply-templates select="field"/>
+          </tbody>
         </table>
       </xsl:when>
       <xsl:otherwise>
@@ -86,15 +90,15 @@
         <xsl:attribute name="class">shade</xsl:attribute>
       </xsl:if>
       <td><xsl:value-of select="@name"/></td>
-      <td><xsl:value-of select="@type"/></td>
-      <td class="number"><xsl:value-of select="@size"/></td>
-      <td>
+      <td nowrap="nowrap"><xsl:value-of select="@type"/></td>
+      <td class="number" nowrap="nowrap"><xsl:value-of select="@size"/></td>
+      <td nowrap="nowrap">
         <xsl:choose>
           <xsl:when test="@null = 'true'">null</xsl:when>
           <xsl:otherwise>not null</xsl:otherwise>
         </xsl:choose>
       </td>
-      <td class="key">
+      <td class="key" nowrap="nowrap">
         <xsl:choose>
           <xsl:when test="@key = 'primary'">PK</xsl:when>
           <xsl:when test="starts-with(@key, 'foreign ref ')">FK</xsl:when>
