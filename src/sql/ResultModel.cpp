@@ -223,13 +223,20 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
 Qt::ItemFlags ResultModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (!index.isValid() || !m_query->recordset())
+    if (!index.isValid() || !m_query->recordset() || index.row() >= rowCount())
         return f;
-    // Memo fields are edited in the memo editor, binary ones not at all.
     const AdoType type = m_query->recordset()->fields().at(index.column()).type;
-    if (!isBinary(type) && !isMemo(type) && m_editor->isEditable())
-        f |= Qt::ItemIsEditable;
-    return f;
+    if (isBinary(type) || !m_editor->isEditable())
+        return f;
+    // The cell editor holds one line: text of several lines, or too long to show whole, is
+    // edited in the memo editor so that it cannot be flattened or cut by accident.
+    if (isMemo(type)) {
+        const QString text = m_editor->value(index.row(), index.column()).toString();
+        if (text.size() > displayLength || text.contains(QLatin1Char('\n')) ||
+            text.contains(QLatin1Char('\r')))
+            return f;
+    }
+    return f | Qt::ItemIsEditable;
 }
 
 bool ResultModel::setData(const QModelIndex &index, const QVariant &value, int role)

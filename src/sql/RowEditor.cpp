@@ -311,8 +311,8 @@ bool RowEditor::insert()
         m_values = m_original;
         m_touched = QList<bool>(m_values.size(), false);
         m_state = State::Insert;
-        emit rowInserted(row);
         m_current = row;
+        emit rowInserted(row);
         emit currentRowChanged(m_current);
         emit stateChanged(m_state);
     });
