@@ -58,17 +58,6 @@ TAbout::TAbout(QWidget *parent)
     Label3 = lineLabel(this, 70);
     Label4 = lineLabel(this, 85);
 
-    LinkLabel1 = new QLabel(this);
-    LinkLabel1->setGeometry(10, 100, 104, 17);
-    LinkLabel1->setTextFormat(Qt::RichText);
-    LinkLabel1->setText(QStringLiteral("<a href=\"%1\">pelmora.example</a>").arg(siteUrl()));
-    LinkLabel1->setToolTip(siteUrl());
-    LinkLabel1->setOpenExternalLinks(false);
-    LinkLabel1->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    LinkLabel1->setFocusPolicy(Qt::StrongFocus);
-    connect(LinkLabel1, &QLabel::linkActivated, this,
-            [this](const QString &link) { guarded([&] { LinkLabel1LinkClick(link); }); });
-
     Memo1 = new QPlainTextEdit(this);
     Memo1->setGeometry(10, 125, 331, 66);
     Memo1->setReadOnly(true);
@@ -86,6 +75,18 @@ TAbout::TAbout(QWidget *parent)
     Button1->setGeometry(270, 200, 75, 25);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    // Created right after the button: the tab order is Button1, then LinkLabel1.
+    LinkLabel1 = new QLabel(this);
+    LinkLabel1->setGeometry(10, 100, 104, 17);
+    LinkLabel1->setTextFormat(Qt::RichText);
+    LinkLabel1->setText(QStringLiteral("<a href=\"%1\">pelmora.example</a>").arg(siteUrl()));
+    LinkLabel1->setToolTip(siteUrl());
+    LinkLabel1->setOpenExternalLinks(false);
+    LinkLabel1->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    LinkLabel1->setFocusPolicy(Qt::StrongFocus);
+    connect(LinkLabel1, &QLabel::linkActivated, this,
+            [this](const QString &link) { guarded([&] { LinkLabel1LinkClick(link); }); });
+
     setTabOrder(Button1, LinkLabel1);
     Button1->setFocus();
 

@@ -190,20 +190,17 @@ void SetControlText(QObject *control, const QString &text)
 {
     if (!control)
         return;
+    // Qt's own controls spell the property "text".
     const QMetaObject *meta = control->metaObject();
     for (const char *name : {"Caption", "Text", "text"}) {
         const int index = meta->indexOfProperty(name);
-        if (index < 0)
-            continue;
-        const QMetaProperty property = meta->property(index);
-        if (property.metaType().id() == QMetaType::QString && property.isWritable()) {
-            property.write(control, text);
-            return;
-        }
-    }
-    // Dynamic properties count as published ones too.
-    for (const char *name : {"Caption", "Text"}) {
-        if (control->property(name).isValid()) {
+        if (index >= 0) {
+            const QMetaProperty property = meta->property(index);
+            if (property.metaType().id() == QMetaType::QString && property.isWritable()) {
+                property.write(control, text);
+                return;
+            }
+        } else if (control->property(name).isValid()) { // a dynamic property counts as well
             control->setProperty(name, text);
             return;
         }
