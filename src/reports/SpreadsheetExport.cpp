@@ -55,6 +55,10 @@ QString worksheetName(const QString &tableName)
 
 QString newWorkbookPath(const QString &folder, const QString &tableName)
 {
+    // An empty folder would quietly mean the current one.
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        throw AppError(
+            QStringLiteral("The temporary folder [%1] is not available for the workbook.").arg(folder));
     const QDir dir(folder);
     const QString base = safeFileBase(tableName);
     QString path = dir.filePath(base + QStringLiteral(".xlsx"));

@@ -6,7 +6,8 @@
 #include <QStringList>
 
 // A path in folder for a new workbook named after the table: the name made safe for a file,
-// then "name.xlsx", "name-2.xlsx", "name-3.xlsx"... whichever does not exist yet.
+// then "name.xlsx", "name-2.xlsx", "name-3.xlsx"... whichever does not exist yet. Throws
+// AppError when folder is empty or no folder.
 QString newWorkbookPath(const QString &folder, const QString &tableName);
 
 // Writes every cell as a string at (row, column) of the one worksheet, with the columns as

@@ -313,8 +313,19 @@ private slots:
         QCOMPARE(orderCount(m_database), 2);
     }
 
+    void gridGoesToANewWorkbook_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("columnHeader");
+        QTest::newRow("English") << QStringLiteral("en-US") << QStringLiteral("Column");
+        QTest::newRow("Portuguese") << QStringLiteral("pt-BR") << QStringLiteral("Coluna");
+    }
     void gridGoesToANewWorkbook()
     {
+        QFETCH(QString, language);
+        QFETCH(QString, columnHeader);
+        CurrentLanguage = language;
+        view().ApplyLanguage();
         view().DescribeTable(view().TreeView1, QStringLiteral("Orders"), QString());
         QCOMPARE(view().StringGrid1->rowCount(), 4);
 
@@ -340,6 +351,7 @@ private slots:
                     {QStringLiteral("-p"), first, QStringLiteral("xl/sharedStrings.xml")});
         QVERIFY(unzip.waitForFinished());
         const QString strings = QString::fromUtf8(unzip.readAllStandardOutput());
+        QVERIFY(strings.contains(QLatin1Char('>') + columnHeader + QLatin1Char('<')));
         for (int c = 0; c < 5; ++c) {
             if (const QTableWidgetItem *header = view().StringGrid1->item(0, c);
                 header && !header->text().isEmpty())
@@ -356,6 +368,20 @@ private slots:
         QCOMPARE(m_prompt->openedUrls.last(),
                  QUrl::fromLocalFile(m_temp->filePath(QStringLiteral("Orders-2.xlsx"))));
         QCOMPARE(readAll(first), firstBytes);
+    }
+
+    void workbookThatCannotBeWrittenReachesTheErrorReport()
+    {
+        view().DescribeTable(view().TreeView1, QStringLiteral("Orders"), QString());
+        view().ExcelAvailable = true;
+        qputenv("TMPDIR", m_temp->filePath(QStringLiteral("gone")).toUtf8());
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        guarded([this] { view().StringGrid1DblClick(); });
+        QCOMPARE(m_prompt->errorReports.size(), 1);
+        QVERIFY2(m_prompt->errorReports[0].contains(QStringLiteral("temporary folder")),
+                 qPrintable(m_prompt->errorReports[0]));
+        QVERIFY(m_prompt->openedUrls.isEmpty());
+        QVERIFY(!QFile::exists(QStringLiteral("Orders.xlsx")));
     }
 };
 
