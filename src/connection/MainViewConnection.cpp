@@ -6,10 +6,12 @@
 #include "connection/DialectAnalysis.h"
 #include "connection/PasswordMask.h"
 #include "connection/ProfileFile.h"
+#include "connection/WorkRunnerDialog.h"
 #include "editor/SqlEditor.h"
 #include "shell/Guard.h"
 #include "shell/Prompt.h"
 #include "shell/UTools.h"
+#include "shell/texts/UiTexts.h"
 #include "sql/AdoQuery.h"
 #include "sql/ResultGrid.h"
 
@@ -87,6 +89,7 @@ void TMainView::initConnectionPart()
 {
     ADOConnection1->setAfterConnect([this] { ADOConnection1AfterConnect(); });
     ADOConnection1->setAfterDisconnect([this] { ADOConnection1AfterDisconnect(); });
+    ADOConnection1->setWorkRunner(makeDialogWorkRunner(this, ADOConnection1->rowsFetchedCounter()));
     connect(TreeView1, &QTreeWidget::itemClicked, this, [this] { guarded([this] { TreeView1Click(); }); });
     connect(TreeView1, &QTreeWidget::itemExpanded, this,
             [this](QTreeWidgetItem *node) { guarded([this, node] { TreeView1Expanded(node); }); });
@@ -162,7 +165,7 @@ void TMainView::ADOConnection1AfterConnect()
         ServerVersion = version.serverVersion;
     }
 
-    setWindowTitle(DialectAnalysis::caption(QStringLiteral("Orvessa"), facts.location, ServerVersion));
+    setWindowTitle(DialectAnalysis::caption(texts::applicationTitle(), facts.location, ServerVersion));
     FillTree();
     UpdateCommands();
 
