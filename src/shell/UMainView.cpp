@@ -296,6 +296,8 @@ void TMainView::buildWorkArea()
     sql->addWidget(RichEdit1);
     sql->addWidget(SynEdit1);
     sql->addWidget(DBGrid1, 1);
+    // Keeps the navigator at the bottom while the grid is hidden.
+    sql->addStretch(0);
     sql->addWidget(DBNavigator1);
 
     auto *messages = new QVBoxLayout(TabSheet3);
