@@ -34,6 +34,9 @@ SqlEditor::SqlEditor(QWidget *parent) : QsciScintilla(parent)
     setBraceMatching(SloppyBraceMatch);
     setMatchedBraceBackgroundColor(QColor(0xD6, 0xE8, 0xFF));
     setUnmatchedBraceForegroundColor(QColor(255, 0, 0));
+    // The horizontal scroll range follows the longest line instead of a fixed 2000 pixels.
+    SendScintilla(SCI_SETSCROLLWIDTH, 1);
+    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
     setCaretLineVisible(true);
     setCaretLineBackgroundColor(QColor(0xF3, 0xF6, 0xFB));
     setCaretForegroundColor(QApplication::palette().color(QPalette::WindowText));
