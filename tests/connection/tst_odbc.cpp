@@ -59,6 +59,7 @@ private slots:
     void postgresDriverGivesKeysAndIndexesInRowsetOrder();
     void postgresDriverReportsAWrongPassword();
     void cancelFromAnotherThreadKeepsRowsSoFar();
+    void mariadbDriverListsOnlyTheCurrentDatabase();
 
 private:
     // The test server's fresh database through the PostgreSQL driver, opened once.
@@ -358,6 +359,30 @@ void TestOdbc::cancelFromAnotherThreadKeepsRowsSoFar()
     QCOMPARE(result.recordset->value(0, 0), QVariant(qlonglong(1)));
     result = m_pg->execute(QStringLiteral("SELECT 2"), nullptr);
     QCOMPARE(result.recordset->value(0, 0).toLongLong(), 2);
+}
+
+void TestOdbc::mariadbDriverListsOnlyTheCurrentDatabase()
+{
+    ORVESSA_REQUIRE_MYSQL(server);
+    const ConnectionString cs(TestServers::freshDatabase(server, QStringLiteral("orvessa_tst_odbc")));
+    TestServers::freshDatabase(server, QStringLiteral("orvessa_tst_odbc_other"));
+    std::unique_ptr<Backend> db = createOdbcBackend(
+        QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5")
+            .arg(cs.value(QStringLiteral("Data Source")), cs.value(QStringLiteral("Port")),
+                 cs.value(QStringLiteral("Initial Catalog")), cs.value(QStringLiteral("User ID")),
+                 cs.value(QStringLiteral("Password"))),
+        false);
+    db->connect();
+    QCOMPARE(db->dialect(), SqlDialect::MySql);
+    db->execute(QStringLiteral("CREATE TABLE mine (id int PRIMARY KEY)"), nullptr);
+    db->execute(QStringLiteral("CREATE TABLE orvessa_tst_odbc_other.theirs (id int)"), nullptr);
+
+    QStringList listed;
+    for (const TableInfo &table : db->tables())
+        listed.append(table.name);
+    QCOMPARE(listed, QStringList({"mine"}));
+    QCOMPARE(db->primaryKeys(QString(), QStringLiteral("mine")).size(), 1);
+    db->execute(QStringLiteral("DROP DATABASE orvessa_tst_odbc_other"), nullptr);
 }
 
 QTEST_GUILESS_MAIN(TestOdbc)
