@@ -63,6 +63,12 @@ void SqliteCompactionEngine::compact(const QString &source, const QString &desti
     run(handle.db, "BEGIN EXCLUSIVE");
     run(handle.db, "COMMIT");
     run(handle.db, "VACUUM INTO " + sqlLiteral(destination));
+    sqlite3_close_v2(handle.db);
+    handle.db = nullptr;
+    // The last connection to close removes the write-ahead log; one still there belongs to
+    // another program, whose log would be replayed into the compacted file.
+    if (QFile::exists(source + QStringLiteral("-wal")))
+        throw AppError(QStringLiteral("database is in use by another program"));
     // The copy is created with default permissions; it must not open up a private file.
     QFile::setPermissions(destination, QFile::permissions(source));
 }

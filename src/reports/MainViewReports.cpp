@@ -122,7 +122,7 @@ void TMainView::Button1Click()
 {
     if (WebBrowser1->document()->isEmpty())
         return;
-    QPrinter printer;
+    QPrinter printer(QPrinter::HighResolution);
     if (prompt().printDialog(this, &printer))
         WebBrowser1->document()->print(&printer);
 }
