@@ -97,11 +97,10 @@ UiTexts makeEnglish()
     t.gridHint = QStringLiteral(u"Double click to send to Microsoft® Excel");
     t.aboutCaption = QStringLiteral("About this software");
     t.versionWord = QStringLiteral("Version");
-    t.legalNotice =
-        QStringLiteral("Warning: this program is protected by copyright law and by international treaties. "
-                       "Using, copying, reproducing or distributing this program, or any part of it, without "
-                       "the written permission of its maker is forbidden and may give rise to civil and "
-                       "criminal proceedings to the full extent of the law.");
+    t.legalNotice = QStringLiteral(
+        "This program is protected by copyright law and international treaties. Unauthorised use, "
+        "reproduction or distribution of this program, or of any part of it, is forbidden and may "
+        "result in civil and criminal penalties.");
 
     t.TextSaveAs = QStringLiteral("Save as [%s]?");
     t.TextFileExists = QStringLiteral("File [%s] already exists. Overwrite?");
@@ -175,10 +174,9 @@ UiTexts makePortuguese()
     t.aboutCaption = QStringLiteral("Sobre este software");
     t.versionWord = QStringLiteral(u"Versão");
     t.legalNotice = QStringLiteral(
-        u"Aviso: este programa está protegido pelas leis de direitos autorais e por tratados "
-        u"internacionais. O uso, a cópia, a reprodução ou a distribuição deste programa, ou de "
-        u"qualquer parte dele, sem a autorização por escrito do seu fabricante são proibidos e "
-        u"podem resultar em processos civis e criminais, com todo o rigor da lei.");
+        u"Este programa está protegido pela lei de direitos autorais e por tratados internacionais. "
+        u"O uso, a reprodução ou a distribuição não autorizados deste programa, ou de qualquer parte "
+        u"dele, são proibidos e sujeitos a sanções civis e criminais.");
 
     t.TextSaveAs = QStringLiteral("Salvar como [%s]?");
     t.TextFileExists = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");
