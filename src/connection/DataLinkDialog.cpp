@@ -88,8 +88,11 @@ DataLinkDialog::DataLinkDialog(const QString &initial, QWidget *parent) : QDialo
     m_tabs->setCurrentIndex(m_lastTab);
     connect(m_tabs, &QTabWidget::currentChanged, this, &DataLinkDialog::tabChanged);
     connect(m_providers, &QListWidget::currentRowChanged, this, &DataLinkDialog::providerChanged);
+    // Choosing a provider with a double-click or Enter goes on to its connection values.
+    connect(m_providers, &QListWidget::itemActivated, this,
+            [this] { m_tabs->setCurrentIndex(ConnectionPage); });
 
-    resize(460, 400);
+    resize(460, 360);
     if (known) {
         QWidget *first = m_forms->currentWidget() == m_serverForm ? static_cast<QWidget *>(m_host)
                          : m_forms->currentWidget() == m_odbcForm ? static_cast<QWidget *>(m_dsn)
