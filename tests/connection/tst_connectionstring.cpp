@@ -89,7 +89,8 @@ void TestConnectionString::openQuotesAndBracesAreErrors()
 
 void TestConnectionString::longAndGarbledInputsNeverCrash()
 {
-    const QStringList pieces{"=", ";", "\"", "'", "{", "}", "a", " ", "==", "x=y", "}}", "\"\""};
+    const QStringList pieces{"=", ";",  "\"",  "'",  "{",    "}",  "a",
+                             " ", "==", "x=y", "}}", "\"\"", "\v", "\u00a0"};
     quint32 seed = 12345;
     for (int round = 0; round < 300; ++round) {
         QString text;
@@ -102,6 +103,8 @@ void TestConnectionString::longAndGarbledInputsNeverCrash()
             const ConnectionStringPairs pairs = parseConnectionString(text);
             for (const auto &pair : pairs)
                 QVERIFY(!pair.first.isEmpty());
+            // What is composed from the pairs reads back the same.
+            QCOMPARE(parseConnectionString(composeConnectionString(pairs)), pairs);
         } catch (const DataAccessError &error) {
             QVERIFY(!error.text().isEmpty());
         }
@@ -128,6 +131,8 @@ void TestConnectionString::composedStringsReadBackUnchanged_data()
                                  << "\"a\"\"b'c;\"";
     QTest::newRow("brace first") << "{x}"
                                  << "\"{x}\"";
+    QTest::newRow("no-break space first") << "\u00a0x"
+                                          << "\"\u00a0x\"";
     QTest::newRow("empty") << ""
                            << "";
 }

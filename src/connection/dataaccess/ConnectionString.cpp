@@ -4,9 +4,10 @@
 
 namespace {
 
+// The same characters QString::trimmed() removes, so that quoting decisions and trimming agree.
 bool isBlank(QChar c)
 {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+    return c.isSpace();
 }
 
 int indexOfName(const ConnectionStringPairs &pairs, const QString &name)
