@@ -97,8 +97,9 @@ void TMainView::ReportStructure()
             });
         if (!path.isEmpty()) {
             LogMessage(withPath(TextReporting, QDir::toNativeSeparators(path)));
+            const QString html = xmlreport::reportHtml(path);
             PageControl1->setTabVisible(PageControl1->indexOf(TabSheet4), true);
-            WebBrowser1->setHtml(xmlreport::reportHtml(path));
+            WebBrowser1->setHtml(html);
             // The page is complete once the event loop has shown it, as a browser reports it.
             QMetaObject::invokeMethod(
                 this, [this] { guarded([this] { WebBrowser1DocumentComplete(); }); }, Qt::QueuedConnection);
