@@ -6,6 +6,7 @@
 #include "sql/AdoTable.h"
 #include "sql/ReportSink.h"
 #include "sql/ResultModel.h"
+#include "sql/UMemoEditor.h"
 
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -37,6 +38,7 @@ private slots:
     void doubleClickComposesAndRunsTheTableQuery_data();
     void doubleClickComposesAndRunsTheTableQuery();
     void doubleClickOutsideTableNodesDoesNothing();
+    void doubleClickDetachesTheMemoEditor();
     void describeFillsTheStructureGrid();
     void describeWritesTheReportFields();
     void tableDirectModeOnlyForExactExcel_data();
@@ -217,6 +219,22 @@ void TestRunSql::doubleClickOutsideTableNodesDoesNothing()
         QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("previous text"));
         QVERIFY(!m_view->ADOQuery1->isOpen());
     }
+}
+
+void TestRunSql::doubleClickDetachesTheMemoEditor()
+{
+    TMemoEditor memo(m_view.get());
+    m_view->setMemoEditor(&memo);
+    m_view->SynEdit1->setText(QStringLiteral("SELECT y FROM t"));
+    m_view->RunSql();
+    memo.bind(m_view->DataSource1, 0);
+    QCOMPARE(memo.boundModel(), m_view->DataSource1);
+
+    m_view->TreeView1->setCurrentItem(node(QStringLiteral("t")));
+    m_view->TreeView1DblClick();
+    QCOMPARE(memo.boundModel(), nullptr);
+    QVERIFY(m_view->ADOQuery1->isOpen());
+    m_view->setMemoEditor(nullptr);
 }
 
 void TestRunSql::describeFillsTheStructureGrid()
