@@ -5,6 +5,7 @@
 #include "shell/Prompt.h"
 #include "sql/AdoQuery.h"
 #include "sql/DbNavigator.h"
+#include "sql/FieldTypes.h"
 #include "sql/ResultGrid.h"
 #include "sql/ResultModel.h"
 #include "sql/RowEditor.h"
@@ -14,8 +15,8 @@ namespace {
 
 bool isMemoField(const FieldInfo &field)
 {
-    // Memo and WideMemo are the field types of the long text types.
-    return field.type == AdoType::LongVarChar || field.type == AdoType::LongVarWChar;
+    const QString type = fieldTypeName(field);
+    return type == QLatin1String("Memo") || type == QLatin1String("WideMemo");
 }
 
 } // namespace
