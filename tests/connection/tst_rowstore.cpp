@@ -13,6 +13,7 @@ private slots:
     void emptyTextIsNotNull();
     void invalidUtf8IsKeptAndDecodedWithReplacement();
     void largeTextRoundTrips();
+    void rowsOfMixedSizesStayWhole();
     void editsReplaceAppendAndRemoveRows();
     void variantsOfEveryTypeAreStored_data();
     void variantsOfEveryTypeAreStored();
@@ -115,6 +116,47 @@ void TestRowStore::largeTextRoundTrips()
     QCOMPARE(store.value(0, 0).toString().toUtf8(), big);
     // The cell after a long varint length is still found.
     QCOMPARE(store.value(0, 1).toLongLong(), 7);
+}
+
+void TestRowStore::rowsOfMixedSizesStayWhole()
+{
+    // Rows of every length, some larger than the storage's blocks, interleaved with edits.
+    RowStore store(3);
+    const auto textOf = [](int i) {
+        const int length = i % 300 == 299 ? 1536 * 1024 + i : (i * 37) % 5000;
+        return QByteArray(length, char('a' + i % 26));
+    };
+    const int rows = 2000;
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray text = textOf(i);
+        store.beginRow();
+        store.addInt(i);
+        store.addText(text.constData(), text.size());
+        store.addBlob(text.constData(), i % 7);
+        store.endRow();
+        if (i % 500 == 250)
+            store.setRow(i / 2, {-i, QStringLiteral("edited"), QVariant()});
+    }
+    QCOMPARE(store.rowCount(), rows);
+    for (int i = 0; i < rows; ++i) {
+        const bool edited = i * 2 < rows && (i * 2) % 500 == 250; // rows 125, 375, 625, 875
+        if (edited) {
+            QCOMPARE(store.value(i, 0).toLongLong(), -2 * i);
+            QCOMPARE(store.value(i, 1).toString(), QStringLiteral("edited"));
+            continue;
+        }
+        QCOMPARE(store.value(i, 0).toLongLong(), i);
+        QCOMPARE(store.payload(i, 1).size(), textOf(i).size());
+        QCOMPARE(store.payload(i, 1).toByteArray(), textOf(i));
+        QCOMPARE(store.payloadSize(i, 2), i % 7);
+    }
+
+    RowStore empty(0);
+    empty.beginRow();
+    empty.endRow();
+    empty.appendRow({});
+    QCOMPARE(empty.rowCount(), 2);
+    QVERIFY(empty.value(0, 0).isNull());
 }
 
 void TestRowStore::editsReplaceAppendAndRemoveRows()

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QTime>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -14,6 +15,8 @@ namespace {
 enum Tag : std::uint8_t { TagNull, TagInt, TagDouble, TagFalse, TagTrue, TagText, TagBlob };
 
 constexpr std::uint64_t EditedBit = std::uint64_t(1) << 63;
+constexpr std::size_t FirstBlockSize = 4096;
+constexpr std::size_t BlockSize = std::size_t(1) << 20;
 
 inline std::uint64_t readVarint(const std::uint8_t *&p)
 {
@@ -68,11 +71,46 @@ qint64 RowStore::rowCount() const
     return qint64(m_rowOffsets.size());
 }
 
+void RowStore::newBlock(std::size_t length)
+{
+    const std::size_t rowBytes = m_blocks.empty() ? 0 : m_blocks.back().size() - m_rowStart;
+    const std::size_t needed = rowBytes + length;
+    if (!m_blocks.empty() && m_rowStart == 0 && m_blocks.back().size() > 0) {
+        // A row larger than a block has the block to itself; let that one grow.
+        std::vector<std::uint8_t> &block = m_blocks.back();
+        block.reserve(std::max(block.capacity() * 2, block.size() + length));
+        return;
+    }
+    // Blocks start small, so that small results stay small, and double up to BlockSize.
+    const std::size_t previous = m_blocks.empty() ? 0 : m_blocks.back().capacity();
+    const std::size_t size =
+        std::max(std::min(std::max(previous * 2, FirstBlockSize), BlockSize), needed * 2);
+    std::vector<std::uint8_t> block;
+    block.reserve(size);
+    if (rowBytes) {
+        // The row begun so far moves along.
+        std::vector<std::uint8_t> &last = m_blocks.back();
+        block.insert(block.end(), last.begin() + std::ptrdiff_t(m_rowStart), last.end());
+        last.resize(m_rowStart);
+    }
+    m_blocks.push_back(std::move(block));
+    m_rowStart = 0;
+}
+
+inline std::uint8_t *RowStore::space(std::size_t length)
+{
+    if (m_blocks.empty() || m_blocks.back().size() + length > m_blocks.back().capacity())
+        newBlock(length);
+    std::vector<std::uint8_t> &block = m_blocks.back();
+    const std::size_t at = block.size();
+    block.resize(at + length);
+    return block.data() + at;
+}
+
 void RowStore::appendBytes(const void *bytes, std::size_t length)
 {
-    const auto *p = static_cast<const std::uint8_t *>(bytes);
     if (length)
-        m_data.insert(m_data.end(), p, p + length);
+        std::memcpy(space(length), bytes, length);
 }
 
 void RowStore::appendVarint(std::uint64_t value)
@@ -89,33 +127,33 @@ void RowStore::appendVarint(std::uint64_t value)
 
 void RowStore::beginRow()
 {
-    m_rowStart = m_data.size();
+    m_rowStart = m_blocks.empty() ? 0 : m_blocks.back().size();
     m_cellsInRow = 0;
 }
 
 void RowStore::addNull()
 {
-    m_data.push_back(TagNull);
+    *space(1) = TagNull;
     ++m_cellsInRow;
 }
 
 void RowStore::addInt(qint64 value)
 {
-    m_data.push_back(TagInt);
+    *space(1) = TagInt;
     appendVarint(zigzag(value));
     ++m_cellsInRow;
 }
 
 void RowStore::addDouble(double value)
 {
-    m_data.push_back(TagDouble);
+    *space(1) = TagDouble;
     appendBytes(&value, sizeof value);
     ++m_cellsInRow;
 }
 
 void RowStore::addBool(bool value)
 {
-    m_data.push_back(value ? TagTrue : TagFalse);
+    *space(1) = value ? TagTrue : TagFalse;
     ++m_cellsInRow;
 }
 
@@ -123,7 +161,7 @@ void RowStore::addText(const char *utf8, qsizetype length)
 {
     if (length < 0)
         length = utf8 ? qsizetype(std::strlen(utf8)) : 0;
-    m_data.push_back(TagText);
+    *space(1) = TagText;
     appendVarint(std::uint64_t(length));
     appendBytes(utf8, std::size_t(length));
     ++m_cellsInRow;
@@ -133,7 +171,7 @@ void RowStore::addBlob(const char *bytes, qsizetype length)
 {
     if (length < 0)
         length = 0;
-    m_data.push_back(TagBlob);
+    *space(1) = TagBlob;
     appendVarint(std::uint64_t(length));
     appendBytes(bytes, std::size_t(length));
     ++m_cellsInRow;
@@ -145,14 +183,17 @@ void RowStore::endRow()
     // can always be walked cell by cell.
     while (m_cellsInRow < m_columnCount)
         addNull();
+    if (m_blocks.empty())
+        newBlock(0); // a row without columns
+    std::vector<std::uint8_t> &block = m_blocks.back();
     if (m_cellsInRow > m_columnCount) {
-        const std::uint8_t *p = m_data.data() + m_rowStart;
+        const std::uint8_t *p = block.data() + m_rowStart;
         for (int i = 0; i < m_columnCount; ++i)
             p = skipCell(p);
-        m_data.resize(std::size_t(p - m_data.data()));
+        block.resize(std::size_t(p - block.data()));
     }
-    m_rowOffsets.push_back(m_rowStart);
-    m_rowStart = m_data.size();
+    m_rowOffsets.push_back((std::uint64_t(m_blocks.size() - 1) << 32) | std::uint64_t(m_rowStart));
+    m_rowStart = block.size();
     m_cellsInRow = 0;
 }
 
@@ -161,8 +202,9 @@ const std::uint8_t *RowStore::cell(qint64 row, int column) const
     if (row < 0 || row >= rowCount() || column < 0 || column >= m_columnCount)
         return nullptr;
     const std::uint64_t offset = m_rowOffsets[std::size_t(row)];
-    const std::uint8_t *p =
-        (offset & EditedBit) ? m_edited[std::size_t(offset & ~EditedBit)].data() : m_data.data() + offset;
+    const std::uint8_t *p = (offset & EditedBit)
+                                ? m_edited[std::size_t(offset & ~EditedBit)].data()
+                                : m_blocks[std::size_t(offset >> 32)].data() + (offset & 0xffffffffu);
     for (int i = 0; i < column; ++i)
         p = skipCell(p);
     return p;
@@ -310,13 +352,13 @@ void RowStore::setRow(qint64 row, const QList<QVariant> &values)
 {
     if (row < 0 || row >= rowCount())
         return;
-    // Encode at the end of the main buffer, then move the bytes to the row's own buffer.
-    const std::size_t start = m_data.size();
+    // Encode at the end of the cell blocks, then move the bytes to the row's own buffer.
     beginRow();
     for (int i = 0; i < m_columnCount; ++i)
         addVariant(i < values.size() ? values[i] : QVariant());
-    std::vector<std::uint8_t> encoded(m_data.begin() + std::ptrdiff_t(start), m_data.end());
-    m_data.resize(start);
+    std::vector<std::uint8_t> &block = m_blocks.back();
+    std::vector<std::uint8_t> encoded(block.begin() + std::ptrdiff_t(m_rowStart), block.end());
+    block.resize(m_rowStart);
     m_cellsInRow = 0;
 
     std::uint64_t &offset = m_rowOffsets[std::size_t(row)];
@@ -349,16 +391,12 @@ QList<QVariant> RowStore::rowValues(qint64 row) const
     return values;
 }
 
-void RowStore::reserveBytes(qsizetype bytes)
-{
-    if (bytes > 0)
-        m_data.reserve(m_data.size() + std::size_t(bytes));
-}
-
 qsizetype RowStore::memoryUsage() const
 {
-    std::size_t total = sizeof(*this) + m_data.capacity() + m_rowOffsets.capacity() * sizeof(std::uint64_t) +
-                        m_edited.capacity() * sizeof(std::vector<std::uint8_t>);
+    std::size_t total = sizeof(*this) + m_rowOffsets.capacity() * sizeof(std::uint64_t) +
+                        (m_blocks.capacity() + m_edited.capacity()) * sizeof(std::vector<std::uint8_t>);
+    for (const auto &block : m_blocks)
+        total += block.capacity();
     for (const auto &row : m_edited)
         total += row.capacity();
     return qsizetype(total);

@@ -47,23 +47,25 @@ public:
     // The values of one row, decoded.
     QList<QVariant> rowValues(qint64 row) const;
 
-    // Room for this many more bytes of cells, to spare reallocations when the size is known.
-    void reserveBytes(qsizetype bytes);
-
     qsizetype memoryUsage() const;
 
 private:
     const std::uint8_t *cell(qint64 row, int column) const;
     void addVariant(const QVariant &value);
+    std::uint8_t *space(std::size_t length);
+    void newBlock(std::size_t length);
     void appendBytes(const void *bytes, std::size_t length);
     void appendVarint(std::uint64_t value);
 
     int m_columnCount;
-    std::vector<std::uint8_t> m_data;
-    std::vector<std::uint64_t> m_rowOffsets; // start of each row in m_data
-    // Rows replaced or appended by edits live here; m_rowOffsets entries with the top bit set
-    // point into m_edited instead of m_data.
+    // The cells, in blocks that are never reallocated once full, so memory grows by little
+    // more than the rows themselves; a row never spans two blocks.
+    std::vector<std::vector<std::uint8_t>> m_blocks;
+    // Where each row starts: block index in the upper 32 bits, position in the lower ones.
+    // Entries with the top bit set point into m_edited instead.
+    std::vector<std::uint64_t> m_rowOffsets;
+    // Rows replaced by edits.
     std::vector<std::vector<std::uint8_t>> m_edited;
-    std::size_t m_rowStart = 0; // where the row being appended begins in m_data
+    std::size_t m_rowStart = 0; // where the row being appended begins in the last block
     int m_cellsInRow = 0;
 };
