@@ -490,7 +490,8 @@ void TestSqliteBackend::openingFailsClearly()
 void TestSqliteBackend::readOnlyModeRefusesWrites()
 {
     QVERIFY(!m_db->readOnly());
-    auto backend = openBackend(QStringLiteral(";Mode=Read"));
+    QVERIFY(!openBackend(QStringLiteral(";Mode=ReadWrite"))->readOnly());
+    auto backend = openBackend(QStringLiteral(";Mode=Read|Share Deny None"));
     QVERIFY(backend->readOnly());
     QCOMPARE(backend->execute(QStringLiteral("SELECT count(*) FROM artist")).recordset->value(0, 0).toInt(),
              3);

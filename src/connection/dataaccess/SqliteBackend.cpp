@@ -31,7 +31,9 @@ public:
         m_path = cs.value(QStringList{QStringLiteral("Data Source"), QStringLiteral("DataSource"),
                                       QStringLiteral("Database")});
         const QString mode = cs.value(QStringLiteral("Mode"));
-        m_readOnlyMode = mode.compare(QLatin1StringView("Read"), Qt::CaseInsensitive) == 0;
+        // OLE DB modes: "Read", "ReadWrite", "Read|Share Deny None", ...
+        m_readOnlyMode = mode.startsWith(QLatin1StringView("Read"), Qt::CaseInsensitive) &&
+                         !mode.contains(QLatin1StringView("Write"), Qt::CaseInsensitive);
     }
 
     ~SqliteBackend() override { disconnect(); }
