@@ -1,6 +1,556 @@
 #include "connection/dataaccess/Backends.h"
+#include "connection/dataaccess/ConnectionString.h"
+#include "connection/dataaccess/SqliteExec.h"
+#include "connection/dataaccess/access/AccessFile.h"
 
-std::unique_ptr<Backend> createAccessBackend(const QString &)
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+const QString ReadOnlyText = QStringLiteral("Access files are opened read-only.");
+
+bool lessName(const QString &a, const QString &b)
 {
-    throw DataAccessError(QStringLiteral("Access files are not available yet."));
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+}
+
+QByteArray sqlName(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return '"' + quoted.toUtf8() + '"';
+}
+
+// The SQLite side: one virtual table per Access table, reading its rows through libmdb as
+// SQLite asks for them.
+
+struct AccessVtab
+{
+    sqlite3_vtab base{};
+    AccessFile *file = nullptr;
+    int table = -1;
+};
+
+struct AccessCursor
+{
+    sqlite3_vtab_cursor base{};
+    std::unique_ptr<AccessRowReader> reader;
+    sqlite3_int64 row = 0;
+    bool eof = true;
+};
+
+AccessFile *moduleFile(void *aux)
+{
+    return static_cast<AccessFile *>(aux);
+}
+
+int vtabConnect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out, char **error)
+{
+    AccessFile *file = moduleFile(aux);
+    const int table = argc > 3 ? std::atoi(argv[3]) : -1;
+    if (table < 0 || table >= file->tables().size()) {
+        *error = sqlite3_mprintf("no such Access table");
+        return SQLITE_ERROR;
+    }
+    QByteArray declaration = "CREATE TABLE x(";
+    const QList<AccessColumn> &columns = file->tables()[table].columns;
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        if (c > 0)
+            declaration += ", ";
+        declaration += sqlName(columns[c].name) + ' ' + columns[c].declType;
+    }
+    if (columns.isEmpty())
+        declaration += "\"\" VARIANT";
+    declaration += ')';
+    const int rc = sqlite3_declare_vtab(db, declaration.constData());
+    if (rc != SQLITE_OK)
+        return rc;
+    auto *vtab = new AccessVtab;
+    vtab->file = file;
+    vtab->table = table;
+    *out = &vtab->base;
+    return SQLITE_OK;
+}
+
+int vtabBestIndex(sqlite3_vtab *, sqlite3_index_info *info)
+{
+    // Every query is a full scan; SQLite does the filtering and sorting.
+    info->estimatedCost = 1e6;
+    info->estimatedRows = 100000;
+    return SQLITE_OK;
+}
+
+int vtabDisconnect(sqlite3_vtab *vtab)
+{
+    delete reinterpret_cast<AccessVtab *>(vtab);
+    return SQLITE_OK;
+}
+
+int vtabOpen(sqlite3_vtab *base, sqlite3_vtab_cursor **out)
+{
+    auto *vtab = reinterpret_cast<AccessVtab *>(base);
+    auto *cursor = new AccessCursor;
+    try {
+        const std::lock_guard lock(vtab->file->mutex());
+        cursor->reader = std::make_unique<AccessRowReader>(*vtab->file, vtab->table);
+    } catch (const std::exception &e) {
+        delete cursor;
+        sqlite3_free(base->zErrMsg);
+        base->zErrMsg = sqlite3_mprintf("%s", e.what());
+        return SQLITE_ERROR;
+    }
+    *out = &cursor->base;
+    return SQLITE_OK;
+}
+
+int vtabClose(sqlite3_vtab_cursor *base)
+{
+    auto *cursor = reinterpret_cast<AccessCursor *>(base);
+    auto *vtab = reinterpret_cast<AccessVtab *>(base->pVtab);
+    {
+        const std::lock_guard lock(vtab->file->mutex());
+        cursor->reader.reset();
+    }
+    delete cursor;
+    return SQLITE_OK;
+}
+
+int vtabNext(sqlite3_vtab_cursor *base)
+{
+    auto *cursor = reinterpret_cast<AccessCursor *>(base);
+    auto *vtab = reinterpret_cast<AccessVtab *>(base->pVtab);
+    const std::lock_guard lock(vtab->file->mutex());
+    cursor->eof = !cursor->reader->next();
+    ++cursor->row;
+    return SQLITE_OK;
+}
+
+int vtabFilter(sqlite3_vtab_cursor *base, int, const char *, int, sqlite3_value **)
+{
+    auto *cursor = reinterpret_cast<AccessCursor *>(base);
+    auto *vtab = reinterpret_cast<AccessVtab *>(base->pVtab);
+    {
+        const std::lock_guard lock(vtab->file->mutex());
+        cursor->reader->rewind();
+    }
+    cursor->row = 0;
+    return vtabNext(base);
+}
+
+int vtabEof(sqlite3_vtab_cursor *base)
+{
+    return reinterpret_cast<AccessCursor *>(base)->eof ? 1 : 0;
+}
+
+int vtabColumn(sqlite3_vtab_cursor *base, sqlite3_context *context, int column)
+{
+    auto *cursor = reinterpret_cast<AccessCursor *>(base);
+    auto *vtab = reinterpret_cast<AccessVtab *>(base->pVtab);
+    AccessValue value;
+    {
+        const std::lock_guard lock(vtab->file->mutex());
+        value = cursor->reader->value(column);
+    }
+    switch (value.kind) {
+    case AccessValue::Kind::Null:
+        sqlite3_result_null(context);
+        break;
+    case AccessValue::Kind::Int:
+        sqlite3_result_int64(context, value.integer);
+        break;
+    case AccessValue::Kind::Double:
+        sqlite3_result_double(context, value.real);
+        break;
+    case AccessValue::Kind::Text:
+        sqlite3_result_text64(context, value.bytes.constData(), sqlite3_uint64(value.bytes.size()),
+                              SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+    case AccessValue::Kind::Blob:
+        sqlite3_result_blob64(context, value.bytes.constData(), sqlite3_uint64(value.bytes.size()),
+                              SQLITE_TRANSIENT);
+        break;
+    }
+    return SQLITE_OK;
+}
+
+int vtabRowid(sqlite3_vtab_cursor *base, sqlite3_int64 *rowid)
+{
+    *rowid = reinterpret_cast<AccessCursor *>(base)->row;
+    return SQLITE_OK;
+}
+
+// Present so that a write prepares and is then refused by the read-only check with its own words.
+int vtabUpdate(sqlite3_vtab *base, int, sqlite3_value **, sqlite3_int64 *)
+{
+    sqlite3_free(base->zErrMsg);
+    base->zErrMsg = sqlite3_mprintf("%s", ReadOnlyText.toUtf8().constData());
+    return SQLITE_READONLY;
+}
+
+sqlite3_module makeModule()
+{
+    sqlite3_module module{};
+    module.iVersion = 1;
+    module.xCreate = vtabConnect;
+    module.xConnect = vtabConnect;
+    module.xBestIndex = vtabBestIndex;
+    module.xDisconnect = vtabDisconnect;
+    module.xDestroy = vtabDisconnect;
+    module.xOpen = vtabOpen;
+    module.xClose = vtabClose;
+    module.xFilter = vtabFilter;
+    module.xNext = vtabNext;
+    module.xEof = vtabEof;
+    module.xColumn = vtabColumn;
+    module.xRowid = vtabRowid;
+    module.xUpdate = vtabUpdate;
+    return module;
+}
+
+const sqlite3_module AccessModule = makeModule();
+
+// ATTACH could make the connection write a file of its own; nothing else needs refusing here
+// because every statement is checked for writes before it runs.
+int authorize(void *, int action, const char *, const char *, const char *, const char *)
+{
+    return action == SQLITE_ATTACH || action == SQLITE_DETACH ? SQLITE_DENY : SQLITE_OK;
+}
+
+struct StatementDeleter
+{
+    void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
+};
+
+class AccessBackend : public Backend
+{
+public:
+    explicit AccessBackend(const QString &connectionString)
+    {
+        const ConnectionString cs(connectionString);
+        m_path = cs.value(QStringList{QStringLiteral("Data Source"), QStringLiteral("DBQ")});
+    }
+
+    ~AccessBackend() override { disconnect(); }
+
+    void connect() override
+    {
+        if (m_db)
+            return;
+        auto file = std::make_unique<AccessFile>(m_path);
+        sqlite3 *db = nullptr;
+        if (sqlite3_open_v2(":memory:", &db,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                            nullptr) != SQLITE_OK) {
+            const DataAccessError error = sqliteError(db);
+            sqlite3_close_v2(db);
+            throw error;
+        }
+        if (sqlite3_create_module_v2(db, "access", &AccessModule, file.get(), nullptr) != SQLITE_OK) {
+            const DataAccessError error = sqliteError(db);
+            sqlite3_close_v2(db);
+            throw error;
+        }
+        for (qsizetype i = 0; i < file->tables().size(); ++i) {
+            const QByteArray sql = "CREATE VIRTUAL TABLE main." + sqlName(file->tables()[i].name) +
+                                   " USING access(" + QByteArray::number(i) + ')';
+            // A name SQLite keeps for itself leaves that one table out of SQL, nothing more.
+            sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+        }
+        sqlite3_set_authorizer(db, authorize, nullptr);
+        m_file = std::move(file);
+        m_db = db;
+    }
+
+    void disconnect() override
+    {
+        if (m_db) {
+            sqlite3_close_v2(m_db);
+            m_db = nullptr;
+        }
+        m_file.reset();
+    }
+
+    SqlDialect dialect() const override { return SqlDialect::Access; }
+    QString defaultDatabase() override { return m_db ? QFileInfo(m_path).fileName() : QString(); }
+    QString defaultSchema() override { return QString(); }
+
+    QList<TableInfo> tables() override
+    {
+        QList<TableInfo> result;
+        for (const AccessTable &table : file().tables()) {
+            TableInfo info;
+            info.name = table.name;
+            info.type = table.system ? QStringLiteral("SYSTEM TABLE") : QStringLiteral("TABLE");
+            result.append(info);
+        }
+        std::stable_sort(result.begin(), result.end(), [](const TableInfo &a, const TableInfo &b) {
+            return a.type != b.type ? a.type < b.type : lessName(a.name, b.name);
+        });
+        return result;
+    }
+
+    QList<ColumnInfo> columns(const QString &, const QString &table) override
+    {
+        QList<ColumnInfo> result;
+        for (const AccessTable *t : tablesFor(table)) {
+            int ordinal = 0;
+            for (const AccessColumn &column : t->columns) {
+                ColumnInfo info;
+                info.table = t->name;
+                info.name = column.name;
+                info.ordinal = ++ordinal;
+                info.nullable = column.nullable;
+                info.type = column.type;
+                info.definedSize = column.definedSize;
+                info.precision = column.precision;
+                info.scale = column.scale;
+                info.autoIncrement = column.autoIncrement;
+                result.append(info);
+            }
+        }
+        return result;
+    }
+
+    QList<KeyColumnInfo> primaryKeys(const QString &, const QString &table) override
+    {
+        QList<KeyColumnInfo> result;
+        for (const AccessTable *t : tablesFor(table)) {
+            const auto primary = std::find_if(t->indexes.begin(), t->indexes.end(),
+                                              [](const IndexInfo &index) { return index.primaryKey; });
+            int ordinal = 0;
+            for (const QString &column : t->primaryKey) {
+                KeyColumnInfo key;
+                key.table = t->name;
+                key.column = column;
+                key.ordinal = ++ordinal;
+                key.constraintName = primary != t->indexes.end() ? primary->name : QString();
+                result.append(key);
+            }
+        }
+        return result;
+    }
+
+    QList<ForeignKeyInfo> foreignKeys(const QString &, const QString &table) override
+    {
+        AccessFile &f = file();
+        QList<ForeignKeyInfo> all;
+        {
+            const std::lock_guard lock(f.mutex());
+            all = f.relationships();
+        }
+        QList<ForeignKeyInfo> result;
+        for (const ForeignKeyInfo &key : all) {
+            if (table.isEmpty() || key.fkTable.compare(table, Qt::CaseInsensitive) == 0)
+                result.append(key);
+        }
+        std::stable_sort(result.begin(), result.end(), [](const ForeignKeyInfo &a, const ForeignKeyInfo &b) {
+            if (a.pkTable.compare(b.pkTable, Qt::CaseInsensitive) != 0)
+                return lessName(a.pkTable, b.pkTable);
+            if (a.fkTable.compare(b.fkTable, Qt::CaseInsensitive) != 0)
+                return lessName(a.fkTable, b.fkTable);
+            if (a.name != b.name)
+                return a.name < b.name;
+            return a.ordinal < b.ordinal;
+        });
+        return result;
+    }
+
+    QList<IndexInfo> indexes(const QString &, const QString &table) override
+    {
+        QList<IndexInfo> result;
+        for (const AccessTable *t : tablesFor(table))
+            result += t->indexes;
+        return result;
+    }
+
+    TableMetadata tableMetadata(const QString &, const QString &table) override
+    {
+        const int index = file().tableIndex(table);
+        if (index < 0)
+            throw DataAccessError(QStringLiteral("The table %1 does not exist in %2.").arg(table, m_path));
+        const AccessTable &t = file().tables()[index];
+        TableMetadata metadata;
+        for (const AccessColumn &column : t.columns)
+            metadata.fields.append(fieldOf(t, column));
+        metadata.indexes = t.indexes;
+        return metadata;
+    }
+
+    ExecResult execute(const QString &sql, std::atomic<qint64> *rowsFetched) override
+    {
+        SqliteExecOptions options;
+        options.rowsFetched = rowsFetched;
+        return run(sql, options);
+    }
+
+    ExecResult executeParams(const QString &sql, const QList<QVariant> &params) override
+    {
+        SqliteExecOptions options;
+        options.params = &params;
+        return run(sql, options);
+    }
+
+    void cancel() override
+    {
+        m_cancelled.store(true);
+        if (sqlite3 *db = m_db)
+            sqlite3_interrupt(db);
+    }
+
+    bool readOnly() const override { return true; }
+
+    QString quoteIdentifier(const QString &name) const override
+    {
+        bool plain = !name.isEmpty() && (name[0].isLetter() || name[0] == u'_');
+        for (const QChar c : name) {
+            if (!plain)
+                break;
+            plain =
+                (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
+        }
+        if (plain) {
+            const QByteArray bytes = name.toUtf8();
+            plain = !sqlite3_keyword_check(bytes.constData(), int(bytes.size()));
+        }
+        if (plain)
+            return name;
+        QString quoted = name;
+        quoted.replace(u']', QStringLiteral("]]"));
+        return u'[' + quoted + u']';
+    }
+
+    QString placeholder(int) const override { return QStringLiteral("?"); }
+
+private:
+    AccessFile &file() const
+    {
+        if (!m_file)
+            throw DataAccessError(QStringLiteral("The connection is not open."));
+        return *m_file;
+    }
+
+    QList<const AccessTable *> tablesFor(const QString &table) const
+    {
+        QList<const AccessTable *> result;
+        if (!table.isEmpty()) {
+            const int index = file().tableIndex(table);
+            if (index >= 0)
+                result.append(&file().tables()[index]);
+            return result;
+        }
+        for (const AccessTable &t : file().tables()) {
+            if (!t.system)
+                result.append(&t);
+        }
+        return result;
+    }
+
+    static FieldInfo fieldOf(const AccessTable &table, const AccessColumn &column)
+    {
+        FieldInfo field;
+        field.name = column.name;
+        field.type = column.type;
+        field.definedSize = column.definedSize;
+        field.precision = column.precision;
+        field.scale = column.scale;
+        field.autoIncrement = column.autoIncrement;
+        field.nullable = column.nullable;
+        field.baseTable = table.name;
+        field.baseColumn = column.name;
+        return field;
+    }
+
+    // Refuses the whole text when any of its statements would write.
+    void checkReadOnly(const QByteArray &text)
+    {
+        const char *tail = text.constData();
+        const char *const end = tail + text.size();
+        while (tail < end) {
+            sqlite3_stmt *raw = nullptr;
+            const char *next = nullptr;
+            const int rc = sqlite3_prepare_v2(m_db, tail, int(end - tail), &raw, &next);
+            std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt(raw);
+            if (rc == SQLITE_AUTH)
+                throw DataAccessError(ReadOnlyText);
+            if (rc != SQLITE_OK)
+                return; // the run itself reports the error
+            if (stmt && !sqlite3_stmt_readonly(stmt.get()))
+                throw DataAccessError(ReadOnlyText);
+            if (!next || next == tail)
+                return;
+            tail = next;
+        }
+    }
+
+    ExecResult run(const QString &sql, SqliteExecOptions &options)
+    {
+        if (!m_db)
+            throw DataAccessError(QStringLiteral("The connection is not open."));
+        checkReadOnly(sql.toUtf8());
+        m_cancelled.store(false);
+        options.cancelled = &m_cancelled;
+        options.typeOf = [](const char *declType) { return adoTypeOf(declType); };
+        ExecResult result = sqliteExecute(m_db, sql, options);
+        if (result.recordset) {
+            // Base columns carry the Access column's own facts.
+            for (FieldInfo &field : result.recordset->fields()) {
+                if (field.baseTable.isEmpty())
+                    continue;
+                const int index = m_file->tableIndex(field.baseTable);
+                if (index < 0)
+                    continue;
+                const AccessTable &table = m_file->tables()[index];
+                for (const AccessColumn &column : table.columns) {
+                    if (column.name.compare(field.baseColumn, Qt::CaseInsensitive) != 0)
+                        continue;
+                    const QString name = field.name;
+                    field = fieldOf(table, column);
+                    field.name = name;
+                    break;
+                }
+            }
+        }
+        return result;
+    }
+
+    static AdoType adoTypeOf(const char *declType)
+    {
+        static const struct
+        {
+            const char *prefix;
+            AdoType type;
+        } Types[] = {
+            {"BOOLEAN", AdoType::Boolean},     {"UNSIGNED TINYINT", AdoType::UnsignedTinyInt},
+            {"SMALLINT", AdoType::SmallInt},   {"INTEGER", AdoType::Integer},
+            {"CURRENCY", AdoType::Currency},   {"SINGLE FLOAT", AdoType::Single},
+            {"DOUBLE", AdoType::Double},       {"DATETIME", AdoType::Date},
+            {"VARBINARY", AdoType::VarBinary}, {"VARCHAR", AdoType::VarWChar},
+            {"BLOB", AdoType::LongVarBinary},  {"TEXT", AdoType::LongVarWChar},
+            {"GUID", AdoType::GUID},           {"NUMERIC", AdoType::Numeric},
+            {"VARIANT", AdoType::Variant},
+        };
+        for (const auto &t : Types) {
+            if (std::strncmp(declType, t.prefix, std::strlen(t.prefix)) == 0)
+                return t.type;
+        }
+        return sqliteDeclaredType(QString::fromUtf8(declType)).type;
+    }
+
+    QString m_path;
+    std::unique_ptr<AccessFile> m_file;
+    std::atomic<sqlite3 *> m_db{nullptr};
+    std::atomic<bool> m_cancelled{false};
+};
+
+} // namespace
+
+std::unique_ptr<Backend> createAccessBackend(const QString &connectionString)
+{
+    return std::make_unique<AccessBackend>(connectionString);
 }
