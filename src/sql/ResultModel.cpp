@@ -141,7 +141,7 @@ bool ResultModel::isNull(qint64 row, int column) const
 {
     if (m_editor->state() != RowEditor::State::Browse && row == m_editor->currentRow())
         return m_editor->value(row, column).isNull();
-    return m_query->recordset()->rows().kind(row, column) == RowStore::CellKind::Null;
+    return m_editor->recordset()->rows().kind(row, column) == RowStore::CellKind::Null;
 }
 
 QString ResultModel::displayText(qint64 row, int column) const
@@ -150,7 +150,7 @@ QString ResultModel::displayText(qint64 row, int column) const
         const QVariant v = m_editor->value(row, column);
         return v.isNull() ? nullText() : formatValue(v);
     }
-    const RowStore &rows = m_query->recordset()->rows();
+    const RowStore &rows = m_editor->recordset()->rows();
     switch (rows.kind(row, column)) {
     case RowStore::CellKind::Null:
         return nullText();
@@ -164,7 +164,7 @@ QString ResultModel::displayText(qint64 row, int column) const
 
 QVariant ResultModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || !m_query->recordset() || index.row() >= rowCount() ||
+    if (!index.isValid() || !m_editor->recordset() || index.row() >= rowCount() ||
         index.column() >= columnCount())
         return QVariant();
     const int row = index.row();
@@ -191,7 +191,7 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
             return lightRowColor();
         return QVariant();
     case Qt::TextAlignmentRole:
-        if (isNumeric(m_query->recordset()->fields().at(column).type))
+        if (isNumeric(m_editor->recordset()->fields().at(column).type))
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     default:
@@ -201,12 +201,12 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
 
 QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (role != Qt::DisplayRole || !m_query->recordset())
+    if (role != Qt::DisplayRole || !m_editor->recordset())
         return QVariant();
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= columnCount())
             return QVariant();
-        return m_query->recordset()->fields().at(section).name;
+        return m_editor->recordset()->fields().at(section).name;
     }
     if (section < 0 || section >= rowCount() || section != m_editor->currentRow())
         return QString();
@@ -223,9 +223,9 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
 Qt::ItemFlags ResultModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (!index.isValid() || !m_query->recordset() || index.row() >= rowCount())
+    if (!index.isValid() || !m_editor->recordset() || index.row() >= rowCount())
         return f;
-    const AdoType type = m_query->recordset()->fields().at(index.column()).type;
+    const AdoType type = m_editor->recordset()->fields().at(index.column()).type;
     if (isBinary(type) || !m_editor->isEditable())
         return f;
     // The cell editor holds one line: text of several lines, or too long to show whole, is

@@ -85,14 +85,19 @@ void RowEditor::resetState()
     m_current = isOpen() && m_query->recordset()->rowCount() > 0 ? 0 : -1;
 }
 
+Recordset *RowEditor::recordset() const
+{
+    return m_query ? m_query->recordset() : nullptr;
+}
+
 bool RowEditor::isOpen() const
 {
-    return m_query->recordset() != nullptr;
+    return recordset() != nullptr;
 }
 
 qint64 RowEditor::rowCount() const
 {
-    const Recordset *rs = m_query->recordset();
+    const Recordset *rs = recordset();
     if (!rs)
         return 0;
     return rs->rowCount() + (m_state == State::Insert ? 1 : 0);
@@ -100,7 +105,7 @@ qint64 RowEditor::rowCount() const
 
 int RowEditor::fieldCount() const
 {
-    const Recordset *rs = m_query->recordset();
+    const Recordset *rs = recordset();
     return rs ? int(rs->fields().size()) : 0;
 }
 
@@ -108,7 +113,7 @@ QVariant RowEditor::value(qint64 row, int field) const
 {
     if (m_state != State::Browse && row == m_current)
         return m_values.value(field);
-    const Recordset *rs = m_query->recordset();
+    const Recordset *rs = recordset();
     if (!rs || row < 0 || row >= rs->rowCount())
         return QVariant();
     return rs->value(row, field);
@@ -117,7 +122,7 @@ QVariant RowEditor::value(qint64 row, int field) const
 QList<QVariant> RowEditor::storedRow(qint64 row) const
 {
     QList<QVariant> values;
-    const Recordset *rs = m_query->recordset();
+    const Recordset *rs = recordset();
     const int n = fieldCount();
     values.reserve(n);
     for (int i = 0; i < n; ++i)
@@ -142,7 +147,7 @@ const EditTarget &RowEditor::target()
 
 void RowEditor::analyse()
 {
-    const Recordset *rs = m_query->recordset();
+    const Recordset *rs = recordset();
     if (!rs) {
         m_target.reason = readOnlyPrefix + QStringLiteral("no query is open.");
         return;

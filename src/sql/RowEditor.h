@@ -4,12 +4,13 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 
 #include <functional>
 
-class AdoQuery;
+#include "sql/AdoQuery.h"
 
 // How the rows of a result are written back, decided once per opened result.
 struct EditTarget
@@ -41,6 +42,8 @@ public:
     ~RowEditor() override;
 
     AdoQuery *query() const { return m_query; }
+    // The open result; null when none is open (or the query is gone).
+    Recordset *recordset() const;
     bool isOpen() const;
     qint64 rowCount() const;
     int fieldCount() const;
@@ -112,7 +115,7 @@ private:
     void setState(State state);
     bool attempt(const std::function<void()> &work);
 
-    AdoQuery *m_query;
+    QPointer<AdoQuery> m_query; // the main window may destroy the query before its model
     EditTarget m_target;
     bool m_analysed = false;
     qint64 m_current = -1;
