@@ -431,6 +431,12 @@ bool AccessRowReader::next()
     if (mdb_find_row(mdb, int(m_table->cur_row) - 1, &start, &length) != 0)
         return false;
     start &= OffsetMask;
+    // A row shorter than the table (a column added later) leaves the rest NULL.
+    for (MdbField &field : m_fields) {
+        field = MdbField{};
+        field.is_null = 1;
+        field.colnum = -1;
+    }
     if (mdb_crack_row(m_table, start, length, m_fields.data()) < 0)
         return false;
     std::memcpy(m_page.data(), mdb->pg_buf, m_page.size());
@@ -522,8 +528,11 @@ AccessValue AccessRowReader::value(int column)
     if (!m_onRow || column < 0 || column >= int(m_columns.size()))
         return v;
     const MdbColumn *col = m_columns[size_t(column)];
-    const MdbField *field = nullptr;
+    // The cracked row is normally in column order; look further only when it is not.
+    const MdbField *field = m_fields[size_t(column)].colnum == column ? &m_fields[size_t(column)] : nullptr;
     for (const MdbField &f : m_fields) {
+        if (field)
+            break;
         if (f.colnum == column) {
             field = &f;
             break;
