@@ -163,7 +163,7 @@ private slots:
                 "</table>"
                 "<table name=\"Orders\">"
                 // SQLite's column list calls a rowid alias nullable.
-                "<field key=\"primary\" null=\"true\" type=\"AutoInc\" name=\"OrderID\"/>"
+                "<field key=\"primary\" null=\"false\" type=\"AutoInc\" name=\"OrderID\"/>"
                 "<field key=\"foreign ref Customers.CustomerID\" null=\"true\" size=\"5\" "
                 "type=\"WideString\" name=\"CustomerID\"/>"
                 "<field null=\"true\" type=\"WideMemo\" name=\"Note\"/>"

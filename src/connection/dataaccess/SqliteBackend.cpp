@@ -359,6 +359,9 @@ private:
             column.precision = type.precision;
             column.scale = type.scale;
             column.autoIncrement = !alias.isEmpty() && column.name.compare(alias, Qt::CaseInsensitive) == 0;
+            // The rowid alias never holds NULL: inserting NULL assigns the next key.
+            if (column.autoIncrement)
+                column.nullable = false;
             result.append(column);
         }
         check(rc);
