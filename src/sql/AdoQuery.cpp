@@ -1,7 +1,6 @@
 #include "sql/AdoQuery.h"
 
-AdoQuery::AdoQuery(Connection *connection, QObject *parent)
-    : QObject(parent), m_connection(connection)
+AdoQuery::AdoQuery(Connection *connection, QObject *parent) : QObject(parent), m_connection(connection)
 {
 }
 

@@ -10,7 +10,7 @@ class AdoTable
 public:
     explicit AdoTable(Connection *connection) : m_connection(connection) {}
 
-    QString tableName;   // as last given, possibly quoted by the caller
+    QString tableName; // as last given, possibly quoted by the caller
     bool tableDirect = false;
 
     // Reads the definitions of table (unquoted) in schema (empty: the default schema).

@@ -16,10 +16,10 @@ public:
     ~ScriptedPrompt() override;
 
     // Answers, consumed in order.
-    QQueue<int> dialogAnswers;                   // DialogResult numbers
-    QQueue<std::optional<QString>> fileAnswers;  // for open and save dialogs
-    QQueue<QString> dataLinkAnswers;             // composed connection strings
-    QQueue<int> modalAnswers;                    // results of showModal
+    QQueue<int> dialogAnswers;                  // DialogResult numbers
+    QQueue<std::optional<QString>> fileAnswers; // for open and save dialogs
+    QQueue<QString> dataLinkAnswers;            // composed connection strings
+    QQueue<int> modalAnswers;                   // results of showModal
     QQueue<bool> printAnswers;
 
     // What was asked.
