@@ -174,6 +174,7 @@ void createSqlite(const QString &path, int rows)
 QString pgCreateSql(int rows)
 {
     return QStringLiteral(
+               "CREATE SCHEMA IF NOT EXISTS orvessa_bench; SET search_path = orvessa_bench; "
                "DROP TABLE IF EXISTS t; CREATE TABLE t AS SELECT i AS id, i * 7 % 100003 AS qty, "
                "(i / 8.0)::float8 AS price, ('name ' || i)::varchar(40) AS name, "
                "substr('Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor "
@@ -224,7 +225,8 @@ int main(int argc, char **argv)
                       << QStringLiteral("PGPORT=") + qEnvironmentVariable("ORVESSA_TEST_PG_PORT")
                       << QStringLiteral("PGUSER=") + qEnvironmentVariable("ORVESSA_TEST_USER")
                       << QStringLiteral("PGPASSWORD=") + qEnvironmentVariable("ORVESSA_TEST_PASSWORD")
-                      << QStringLiteral("PGDATABASE=") + qEnvironmentVariable("ORVESSA_TEST_DATABASE");
+                      << QStringLiteral("PGDATABASE=") + qEnvironmentVariable("ORVESSA_TEST_DATABASE")
+                      << QStringLiteral("PGOPTIONS=-c search_path=orvessa_bench");
         QProcess create;
         create.setEnvironment(pgEnvironment);
         create.start(QStringLiteral("psql"),
@@ -235,7 +237,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "psql: %s\n", create.readAllStandardError().constData());
             return 1;
         }
-        const Ours pgOurs = runOurs(pg);
+        // The table lives in a schema of its own so the test database's tables stay untouched.
+        const Ours pgOurs = runOurs(pg + QStringLiteral(";options=-c search_path=orvessa_bench"));
         const Cli pgCli =
             runCli(QStringLiteral("psql"),
                    {QStringLiteral("-At"), QStringLiteral("-c"), QStringLiteral("SELECT * FROM t")},
