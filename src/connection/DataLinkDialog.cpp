@@ -412,15 +412,15 @@ QString DataLinkDialog::connectionString()
 
 void DataLinkDialog::browse()
 {
-    FileDialogSpec spec;
-    spec.caption = tr("Select Database File");
+    FileDialogOptions options;
+    options.caption = tr("Select Database File");
     const QString current = m_file->text().trimmed();
-    spec.folder = current.isEmpty() ? appFolder() : QFileInfo(current).absolutePath();
-    spec.fileName = current;
+    options.folder = current.isEmpty() ? appFolder() : QFileInfo(current).absolutePath();
+    options.fileName = current;
     const bool access = m_settings.kind == DataLinkKind::Access;
-    spec.filter = access ? tr("Access databases (*.mdb *.accdb);;All files (*)")
-                         : tr("SQLite databases (*.sqlite *.sqlite3 *.db *.db3);;All files (*)");
-    if (const auto chosen = prompt().openFileName(this, spec))
+    options.filter = access ? tr("Access databases (*.mdb *.accdb);;All files (*)")
+                            : tr("SQLite databases (*.sqlite *.sqlite3 *.db *.db3);;All files (*)");
+    if (const auto chosen = prompt().openFileName(this, options))
         m_file->setText(*chosen);
 }
 

@@ -14,7 +14,7 @@ class QWidget;
 // Icon of a message dialog; None is the English dialog of the Custom kind.
 enum class DialogIcon { None, Warning, Error, Information, Question };
 
-struct DialogButtonSpec
+struct DialogButtonInfo
 {
     int result = 0;   // DialogResult returned when pressed; 0 for Help (does not close)
     QString label;    // with '&' marking the accelerator where the dialog has one
@@ -27,13 +27,13 @@ struct DialogDescription
     QString caption;
     QString text;
     DialogIcon icon = DialogIcon::None;
-    QList<DialogButtonSpec> buttons;
+    QList<DialogButtonInfo> buttons;
     int defaultResult = 0;
     int escapeResult = 0;
     bool platformBox = false; // true where the original showed the system message box
 };
 
-struct FileDialogSpec
+struct FileDialogOptions
 {
     QString caption;
     QString folder;   // initial folder
@@ -50,8 +50,8 @@ public:
 
     // Shows a message dialog and returns the DialogResult of the chosen button.
     virtual int messageDialog(QWidget *parent, const DialogDescription &dialog) = 0;
-    virtual std::optional<QString> openFileName(QWidget *parent, const FileDialogSpec &spec) = 0;
-    virtual std::optional<QString> saveFileName(QWidget *parent, const FileDialogSpec &spec) = 0;
+    virtual std::optional<QString> openFileName(QWidget *parent, const FileDialogOptions &options) = 0;
+    virtual std::optional<QString> saveFileName(QWidget *parent, const FileDialogOptions &options) = 0;
     // Returns the composed connection string on OK, the initial string on Cancel.
     virtual QString dataLinkDialog(QWidget *parent, const QString &initial) = 0;
     // The general error report: caption "Orvessa", error icon, one OK button.

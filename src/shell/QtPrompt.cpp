@@ -50,17 +50,17 @@ std::unique_ptr<QMessageBox> QtPrompt::buildMessageBox(QWidget *parent, const Di
     auto *buttonBox = box->findChild<QDialogButtonBox *>();
     // One role for all keeps the buttons in the order given.
     QList<QPushButton *> buttons;
-    for (const DialogButtonSpec &spec : dialog.buttons) {
-        QPushButton *button = box->addButton(spec.label, QMessageBox::ActionRole);
+    for (const DialogButtonInfo &entry : dialog.buttons) {
+        QPushButton *button = box->addButton(entry.label, QMessageBox::ActionRole);
         button->setAutoDefault(false);
-        results.insert(button, spec.result);
-        if (spec.result == 0 && buttonBox) {
+        results.insert(button, entry.result);
+        if (entry.result == 0 && buttonBox) {
             // Help asks for help and leaves the box open.
             QObject::disconnect(button, nullptr, buttonBox, nullptr);
         }
-        if (spec.result != 0 && spec.result == dialog.defaultResult)
+        if (entry.result != 0 && entry.result == dialog.defaultResult)
             box->setDefaultButton(button);
-        if (spec.result != 0 && spec.result == dialog.escapeResult)
+        if (entry.result != 0 && entry.result == dialog.escapeResult)
             box->setEscapeButton(button);
         buttons.append(button);
     }
@@ -86,39 +86,40 @@ int QtPrompt::messageDialog(QWidget *parent, const DialogDescription &dialog)
     return results.value(box->clickedButton(), 0);
 }
 
-std::unique_ptr<QFileDialog> QtPrompt::buildFileDialog(QWidget *parent, const FileDialogSpec &spec, bool save)
+std::unique_ptr<QFileDialog> QtPrompt::buildFileDialog(QWidget *parent, const FileDialogOptions &options,
+                                                       bool save)
 {
-    auto dialog = std::make_unique<QFileDialog>(parent, spec.caption);
+    auto dialog = std::make_unique<QFileDialog>(parent, options.caption);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // Only the description shows; the patterns behind it take both cases of the extension.
     dialog->setOption(QFileDialog::HideNameFilterDetails);
-    if (!spec.filter.isEmpty())
-        dialog->setNameFilter(spec.filter);
-    if (!spec.defaultSuffix.isEmpty())
-        dialog->setDefaultSuffix(spec.defaultSuffix);
-    const QFileInfo preset(spec.fileName);
-    const bool nameHasFolder = spec.fileName.contains(u'/');
+    if (!options.filter.isEmpty())
+        dialog->setNameFilter(options.filter);
+    if (!options.defaultSuffix.isEmpty())
+        dialog->setDefaultSuffix(options.defaultSuffix);
+    const QFileInfo preset(options.fileName);
+    const bool nameHasFolder = options.fileName.contains(u'/');
     if (nameHasFolder)
         dialog->setDirectory(preset.absolutePath());
-    else if (!spec.folder.isEmpty())
-        dialog->setDirectory(spec.folder);
-    if (!spec.fileName.isEmpty())
-        dialog->selectFile(nameHasFolder ? preset.fileName() : spec.fileName);
+    else if (!options.folder.isEmpty())
+        dialog->setDirectory(options.folder);
+    if (!options.fileName.isEmpty())
+        dialog->selectFile(nameHasFolder ? preset.fileName() : options.fileName);
     return dialog;
 }
 
-std::optional<QString> QtPrompt::openFileName(QWidget *parent, const FileDialogSpec &spec)
+std::optional<QString> QtPrompt::openFileName(QWidget *parent, const FileDialogOptions &options)
 {
-    std::unique_ptr<QFileDialog> dialog = buildFileDialog(parent, spec, false);
+    std::unique_ptr<QFileDialog> dialog = buildFileDialog(parent, options, false);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
     return dialog->selectedFiles().constFirst();
 }
 
-std::optional<QString> QtPrompt::saveFileName(QWidget *parent, const FileDialogSpec &spec)
+std::optional<QString> QtPrompt::saveFileName(QWidget *parent, const FileDialogOptions &options)
 {
-    std::unique_ptr<QFileDialog> dialog = buildFileDialog(parent, spec, true);
+    std::unique_ptr<QFileDialog> dialog = buildFileDialog(parent, options, true);
     // The profile save asks its own questions before it overwrites.
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())

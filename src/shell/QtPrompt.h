@@ -15,8 +15,8 @@ class QtPrompt : public Prompt
 {
 public:
     int messageDialog(QWidget *parent, const DialogDescription &dialog) override;
-    std::optional<QString> openFileName(QWidget *parent, const FileDialogSpec &spec) override;
-    std::optional<QString> saveFileName(QWidget *parent, const FileDialogSpec &spec) override;
+    std::optional<QString> openFileName(QWidget *parent, const FileDialogOptions &options) override;
+    std::optional<QString> saveFileName(QWidget *parent, const FileDialogOptions &options) override;
     QString dataLinkDialog(QWidget *parent, const QString &initial) override;
     void errorReport(QWidget *parent, const QString &text) override;
     void openUrl(const QUrl &url) override;
@@ -28,7 +28,7 @@ public:
     // DialogResult it returns (0 for Help, which does not close the box).
     static std::unique_ptr<QMessageBox> buildMessageBox(QWidget *parent, const DialogDescription &dialog,
                                                         QHash<QAbstractButton *, int> &results);
-    // The file dialog of a spec, not yet shown.
-    static std::unique_ptr<QFileDialog> buildFileDialog(QWidget *parent, const FileDialogSpec &spec,
+    // The file dialog for these options, not yet shown.
+    static std::unique_ptr<QFileDialog> buildFileDialog(QWidget *parent, const FileDialogOptions &options,
                                                         bool save);
 };

@@ -374,7 +374,7 @@ void TMainView::FormCreate()
     resize(800, 572);
     AppFolder = QCoreApplication::applicationDirPath() + u'/';
     CurrentLanguage = languageForLocale(QLocale::system());
-    for (FileDialogSpec *dialog : {&OpenDialog1, &SaveDialog1}) {
+    for (FileDialogOptions *dialog : {&OpenDialog1, &SaveDialog1}) {
         dialog->folder = AppFolder;
         dialog->defaultSuffix = texts::profileExtension();
         dialog->filter = texts::profileFilter();

@@ -171,7 +171,7 @@ public:
     std::unique_ptr<AdoQuery> ADOQuery1;
     std::unique_ptr<AdoTable> ADOTable1;
     ResultModel *DataSource1 = nullptr;
-    FileDialogSpec OpenDialog1, SaveDialog1;
+    FileDialogOptions OpenDialog1, SaveDialog1;
     WheelKeyFilter *ApplicationEvents1 = nullptr;
     // The report's current table element while ReportStructure runs.
     xmlreport::ReportDocument *currentReport = nullptr;

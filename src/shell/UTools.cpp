@@ -86,16 +86,16 @@ DialogIcon systemBoxIcon(unsigned style)
     }
 }
 
-bool hasResult(const QList<DialogButtonSpec> &buttons, int result)
+bool hasResult(const QList<DialogButtonInfo> &buttons, int result)
 {
-    for (const DialogButtonSpec &b : buttons) {
+    for (const DialogButtonInfo &b : buttons) {
         if (b.result == result && result != mrNone)
             return true;
     }
     return false;
 }
 
-int escapeOf(const QList<DialogButtonSpec> &buttons)
+int escapeOf(const QList<DialogButtonInfo> &buttons)
 {
     for (int result : {mrCancel, mrNo, mrOk}) {
         if (hasResult(buttons, result))
@@ -196,7 +196,7 @@ DialogDescription describeMessageDialog(const QString &text, DialogKind kind, un
         return systemMessageBox(text, kind, style, systemIsPortuguese);
     DialogDescription d = englishMessageDialog(text, kind, buttons);
     d.caption = dialogtexts::portugueseCaption(kind);
-    for (DialogButtonSpec &b : d.buttons) {
+    for (DialogButtonInfo &b : d.buttons) {
         if (b.result >= mrOk && b.result <= mrYesToAll)
             b.label = dialogtexts::portugueseLabel(b.result);
         if (b.result == mrNoToAll || b.result == mrYesToAll)

@@ -11,7 +11,7 @@ namespace {
 QStringList labels(const DialogDescription &d)
 {
     QStringList result;
-    for (const DialogButtonSpec &b : d.buttons)
+    for (const DialogButtonInfo &b : d.buttons)
         result.append(b.label);
     return result;
 }
@@ -19,7 +19,7 @@ QStringList labels(const DialogDescription &d)
 QList<int> results(const DialogDescription &d)
 {
     QList<int> result;
-    for (const DialogButtonSpec &b : d.buttons)
+    for (const DialogButtonInfo &b : d.buttons)
         result.append(b.result);
     return result;
 }

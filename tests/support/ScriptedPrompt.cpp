@@ -16,15 +16,15 @@ int ScriptedPrompt::messageDialog(QWidget *, const DialogDescription &dialog)
     return dialogAnswers.isEmpty() ? dialog.escapeResult : dialogAnswers.dequeue();
 }
 
-std::optional<QString> ScriptedPrompt::openFileName(QWidget *, const FileDialogSpec &spec)
+std::optional<QString> ScriptedPrompt::openFileName(QWidget *, const FileDialogOptions &options)
 {
-    openDialogs.append(spec);
+    openDialogs.append(options);
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
 }
 
-std::optional<QString> ScriptedPrompt::saveFileName(QWidget *, const FileDialogSpec &spec)
+std::optional<QString> ScriptedPrompt::saveFileName(QWidget *, const FileDialogOptions &options)
 {
-    saveDialogs.append(spec);
+    saveDialogs.append(options);
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
 }
 

@@ -24,8 +24,8 @@ public:
 
     // What was asked.
     QList<DialogDescription> dialogs;
-    QList<FileDialogSpec> openDialogs;
-    QList<FileDialogSpec> saveDialogs;
+    QList<FileDialogOptions> openDialogs;
+    QList<FileDialogOptions> saveDialogs;
     QStringList dataLinkInitials;
     QStringList errorReports;
     QList<QUrl> openedUrls;
@@ -34,8 +34,8 @@ public:
     int printDialogs = 0;
 
     int messageDialog(QWidget *parent, const DialogDescription &dialog) override;
-    std::optional<QString> openFileName(QWidget *parent, const FileDialogSpec &spec) override;
-    std::optional<QString> saveFileName(QWidget *parent, const FileDialogSpec &spec) override;
+    std::optional<QString> openFileName(QWidget *parent, const FileDialogOptions &options) override;
+    std::optional<QString> saveFileName(QWidget *parent, const FileDialogOptions &options) override;
     QString dataLinkDialog(QWidget *parent, const QString &initial) override;
     void errorReport(QWidget *parent, const QString &text) override;
     void openUrl(const QUrl &url) override;
