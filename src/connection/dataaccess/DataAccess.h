@@ -93,6 +93,9 @@ struct FieldInfo
     QString baseColumn;
 };
 
+// The field a table column gives, with the column as its base.
+FieldInfo fieldFromColumn(const ColumnInfo &column);
+
 struct TableMetadata
 {
     QList<FieldInfo> fields;

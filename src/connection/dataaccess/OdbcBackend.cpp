@@ -636,20 +636,8 @@ TableMetadata OdbcBackend::tableMetadata(const QString &schema, const QString &t
             metadata.fields = result.recordset->fields();
         return metadata;
     }
-    for (const ColumnInfo &column : columnList) {
-        FieldInfo field;
-        field.name = column.name;
-        field.type = column.type;
-        field.definedSize = column.definedSize;
-        field.precision = column.precision;
-        field.scale = column.scale;
-        field.autoIncrement = column.autoIncrement;
-        field.nullable = column.nullable;
-        field.baseSchema = column.schema;
-        field.baseTable = column.table;
-        field.baseColumn = column.name;
-        metadata.fields.append(field);
-    }
+    for (const ColumnInfo &column : columnList)
+        metadata.fields.append(fieldFromColumn(column));
     metadata.indexes = indexes(columnList.first().schema, table);
     return metadata;
 }

@@ -448,20 +448,8 @@ TableMetadata PostgresBackend::tableMetadata(const QString &schema, const QStrin
 {
     const QByteArray oid = relationOid(schema, table);
     TableMetadata metadata;
-    for (const ColumnInfo &column : columnsWhere(QString(), QString(), oid.constData())) {
-        FieldInfo field;
-        field.name = column.name;
-        field.type = column.type;
-        field.definedSize = column.definedSize;
-        field.precision = column.precision;
-        field.scale = column.scale;
-        field.autoIncrement = column.autoIncrement;
-        field.nullable = column.nullable;
-        field.baseSchema = column.schema;
-        field.baseTable = column.table;
-        field.baseColumn = column.name;
-        metadata.fields.append(field);
-    }
+    for (const ColumnInfo &column : columnsWhere(QString(), QString(), oid.constData()))
+        metadata.fields.append(fieldFromColumn(column));
     metadata.indexes = indexesWhere(QString(), QString(), oid.constData());
     return metadata;
 }

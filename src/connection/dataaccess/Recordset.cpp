@@ -26,3 +26,19 @@ QVariant Recordset::value(qint64 row, int column) const
 {
     return m_rows->value(row, column);
 }
+
+FieldInfo fieldFromColumn(const ColumnInfo &column)
+{
+    FieldInfo field;
+    field.name = column.name;
+    field.type = column.type;
+    field.definedSize = column.definedSize;
+    field.precision = column.precision;
+    field.scale = column.scale;
+    field.autoIncrement = column.autoIncrement;
+    field.nullable = column.nullable;
+    field.baseSchema = column.schema;
+    field.baseTable = column.table;
+    field.baseColumn = column.name;
+    return field;
+}

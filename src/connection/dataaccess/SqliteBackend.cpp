@@ -194,20 +194,8 @@ public:
         if (!tableExists(schema, table))
             throw DataAccessError(QStringLiteral("no such table: %1").arg(table));
         TableMetadata metadata;
-        for (const ColumnInfo &column : tableColumns(schema, table)) {
-            FieldInfo field;
-            field.name = column.name;
-            field.type = column.type;
-            field.definedSize = column.definedSize;
-            field.precision = column.precision;
-            field.scale = column.scale;
-            field.autoIncrement = column.autoIncrement;
-            field.nullable = column.nullable;
-            field.baseSchema = column.schema;
-            field.baseTable = column.table;
-            field.baseColumn = column.name;
-            metadata.fields.append(field);
-        }
+        for (const ColumnInfo &column : tableColumns(schema, table))
+            metadata.fields.append(fieldFromColumn(column));
         metadata.indexes = tableIndexes(schema, table);
         return metadata;
     }
