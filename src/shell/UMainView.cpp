@@ -27,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -655,6 +656,8 @@ void TMainView::ResetStructureGrid()
 void TMainView::LogMessage(const QString &text)
 {
     reMessages->appendPlainText(DateTimeToIso8601(QDateTime::currentDateTime()) + u'|' + text);
+    // A long line would leave the view scrolled sideways, hiding the time stamps.
+    reMessages->horizontalScrollBar()->setValue(0);
 }
 
 void TMainView::btClearMessagesClick()
