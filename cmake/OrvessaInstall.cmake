@@ -1,6 +1,7 @@
 # The program and the files it reads from its own folder go into one folder, e.g. /opt/orvessa.
 include(GNUInstallDirs)
-set(ORVESSA_INSTALL_DIR "." CACHE STRING "Folder under the install prefix that holds the program")
+# An absolute folder of its own, so the desktop entry and icon still land under the prefix.
+set(ORVESSA_INSTALL_DIR "/opt/orvessa" CACHE PATH "Folder that holds the program and the files beside it")
 
 # The program finds its demo database beside it, also when only its own target is built.
 if(TARGET orvessa_demo_db)
