@@ -116,7 +116,9 @@ QString valueOf(const QString &line)
 QString ProfileFile::decode(const QByteArray &bytes)
 {
     if (bytes.startsWith("\xFF\xFE")) {
-        QStringDecoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
+        // The mark was taken off here; a second one is text and must stay.
+        QStringDecoder utf16(QStringConverter::Utf16LE,
+                             QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
         QString s = utf16(bytes.mid(2));
         return s;
     }
@@ -124,7 +126,8 @@ QString ProfileFile::decode(const QByteArray &bytes)
     const bool bom = body.startsWith("\xEF\xBB\xBF");
     if (bom)
         body.remove(0, 3);
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QStringDecoder utf8(QStringConverter::Utf8,
+                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     QString s = utf8(body);
     if (bom || !utf8.hasError())
         return s;
