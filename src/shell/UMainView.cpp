@@ -33,6 +33,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -713,8 +714,26 @@ void TMainView::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_activating) {
         // Maximising may activate the window again; one run per activation.
         m_activating = true;
+        m_activatedOnce = true;
         guarded([this] { FormActivate(); });
         m_activating = false;
+    }
+}
+
+void TMainView::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Without a window manager the window is never activated, yet the texts and command state
+    // must be in place before the first command: the first showing counts as an activation.
+    if (!m_activatedOnce) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_activatedOnce || m_activating)
+                return;
+            m_activating = true;
+            m_activatedOnce = true;
+            guarded([this] { FormActivate(); });
+            m_activating = false;
+        });
     }
 }
 

@@ -186,6 +186,7 @@ public:
 protected:
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildMenus();
@@ -196,6 +197,7 @@ private:
     void SaveCommand();
     void LoadCommand();
     bool m_activating = false;
+    bool m_activatedOnce = false;
 };
 
 // The one main window of the process.
