@@ -708,16 +708,22 @@ QString TMainView::statusTextValue() const
     return statusText->text();
 }
 
+void TMainView::activate()
+{
+    // Maximising may activate the window again; one run per activation.
+    if (m_activating)
+        return;
+    m_activating = true;
+    m_activatedOnce = true;
+    guarded([this] { FormActivate(); });
+    m_activating = false;
+}
+
 void TMainView::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_activating) {
-        // Maximising may activate the window again; one run per activation.
-        m_activating = true;
-        m_activatedOnce = true;
-        guarded([this] { FormActivate(); });
-        m_activating = false;
-    }
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        activate();
 }
 
 void TMainView::showEvent(QShowEvent *event)
@@ -727,12 +733,8 @@ void TMainView::showEvent(QShowEvent *event)
     // must be in place before the first command: the first showing counts as an activation.
     if (!m_activatedOnce) {
         QTimer::singleShot(0, this, [this] {
-            if (m_activatedOnce || m_activating)
-                return;
-            m_activating = true;
-            m_activatedOnce = true;
-            guarded([this] { FormActivate(); });
-            m_activating = false;
+            if (!m_activatedOnce)
+                activate();
         });
     }
 }

@@ -196,6 +196,7 @@ private:
     void writeGridHeader();
     void SaveCommand();
     void LoadCommand();
+    void activate();
     bool m_activating = false;
     bool m_activatedOnce = false;
 };
