@@ -1,6 +1,6 @@
 #include "about/VersInfo.h"
 
-#include "shell/AppError.h"
+#include "common/AppError.h"
 
 #include <QCoreApplication>
 #include <QFile>

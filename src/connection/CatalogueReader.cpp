@@ -8,7 +8,7 @@ bool CatalogueReader::listed(const TableInfo &table)
 QList<TableInfo> CatalogueReader::tables() const
 {
     QList<TableInfo> result;
-    for (const TableInfo &t : m_backend.tables()) {
+    for (const TableInfo &t : m_connection.tables()) {
         if (listed(t))
             result.append(t);
     }
@@ -18,7 +18,7 @@ QList<TableInfo> CatalogueReader::tables() const
 QStringList CatalogueReader::columnNames(const TableInfo &table) const
 {
     QStringList names;
-    for (const ColumnInfo &c : m_backend.columns(table.schema, table.name))
+    for (const ColumnInfo &c : m_connection.columns(table.schema, table.name))
         names.append(c.name);
     return names;
 }

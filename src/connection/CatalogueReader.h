@@ -10,7 +10,7 @@
 class CatalogueReader
 {
 public:
-    explicit CatalogueReader(Backend &backend) : m_backend(backend) {}
+    explicit CatalogueReader(Connection &connection) : m_connection(connection) {}
 
     // The rows of the tables rowset whose type is exactly TABLE or VIEW, in rowset order.
     QList<TableInfo> tables() const;
@@ -24,5 +24,5 @@ public:
     static bool listed(const TableInfo &table);
 
 private:
-    Backend &m_backend;
+    Connection &m_connection;
 };

@@ -1,6 +1,9 @@
 #include "connection/DataLinkDialog.h"
 
+#include "common/ErrorText.h"
+#include "connection/WorkRunnerDialog.h"
 #include "connection/dataaccess/DataAccess.h"
+#include "shell/BusyCursor.h"
 #include "shell/Prompt.h"
 #include "shell/UTools.h"
 
@@ -46,15 +49,6 @@ QString defaultPort(DataLinkKind kind)
         return QString();
     }
 }
-
-// The wait cursor for as long as a test connection takes, restored on every path.
-struct BusyCursor
-{
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
 
 } // namespace
 
@@ -432,14 +426,15 @@ void DataLinkDialog::testConnection()
     {
         BusyCursor busy;
         try {
-            std::unique_ptr<Backend> backend = Backend::create(cs);
-            backend->connect();
-            backend->disconnect();
+            // A connection of its own, opened off the window's thread with Cancel like any other.
+            Connection probe;
+            probe.setWorkRunner(makeDialogWorkRunner(this));
+            probe.setConnectionString(cs);
+            probe.open();
+            probe.close();
             ok = true;
-        } catch (const AppError &e) {
-            failure = e.text();
         } catch (const std::exception &e) {
-            failure = QString::fromUtf8(e.what());
+            failure = errorText(e);
         }
     }
     if (ok)

@@ -2,6 +2,7 @@
 // the catalogue tree, the disconnect handling and the profile files.
 #include "shell/UMainView.h"
 
+#include "common/ErrorText.h"
 #include "connection/CatalogueReader.h"
 #include "connection/DialectAnalysis.h"
 #include "connection/PasswordMask.h"
@@ -66,13 +67,6 @@ QString withOvsExtension(const QString &fileName)
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot > slash ? fileName.left(dot) : fileName;
     return stem + QLatin1String(".ovs");
-}
-
-QString errorText(const std::exception &e)
-{
-    if (const auto *app = dynamic_cast<const AppError *>(&e))
-        return app->text();
-    return QString::fromUtf8(e.what());
 }
 
 int treeLevel(const QTreeWidgetItem *node)
@@ -189,7 +183,7 @@ void TMainView::FillTree()
     TreeView1->clear();
     int widest = 0;
     auto *root = new QTreeWidgetItem(TreeView1, QStringList{DatabaseName});
-    const CatalogueReader reader(ADOConnection1->backend());
+    const CatalogueReader reader(*ADOConnection1);
     const QFontMetrics metrics(font());
     for (const TableInfo &table : reader.tables()) {
         auto *node = new QTreeWidgetItem(root, QStringList{table.name});

@@ -1,6 +1,6 @@
 #include "connection/ProfileFile.h"
 
-#include "shell/AppError.h"
+#include "common/AppError.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,7 @@
 #include "connection/WorkRunnerDialog.h"
 
+#include "shell/BusyCursor.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -17,15 +19,6 @@
 #include <thread>
 
 namespace {
-
-class BusyCursor
-{
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
 
 // Swallows user input meant for anything but the progress dialog while the work runs, so that
 // nothing starts a second piece of work on the same connection and no window closes under it.
@@ -163,7 +156,7 @@ void WorkRunnerDialog::run(QWidget *parent, const std::function<void()> &work,
         return;
     }
 
-    BusyCursor cursor;
+    BusyCursor cursor(Qt::BusyCursor);
     InputBlocker blocker;
     QEventLoop loop;
     std::exception_ptr error;

@@ -1,7 +1,7 @@
 #include "reports/CompactionEngine.h"
 
+#include "common/AppError.h"
 #include "reports/FileLayer.h"
-#include "shell/AppError.h"
 
 #include <QFile>
 

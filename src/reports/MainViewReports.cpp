@@ -2,6 +2,7 @@
 // viewer, the compaction of the open database file, the structure grid's spreadsheet export.
 #include "shell/UMainView.h"
 
+#include "common/ErrorText.h"
 #include "connection/CatalogueReader.h"
 #include "connection/dataaccess/ConnectionString.h"
 #include "reports/CompactionEngine.h"
@@ -11,6 +12,7 @@
 #include "reports/ReportViewer.h"
 #include "reports/SpreadsheetExport.h"
 #include "reports/StructureReport.h"
+#include "shell/BusyCursor.h"
 #include "shell/Guard.h"
 #include "shell/Prompt.h"
 #include "shell/UTools.h"
@@ -30,16 +32,6 @@
 
 namespace {
 
-// The hourglass for the span of an operation, restored on every way out.
-class BusyCursor
-{
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-
 // Sets a pointer for the span of a scope and clears it again on every way out.
 template <typename T> class ScopedPointer
 {
@@ -52,13 +44,6 @@ public:
 private:
     T *&m_slot;
 };
-
-QString errorText(const std::exception &e)
-{
-    if (const auto *app = dynamic_cast<const AppError *>(&e))
-        return app->text();
-    return QString::fromUtf8(e.what());
-}
 
 } // namespace
 
@@ -86,7 +71,7 @@ void TMainView::ReportStructure()
             input,
             [this] {
                 QList<xmlreport::ReportTable> tables;
-                for (const TableInfo &table : CatalogueReader(ADOConnection1->backend()).tables())
+                for (const TableInfo &table : CatalogueReader(*ADOConnection1).tables())
                     tables.append({table.schema, table.name});
                 return tables;
             },

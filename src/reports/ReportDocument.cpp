@@ -1,6 +1,6 @@
 #include "reports/ReportDocument.h"
 
-#include "shell/AppError.h"
+#include "common/AppError.h"
 
 #include <QSaveFile>
 

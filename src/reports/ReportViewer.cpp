@@ -1,6 +1,6 @@
 #include "reports/ReportViewer.h"
 
-#include "shell/AppError.h"
+#include "common/AppError.h"
 
 #include <QDir>
 #include <QFile>

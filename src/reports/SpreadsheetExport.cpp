@@ -1,6 +1,6 @@
 #include "reports/SpreadsheetExport.h"
 
-#include "shell/AppError.h"
+#include "common/AppError.h"
 
 #include <QDir>
 #include <QFile>

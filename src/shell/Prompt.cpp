@@ -1,6 +1,6 @@
 #include "shell/Prompt.h"
 
-#include "shell/AppError.h"
+#include "common/AppError.h"
 
 namespace {
 Prompt *g_prompt = nullptr;

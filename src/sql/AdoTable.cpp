@@ -2,5 +2,5 @@
 
 void AdoTable::readDefinitions(const QString &schema, const QString &table)
 {
-    m_metadata = m_connection->backend().tableMetadata(schema, table);
+    m_metadata = m_connection->tableMetadata(schema, table);
 }

@@ -1,7 +1,9 @@
 // TMainView operations of the structure and SQL subsystem.
 #include "shell/UMainView.h"
 
+#include "common/ErrorText.h"
 #include "editor/SqlEditor.h"
+#include "shell/BusyCursor.h"
 #include "shell/Prompt.h"
 #include "shell/UTools.h"
 #include "sql/AdoQuery.h"
@@ -24,23 +26,6 @@
 #include <QTreeWidget>
 
 namespace {
-
-// The SQL-wait cursor for the span of a run, restored on every way out.
-class BusyCursor
-{
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-
-QString errorText(const std::exception &e)
-{
-    if (const auto *app = dynamic_cast<const AppError *>(&e))
-        return app->text();
-    return QString::fromUtf8(e.what());
-}
 
 QStringList scratchLines(const QPlainTextEdit *pane)
 {
@@ -70,7 +55,7 @@ void TMainView::DescribeTable(QObject *target, const QString &tableName, const Q
     ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
     ADOTable1->tableName = tableName;
     const TableDescription description = TableDescription::read(
-        ADOConnection1->backend(), schema, tableName,
+        *ADOConnection1, schema, tableName,
         [&] {
             ADOTable1->readDefinitions(schema, tableName);
             return ADOTable1->metadata().fields;
@@ -107,7 +92,7 @@ void TMainView::DescribeTable(QObject *target, const QString &tableName, const Q
 void TMainView::RunSql()
 {
     const QString text = SynEdit1->text();
-    BusyCursor cursor;
+    BusyCursor cursor(Qt::BusyCursor);
     try {
         try {
             ADOQuery1->close();
@@ -142,12 +127,12 @@ void TMainView::TreeView1DblClick()
     if (MemoEditor)
         MemoEditor->detach();
 
-    Backend &backend = ADOConnection1->backend();
     ADOTable1->tableName = name;
     ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
     ADOTable1->readDefinitions(schema, name);
 
-    const SqlComposer sql(IsPostgreSql ? SqlDialect::PostgreSql : backend.dialect(), backend.defaultSchema());
+    const SqlComposer sql(IsPostgreSql ? SqlDialect::PostgreSql : ADOConnection1->dialect(),
+                          ADOConnection1->defaultSchema());
     setScratchLines(RichEdit1, sql.selectWholeTable(schema, name, ADOTable1->metadata().indexes));
     SynEdit1->setText(RichEdit1->toPlainText());
 
@@ -167,7 +152,7 @@ void TMainView::StatsCommand()
     if (IsMySql)
         lines += statistics::mySqlText(ADOConnection1->defaultDatabase());
     if (IsSqlite)
-        lines += statistics::sqliteText(ADOConnection1->backend());
+        lines += statistics::sqliteText(*ADOConnection1);
     setScratchLines(RichEdit1, lines);
 
     SynEdit1->clear();

@@ -152,8 +152,8 @@ void RowEditor::analyse()
         m_target.reason = readOnlyPrefix + QStringLiteral("no query is open.");
         return;
     }
-    Backend &backend = m_query->connection()->backend();
-    if (backend.readOnly()) {
+    Connection &connection = *m_query->connection();
+    if (connection.readOnly()) {
         m_target.reason = readOnlyPrefix + QStringLiteral("Access files are opened read-only.");
         return;
     }
@@ -198,8 +198,8 @@ void RowEditor::analyse()
         return index;
     };
 
-    const QList<ColumnInfo> columns = backend.columns(schema, table);
-    QList<KeyColumnInfo> keys = backend.primaryKeys(schema, table);
+    const QList<ColumnInfo> columns = connection.columns(schema, table);
+    QList<KeyColumnInfo> keys = connection.primaryKeys(schema, table);
     std::sort(keys.begin(), keys.end(),
               [](const KeyColumnInfo &a, const KeyColumnInfo &b) { return a.ordinal < b.ordinal; });
 
@@ -445,7 +445,7 @@ QString RowEditor::conflictText()
 
 QString RowEditor::qualifiedTable() const
 {
-    const Backend &b = m_query->connection()->backend();
+    const Connection &b = *m_query->connection();
     if (m_target.schema.isEmpty())
         return b.quoteIdentifier(m_target.table);
     return b.quoteIdentifier(m_target.schema) + QLatin1Char('.') + b.quoteIdentifier(m_target.table);
@@ -454,7 +454,7 @@ QString RowEditor::qualifiedTable() const
 void RowEditor::addCriteria(const QList<int> &fields, const QList<QVariant> &values, QStringList &where,
                             QList<QVariant> &params) const
 {
-    const Backend &b = m_query->connection()->backend();
+    const Connection &b = *m_query->connection();
     for (int f : fields) {
         const QString column = b.quoteIdentifier(m_target.columns[f]);
         if (values[f].isNull()) {
@@ -469,7 +469,7 @@ void RowEditor::addCriteria(const QList<int> &fields, const QList<QVariant> &val
 // A table without a key is matched on all its values; two equal rows would both be written.
 void RowEditor::requireOneMatch(const QString &whereSql, const QList<QVariant> &params)
 {
-    Backend &b = m_query->connection()->backend();
+    Connection &b = *m_query->connection();
     ExecResult r = b.executeParams(QStringLiteral("SELECT COUNT(*) FROM ") + qualifiedTable() +
                                        QStringLiteral(" WHERE ") + whereSql,
                                    params);
@@ -492,7 +492,7 @@ QList<QVariant> RowEditor::reread(const QList<QVariant> &values)
         if (values[f].isNull())
             return values;
     }
-    Backend &b = m_query->connection()->backend();
+    Connection &b = *m_query->connection();
     QStringList columns;
     for (const QString &c : m_target.columns)
         columns.append(b.quoteIdentifier(c));
@@ -523,7 +523,7 @@ void RowEditor::postEdit()
         emit rowChanged(m_current);
         return;
     }
-    Backend &b = m_query->connection()->backend();
+    Connection &b = *m_query->connection();
     QStringList sets;
     QList<QVariant> params;
     for (int f : changed) {
@@ -559,7 +559,7 @@ void RowEditor::postEdit()
 
 void RowEditor::postInsert()
 {
-    Backend &b = m_query->connection()->backend();
+    Connection &b = *m_query->connection();
     QStringList columns;
     QStringList marks;
     QList<QVariant> params;
@@ -630,7 +630,7 @@ void RowEditor::postInsert()
 void RowEditor::deleteRow()
 {
     const QList<QVariant> original = storedRow(m_current);
-    Backend &b = m_query->connection()->backend();
+    Connection &b = *m_query->connection();
     QStringList where;
     QList<QVariant> params;
     addCriteria(m_target.keyFields, original, where, params);

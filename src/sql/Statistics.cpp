@@ -92,20 +92,24 @@ QStringList sqliteText(const QList<TableInfo> &tables, bool withSizes, const QSt
     return lines;
 }
 
-QStringList sqliteText(Backend &backend)
+QStringList sqliteText(Connection &connection)
 {
     QList<TableInfo> tables;
-    for (const TableInfo &table : backend.tables()) {
-        if (table.type == QLatin1String("TABLE"))
-            tables.append(table);
-    }
     bool withSizes = true;
-    try {
-        backend.execute(QStringLiteral("SELECT 1 FROM dbstat LIMIT 0"));
-    } catch (const DataAccessError &) {
-        withSizes = false; // a build without the dbstat table
-    }
-    return sqliteText(tables, withSizes, backend.defaultSchema());
+    QString defaultSchema;
+    connection.run([&] {
+        for (const TableInfo &table : connection.tables()) {
+            if (table.type == QLatin1String("TABLE"))
+                tables.append(table);
+        }
+        try {
+            connection.execute(QStringLiteral("SELECT 1 FROM dbstat LIMIT 0"));
+        } catch (const DataAccessError &) {
+            withSizes = false; // a build without the dbstat table
+        }
+        defaultSchema = connection.defaultSchema();
+    });
+    return sqliteText(tables, withSizes, defaultSchema);
 }
 
 } // namespace statistics

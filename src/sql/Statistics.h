@@ -16,7 +16,7 @@ QStringList mySqlText(const QString &defaultDatabase);
 // get no size. Groups of terms are nested so no compound exceeds SQLite's term limit.
 // Without tables, a query with the same columns and no rows.
 QStringList sqliteText(const QList<TableInfo> &tables, bool withSizes, const QString &defaultSchema);
-// Reads the user tables and whether dbstat exists from an SQLite backend.
-QStringList sqliteText(Backend &backend);
+// Reads the user tables and whether dbstat exists from an SQLite connection.
+QStringList sqliteText(Connection &connection);
 
 } // namespace statistics

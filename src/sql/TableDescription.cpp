@@ -11,13 +11,13 @@ bool sameName(const QString &a, const QString &b)
 
 } // namespace
 
-TableDescription TableDescription::read(Backend &backend, const QString &schema, const QString &name,
+TableDescription TableDescription::read(Connection &connection, const QString &schema, const QString &name,
                                         const std::function<QList<FieldInfo>()> &readFields,
                                         const std::function<void(const QString &)> &log)
 {
     TableDescription d;
     try {
-        for (const KeyColumnInfo &key : backend.primaryKeys(schema, name))
+        for (const KeyColumnInfo &key : connection.primaryKeys(schema, name))
             d.primaryKeys.append(key.column);
     } catch (const std::exception &e) {
         d.primaryKeys.clear();
@@ -26,7 +26,7 @@ TableDescription TableDescription::read(Backend &backend, const QString &schema,
     try {
         // The rowset may be wider than asked for; keep only this table's own keys, so a column
         // that merely shares its name with another table's foreign key is not marked.
-        for (const ForeignKeyInfo &fk : backend.foreignKeys(schema, name)) {
+        for (const ForeignKeyInfo &fk : connection.foreignKeys(schema, name)) {
             if (!sameName(fk.fkTable, name))
                 continue;
             if (!schema.isEmpty() && !fk.fkSchema.isEmpty() && fk.fkSchema != schema)
@@ -38,7 +38,7 @@ TableDescription TableDescription::read(Backend &backend, const QString &schema,
         log(QString::fromUtf8(e.what()));
     }
     try {
-        for (const ColumnInfo &column : backend.columns(schema, name)) {
+        for (const ColumnInfo &column : connection.columns(schema, name)) {
             if (column.nullable)
                 d.nullable.append(column.name);
         }

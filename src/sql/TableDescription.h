@@ -30,11 +30,11 @@ public:
         QString reference; // referenced "table.column"
     };
 
-    // Reads the lists from the backend, then the field definitions through readFields (the
+    // Reads the lists through the connection, then the field definitions through readFields (the
     // table object). Errors of the key reads go to log and the description goes on without
     // those marks; an error of the columns read leaves every column not nullable; errors of
     // readFields propagate. Foreign keys count only when they belong to the described table.
-    static TableDescription read(Backend &backend, const QString &schema, const QString &name,
+    static TableDescription read(Connection &connection, const QString &schema, const QString &name,
                                  const std::function<QList<FieldInfo>()> &readFields,
                                  const std::function<void(const QString &)> &log);
 

@@ -1,5 +1,5 @@
 #include "about/VersInfo.h"
-#include "shell/AppError.h"
+#include "common/AppError.h"
 
 #include <QLabel>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 #include "ScriptedPrompt.h"
 
+#include "common/AppError.h"
 #include "connection/DataLinkDialog.h"
 #include "connection/ProfileFile.h"
-#include "shell/AppError.h"
 #include "shell/UMainView.h"
 #include "shell/UTools.h"
 

@@ -1,5 +1,5 @@
+#include "common/AppError.h"
 #include "connection/ProfileFile.h"
-#include "shell/AppError.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 // Compacting a database file in place: the compacted copy replaces the file in one step, and
 // whatever fails on the way, the database opens afterwards with the rows it had.
+#include "common/AppError.h"
 #include "reports/CompactionEngine.h"
 #include "reports/FileLayer.h"
-#include "shell/AppError.h"
 
 #include <QFile>
 #include <QFileInfo>

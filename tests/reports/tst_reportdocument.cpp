@@ -1,9 +1,9 @@
 // The structure report file: root naming, node and attribute order, the stylesheet
 // instruction, the folders it is written to, and the page the viewer makes of it.
+#include "common/AppError.h"
 #include "reports/ReportDocument.h"
 #include "reports/ReportViewer.h"
 #include "reports/StructureReport.h"
-#include "shell/AppError.h"
 
 #include <QDir>
 #include <QFile>

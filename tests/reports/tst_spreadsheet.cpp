@@ -1,8 +1,8 @@
 // The spreadsheet hand-off: whether the desktop has an application for .xlsx files, and the
 // workbook written from the structure grid.
+#include "common/AppError.h"
 #include "reports/SpreadsheetAvailability.h"
 #include "reports/SpreadsheetExport.h"
-#include "shell/AppError.h"
 
 #include <QDir>
 #include <QFile>

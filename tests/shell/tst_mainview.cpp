@@ -1,7 +1,7 @@
 #include "ScriptedPrompt.h"
 #include "about/UAbout.h"
+#include "common/AppError.h"
 #include "editor/SqlEditor.h"
-#include "shell/AppError.h"
 #include "shell/UMainView.h"
 #include "shell/UTools.h"
 #include "shell/WheelKeyFilter.h"

@@ -38,7 +38,7 @@ QList<QStringList> TestSqlServers::grid(Connection &connection, const QString &s
 {
     AdoTable adoTable(&connection);
     const TableDescription d = TableDescription::read(
-        connection.backend(), schema, table,
+        connection, schema, table,
         [&] {
             adoTable.readDefinitions(schema, table);
             return adoTable.metadata().fields;
@@ -96,7 +96,7 @@ void TestSqlServers::postgresComposedQueryRunsOnMixedCaseTableInOtherSchema()
          QStringLiteral("CREATE TABLE public.\"Order Lines\" (other integer)")});
     AdoTable table(&connection);
     table.readDefinitions(QStringLiteral("Sales Dept"), QStringLiteral("Order Lines"));
-    const SqlComposer sql(SqlDialect::PostgreSql, connection.backend().defaultSchema());
+    const SqlComposer sql(SqlDialect::PostgreSql, connection.defaultSchema());
     const QStringList lines = sql.selectWholeTable(QStringLiteral("Sales Dept"),
                                                    QStringLiteral("Order Lines"), table.metadata().indexes);
     QCOMPARE(lines,

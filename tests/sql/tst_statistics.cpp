@@ -86,7 +86,7 @@ void TestStatistics::sqliteListsEveryTableWithItsRowCount()
     for (const char *statement : setup)
         connection->execute(QString::fromLatin1(statement));
 
-    const QStringList text = statistics::sqliteText(connection->backend());
+    const QStringList text = statistics::sqliteText(*connection);
     ExecResult result = connection->execute(text.join(QLatin1Char('\n')));
     QVERIFY(result.recordset);
     const Recordset &rows = *result.recordset;
@@ -110,8 +110,7 @@ void TestStatistics::sqliteWithoutTablesRunsAndListsNothing()
     QTemporaryDir dir;
     auto connection = openSqlite(dir);
     QVERIFY(connection);
-    ExecResult result =
-        connection->execute(statistics::sqliteText(connection->backend()).join(QLatin1Char('\n')));
+    ExecResult result = connection->execute(statistics::sqliteText(*connection).join(QLatin1Char('\n')));
     QVERIFY(result.recordset);
     QCOMPARE(result.recordset->rowCount(), 0);
     QCOMPARE(result.recordset->fieldIndex(QStringLiteral("TableName")), 0);
@@ -128,8 +127,7 @@ void TestStatistics::sqliteManyTablesStayUnderTheCompoundLimit()
     connection->execute(QStringLiteral("INSERT INTO t899 VALUES (1), (2)"));
     connection->execute(QStringLiteral("COMMIT"));
 
-    ExecResult result =
-        connection->execute(statistics::sqliteText(connection->backend()).join(QLatin1Char('\n')));
+    ExecResult result = connection->execute(statistics::sqliteText(*connection).join(QLatin1Char('\n')));
     QVERIFY(result.recordset);
     QCOMPARE(result.recordset->rowCount(), 900);
     QCOMPARE(result.recordset->value(899, 0).toString(), QStringLiteral("t899"));

@@ -105,7 +105,8 @@ private slots:
     void sqliteTable();
 
 private:
-    FakeBackend m_backend;
+    std::unique_ptr<Connection> m_connection;
+    FakeBackend *m_backend = nullptr; // owned by m_connection
     QList<FieldInfo> m_fields;
     QStringList m_log;
     TableDescription describe(const QString &table = QStringLiteral("lines"));
@@ -113,20 +114,23 @@ private:
 
 void TestTableDescription::init()
 {
-    m_backend = FakeBackend();
+    auto backend = std::make_unique<FakeBackend>();
+    m_backend = backend.get();
+    m_connection = std::make_unique<Connection>();
+    m_connection->openWith(std::move(backend));
     m_log.clear();
     // lines(ORDER_ID pk+fk, line_no pk nullable, product varchar(30) fk, note memo, qty)
-    m_backend.pks = {{QString(), QStringLiteral("lines"), QStringLiteral("order_id"), 1, QString()},
-                     {QString(), QStringLiteral("lines"), QStringLiteral("LINE_NO"), 2, QString()}};
-    m_backend.fks = {foreignKey(QStringLiteral("lines"), QStringLiteral("order_id"), QStringLiteral("orders"),
-                                QStringLiteral("id")),
-                     foreignKey(QStringLiteral("LINES"), QStringLiteral("Product"),
-                                QStringLiteral("products"), QStringLiteral("code")),
-                     foreignKey(QStringLiteral("lines"), QStringLiteral("product"), QStringLiteral("catalog"),
-                                QStringLiteral("code"))};
-    m_backend.cols = {column(QStringLiteral("ORDER_ID"), false), column(QStringLiteral("line_no"), true),
-                      column(QStringLiteral("PRODUCT"), true), column(QStringLiteral("note"), true),
-                      column(QStringLiteral("qty"), false)};
+    m_backend->pks = {{QString(), QStringLiteral("lines"), QStringLiteral("order_id"), 1, QString()},
+                      {QString(), QStringLiteral("lines"), QStringLiteral("LINE_NO"), 2, QString()}};
+    m_backend->fks = {foreignKey(QStringLiteral("lines"), QStringLiteral("order_id"),
+                                 QStringLiteral("orders"), QStringLiteral("id")),
+                      foreignKey(QStringLiteral("LINES"), QStringLiteral("Product"),
+                                 QStringLiteral("products"), QStringLiteral("code")),
+                      foreignKey(QStringLiteral("lines"), QStringLiteral("product"),
+                                 QStringLiteral("catalog"), QStringLiteral("code"))};
+    m_backend->cols = {column(QStringLiteral("ORDER_ID"), false), column(QStringLiteral("line_no"), true),
+                       column(QStringLiteral("PRODUCT"), true), column(QStringLiteral("note"), true),
+                       column(QStringLiteral("qty"), false)};
     m_fields = {field(QStringLiteral("Order_Id"), AdoType::Integer),
                 field(QStringLiteral("line_no"), AdoType::Integer),
                 field(QStringLiteral("product"), AdoType::VarWChar, 30),
@@ -139,7 +143,7 @@ void TestTableDescription::init()
 TableDescription TestTableDescription::describe(const QString &table)
 {
     return TableDescription::read(
-        m_backend, QString(), table, [this] { return m_fields; },
+        *m_connection, QString(), table, [this] { return m_fields; },
         [this](const QString &t) { m_log.append(t); });
 }
 
@@ -172,10 +176,10 @@ void TestTableDescription::marksKeysAndNullsInGridAndReport()
 void TestTableDescription::foreignKeysOfOtherTablesAreIgnored()
 {
     // Another table's foreign key on a column of the same name marks nothing here.
-    m_backend.fks = {foreignKey(QStringLiteral("shipments"), QStringLiteral("note"), QStringLiteral("notes"),
-                                QStringLiteral("id")),
-                     foreignKey(QStringLiteral("lines"), QStringLiteral("qty"), QStringLiteral("units"),
-                                QStringLiteral("n"))};
+    m_backend->fks = {foreignKey(QStringLiteral("shipments"), QStringLiteral("note"), QStringLiteral("notes"),
+                                 QStringLiteral("id")),
+                      foreignKey(QStringLiteral("lines"), QStringLiteral("qty"), QStringLiteral("units"),
+                                 QStringLiteral("n"))};
     const TableDescription d = describe();
     QCOMPARE(d.gridRows()[3].key, QString());
     QCOMPARE(d.reportFields()[3].hasKey, false);
@@ -204,9 +208,9 @@ void TestTableDescription::keyReadErrorsAreLoggedAndDescriptionGoesOn()
     QFETCH(QStringList, expectedLog);
     QFETCH(QStringList, expectedKeys);
     if (failPrimary)
-        m_backend.failPrimaryKeys = QStringLiteral("pk rowset failed");
+        m_backend->failPrimaryKeys = QStringLiteral("pk rowset failed");
     if (failForeign)
-        m_backend.failForeignKeys = QStringLiteral("fk rowset failed");
+        m_backend->failForeignKeys = QStringLiteral("fk rowset failed");
     const TableDescription d = describe();
     QCOMPARE(m_log, expectedLog);
     QStringList keys;
@@ -218,7 +222,7 @@ void TestTableDescription::keyReadErrorsAreLoggedAndDescriptionGoesOn()
 
 void TestTableDescription::columnsReadErrorMakesEveryColumnNotNull()
 {
-    m_backend.failColumns = QStringLiteral("columns rowset failed");
+    m_backend->failColumns = QStringLiteral("columns rowset failed");
     const TableDescription d = describe();
     QVERIFY(m_log.isEmpty());
     QCOMPARE(d.gridRows().size(), 5);
@@ -230,11 +234,11 @@ void TestTableDescription::columnsReadErrorMakesEveryColumnNotNull()
 
 void TestTableDescription::fieldDefinitionErrorPropagatesAfterKeyErrorsAreLogged()
 {
-    m_backend.failPrimaryKeys = QStringLiteral("pk rowset failed");
+    m_backend->failPrimaryKeys = QStringLiteral("pk rowset failed");
     bool thrown = false;
     try {
         TableDescription::read(
-            m_backend, QString(), QStringLiteral("gone"),
+            *m_connection, QString(), QStringLiteral("gone"),
             []() -> QList<FieldInfo> { throw DataAccessError(QStringLiteral("no such table: gone")); },
             [this](const QString &t) { m_log.append(t); });
     } catch (const DataAccessError &e) {
@@ -308,9 +312,8 @@ void TestTableDescription::sqliteTable()
     for (const char *statement : ddl)
         connection.execute(QString::fromLatin1(statement));
 
-    Backend &backend = connection.backend();
     const TableDescription d = TableDescription::read(
-        backend, QString(), table, [&] { return backend.tableMetadata(QString(), table).fields; },
+        connection, QString(), table, [&] { return connection.tableMetadata(QString(), table).fields; },
         [this](const QString &t) { m_log.append(t); });
     QVERIFY2(m_log.isEmpty(), qPrintable(m_log.join(QLatin1Char('\n'))));
     QList<QStringList> gridRows, reportRows;

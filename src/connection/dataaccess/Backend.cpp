@@ -73,3 +73,18 @@ std::unique_ptr<Backend> Backend::create(const QString &connectionString)
     }
     throw DataAccessError(QStringLiteral("No provider was given. Known providers: %1.").arg(KnownProviders));
 }
+
+void Backend::beginTransaction()
+{
+    execute(QStringLiteral("BEGIN"));
+}
+
+void Backend::commitTransaction()
+{
+    execute(QStringLiteral("COMMIT"));
+}
+
+void Backend::rollbackTransaction()
+{
+    execute(QStringLiteral("ROLLBACK"));
+}

@@ -38,7 +38,13 @@ void Connection::open()
 {
     if (isOpen())
         return;
-    std::unique_ptr<Backend> backend = Backend::create(m_connectionString);
+    openWith(Backend::create(m_connectionString));
+}
+
+void Connection::openWith(std::unique_ptr<Backend> backend)
+{
+    if (isOpen())
+        return;
     Backend *raw = backend.get();
     try {
         m_runner([raw] { raw->connect(); }, [raw] { raw->cancel(); });
@@ -94,20 +100,103 @@ Backend &Connection::backend() const
     return *m_backend;
 }
 
-ExecResult Connection::execute(const QString &sql)
+SqlDialect Connection::dialect() const
+{
+    return backend().dialect();
+}
+
+bool Connection::readOnly() const
+{
+    return backend().readOnly();
+}
+
+QString Connection::quoteIdentifier(const QString &name) const
+{
+    return backend().quoteIdentifier(name);
+}
+
+QString Connection::placeholder(int index) const
+{
+    return backend().placeholder(index);
+}
+
+void Connection::run(const std::function<void()> &work)
 {
     Backend &b = backend();
-    ExecResult result;
-    m_rowsFetched.store(0);
-    m_runner([&] { result = b.execute(sql, &m_rowsFetched); }, [&b] { b.cancel(); });
+    m_runner(work, [&b] { b.cancel(); });
+}
+
+// One call of the backend through the runner, its answer handed back.
+template <typename Call> auto Connection::call(Call &&callBackend)
+{
+    Backend &b = backend();
+    decltype(callBackend(b)) result;
+    m_runner([&] { result = callBackend(b); }, [&b] { b.cancel(); });
     return result;
+}
+
+QString Connection::defaultSchema()
+{
+    return call([](Backend &b) { return b.defaultSchema(); });
+}
+
+QList<TableInfo> Connection::tables()
+{
+    return call([](Backend &b) { return b.tables(); });
+}
+
+QList<ColumnInfo> Connection::columns(const QString &schema, const QString &table)
+{
+    return call([&](Backend &b) { return b.columns(schema, table); });
+}
+
+QList<KeyColumnInfo> Connection::primaryKeys(const QString &schema, const QString &table)
+{
+    return call([&](Backend &b) { return b.primaryKeys(schema, table); });
+}
+
+QList<ForeignKeyInfo> Connection::foreignKeys(const QString &schema, const QString &table)
+{
+    return call([&](Backend &b) { return b.foreignKeys(schema, table); });
+}
+
+QList<IndexInfo> Connection::indexes(const QString &schema, const QString &table)
+{
+    return call([&](Backend &b) { return b.indexes(schema, table); });
+}
+
+TableMetadata Connection::tableMetadata(const QString &schema, const QString &table)
+{
+    return call([&](Backend &b) { return b.tableMetadata(schema, table); });
+}
+
+ExecResult Connection::execute(const QString &sql)
+{
+    m_rowsFetched.store(0);
+    return call([&](Backend &b) { return b.execute(sql, &m_rowsFetched); });
 }
 
 ExecResult Connection::executeParams(const QString &sql, const QList<QVariant> &params)
 {
-    Backend &b = backend();
-    ExecResult result;
     m_rowsFetched.store(0);
-    m_runner([&] { result = b.executeParams(sql, params); }, [&b] { b.cancel(); });
-    return result;
+    return call([&](Backend &b) { return b.executeParams(sql, params); });
+}
+
+void Connection::transaction(const std::function<void()> &work)
+{
+    run([&] {
+        Backend &b = backend();
+        b.beginTransaction();
+        try {
+            work();
+        } catch (...) {
+            try {
+                b.rollbackTransaction();
+            } catch (...) {
+                // The work's own error is the one to report.
+            }
+            throw;
+        }
+        b.commitTransaction();
+    });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "common/AppError.h"
 #include "connection/dataaccess/AdoType.h"
-#include "shell/AppError.h"
 
 #include <QList>
 #include <QString>
@@ -178,6 +178,11 @@ public:
 
     virtual QString quoteIdentifier(const QString &name) const = 0;
     virtual QString placeholder(int index) const = 0; // index from 1
+
+    // A transaction around the grid's edits. The defaults send BEGIN, COMMIT and ROLLBACK.
+    virtual void beginTransaction();
+    virtual void commitTransaction();
+    virtual void rollbackTransaction();
 };
 
 // Runs a piece of blocking work. The UI installs one that runs the work off the UI thread
@@ -200,6 +205,8 @@ public:
     // Opens the backend, then runs the after-connect notification before returning; an error
     // of the notification leaves open() with the connection open.
     void open();
+    // Opens over a backend made elsewhere (a test's stand-in), with the same notifications.
+    void openWith(std::unique_ptr<Backend> backend);
     // Closes and runs the after-disconnect notification; nothing when not open.
     void close();
     bool isOpen() const { return m_backend != nullptr; }
@@ -211,8 +218,26 @@ public:
     // Empty when closed or when the backend reports an error.
     QString defaultDatabase() const;
 
-    // Everything below requires an open connection (throws DataAccessError otherwise).
-    Backend &backend() const;
+    // Everything below requires an open connection (throws DataAccessError otherwise). This is
+    // the only road to the database: calls that talk to it run through the work runner (off
+    // the window's thread, with progress and Cancel). Called from inside a piece of work of
+    // run() or transaction(), they run directly on the worker.
+
+    // How the database's SQL is written; known without asking the server.
+    SqlDialect dialect() const;
+    bool readOnly() const;
+    QString quoteIdentifier(const QString &name) const;
+    QString placeholder(int index) const; // index from 1
+
+    QString defaultSchema();
+    QList<TableInfo> tables();
+    // Empty schema/table means unrestricted.
+    QList<ColumnInfo> columns(const QString &schema, const QString &table);
+    QList<KeyColumnInfo> primaryKeys(const QString &schema, const QString &table);
+    QList<ForeignKeyInfo> foreignKeys(const QString &schema, const QString &table);
+    QList<IndexInfo> indexes(const QString &schema, const QString &table);
+    TableMetadata tableMetadata(const QString &schema, const QString &table);
+
     // Runs a statement through the work runner (cancellable).
     ExecResult execute(const QString &sql);
     // Runs a statement with bound parameters through the work runner.
@@ -220,7 +245,16 @@ public:
     // Rows fetched so far by the running execute(), for a progress display on another thread.
     const std::atomic<qint64> *rowsFetchedCounter() const { return &m_rowsFetched; }
 
+    // Runs several of the calls above as one piece of work: one progress display, one Cancel.
+    void run(const std::function<void()> &work);
+    // Runs work inside a transaction: committed when work returns, rolled back when it throws
+    // (the error then goes on to the caller).
+    void transaction(const std::function<void()> &work);
+
 private:
+    Backend &backend() const;
+    template <typename Call> auto call(Call &&callBackend);
+
     QString m_connectionString;
     std::unique_ptr<Backend> m_backend;
     std::function<void()> m_afterConnect;

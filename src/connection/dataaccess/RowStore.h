@@ -1,5 +1,7 @@
 #pragma once
 
+#include "connection/dataaccess/CellSink.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -12,7 +14,7 @@
 // (a kind byte, then the payload), so a million rows hold little more than their text.
 // Values are decoded on demand: NULL -> invalid QVariant, Int -> qlonglong, Double ->
 // double, Bool -> bool, Text -> QString (invalid UTF-8 replaced), Blob -> QByteArray.
-class RowStore
+class RowStore final : public CellSink
 {
 public:
     enum class CellKind : std::uint8_t { Null, Int, Double, Bool, Text, Blob };
@@ -23,14 +25,14 @@ public:
     qint64 rowCount() const;
 
     // Appending one row: beginRow, exactly columnCount add* calls, endRow.
-    void beginRow();
-    void addNull();
-    void addInt(qint64 value);
-    void addDouble(double value);
-    void addBool(bool value);
-    void addText(const char *utf8, qsizetype length);
-    void addBlob(const char *bytes, qsizetype length);
-    void endRow();
+    void beginRow() override;
+    void addNull() override;
+    void addInt(qint64 value) override;
+    void addDouble(double value) override;
+    void addBool(bool value) override;
+    void addText(const char *utf8, qsizetype length) override;
+    void addBlob(const char *bytes, qsizetype length) override;
+    void endRow() override;
 
     CellKind kind(qint64 row, int column) const;
     QVariant value(qint64 row, int column) const;
