@@ -1,6 +1,7 @@
 #include "connection/DialectAnalysis.h"
 
 #include "connection/NameValueList.h"
+#include "connection/PasswordMask.h"
 
 #include <algorithm>
 
@@ -21,9 +22,13 @@ QString DialectAnalysis::fileNamePart(const QString &path)
     return path.mid(cut + 1);
 }
 
-DialectFacts DialectAnalysis::analyse(const QString &reported, const QString &profile,
+DialectFacts DialectAnalysis::analyse(const QString &reportedString, const QString &profileString,
                                       const QString &defaultDatabase, const QString &previousFileName)
 {
+    // A password must not steer anything here (a password holding "mysql" or ".mdb"), nor
+    // show up in the caption: every rule reads the strings with their secret values masked.
+    const QString reported = maskPasswords(reportedString);
+    const QString profile = maskPasswords(profileString);
     DialectFacts f;
     f.databaseName = defaultDatabase;
     f.databaseFileName = previousFileName;

@@ -36,6 +36,7 @@ public:
     // reported: the connection string as the connection reports it; profile: the pending
     // ProfileConnectionString; defaultDatabase: what the open connection names as its current
     // database; previousFileName: DatabaseFileName as it stands (kept for non-Access strings).
+    // The values of secret entries (passwords) take no part in any rule.
     static DialectFacts analyse(const QString &reported, const QString &profile,
                                 const QString &defaultDatabase, const QString &previousFileName);
 

@@ -161,6 +161,38 @@ void TestDialect::analysis_data()
         << "a.db" << prev << "a.db"
         << ""
         << "SELECT sqlite_version() AS VER" << HighlightChoice::Sqlite;
+    // Passwords take no part: neither in the flags nor in the names the caption shows.
+    QTest::newRow("password naming other families")
+        << "Provider=SQLite;Data Source=a.db;Password=mysql.MDB postgresql sqloledb"
+        << "Provider=SQLite;Data Source=a.db;PWD=PostgreSQL"
+        << "a.db"
+        << "l"
+        << "a.db" << prev << "a.db"
+        << ""
+        << "SELECT sqlite_version() AS VER" << HighlightChoice::Sqlite;
+    QTest::newRow("quoted password holding a Data Source entry")
+        << "Provider=SQLOLEDB;Password=\"x;Data Source=secret\";Server=srv;Database=db"
+        << ""
+        << ""
+        << "s"
+        << "db" << prev << "srv"
+        << "" << atAt << HighlightChoice::SqlServer7;
+    QTest::newRow("password nested in Extended Properties")
+        << "Provider=MSDASQL;Extended Properties=\"DSN=pg;PWD=MySQL.mdb\";Database=d"
+        << ""
+        << ""
+        << ""
+        << "d" << prev << ""
+        << ""
+        << "" << HighlightChoice::Standard;
+    // Outside the secrets the documented substring rules hold, host names included.
+    QTest::newRow("host name naming a family still counts")
+        << "Provider=SQLOLEDB;Data Source=mysql-mirror;Database=db"
+        << ""
+        << ""
+        << "sm"
+        << "db" << prev << "mysql-mirror"
+        << "" << atAt << HighlightChoice::MySql;
     QTest::newRow("nothing known: empty names") << ""
                                                 << ""
                                                 << ""

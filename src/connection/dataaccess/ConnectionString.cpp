@@ -21,9 +21,13 @@ int indexOfName(const ConnectionStringPairs &pairs, const QString &name)
 
 } // namespace
 
-ConnectionStringPairs parseConnectionString(const QString &text)
+ConnectionStringTokens tokenizeConnectionString(const QString &text)
 {
-    ConnectionStringPairs pairs;
+    ConnectionStringTokens result;
+    auto failOnce = [&result](const QString &error) {
+        if (result.error.isEmpty())
+            result.error = error;
+    };
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n) {
@@ -38,10 +42,12 @@ ConnectionStringPairs parseConnectionString(const QString &text)
             continue;
         }
         ++i; // '='
+        ConnectionStringToken token;
+        token.name = name;
+        token.valueStart = i;
         while (i < n && isBlank(text[i]))
             ++i;
 
-        QString value;
         if (i < n && (text[i] == u'"' || text[i] == u'\'' || text[i] == u'{')) {
             const QChar open = text[i];
             const QChar close = open == u'{' ? QChar(u'}') : open;
@@ -50,7 +56,7 @@ ConnectionStringPairs parseConnectionString(const QString &text)
             while (i < n) {
                 if (text[i] == close) {
                     if (i + 1 < n && text[i + 1] == close) {
-                        value += close;
+                        token.value += close;
                         i += 2;
                         continue;
                     }
@@ -58,35 +64,62 @@ ConnectionStringPairs parseConnectionString(const QString &text)
                     closed = true;
                     break;
                 }
-                value += text[i++];
+                token.value += text[i++];
             }
             if (!closed) {
                 const QString what = open == u'{' ? QStringLiteral("brace") : QStringLiteral("quote");
-                throw DataAccessError(
-                    QStringLiteral("The connection string is not valid: the value of \"%1\" "
-                                   "has an opening %2 without a closing one.")
-                        .arg(name, what));
+                failOnce(QStringLiteral("The connection string is not valid: the value of \"%1\" "
+                                        "has an opening %2 without a closing one.")
+                             .arg(name, what));
             }
             // Only blanks may follow the closing quote before the next ';'.
-            while (i < n && isBlank(text[i]))
+            const qsizetype after = i;
+            while (i < n && text[i] != u';')
                 ++i;
-            if (i < n && text[i] != u';') {
-                throw DataAccessError(QStringLiteral("The connection string is not valid: unexpected text "
-                                                     "after the quoted value of \"%1\".")
-                                          .arg(name));
+            const QString rest = text.mid(after, i - after).trimmed();
+            if (!rest.isEmpty()) {
+                failOnce(QStringLiteral("The connection string is not valid: unexpected text "
+                                        "after the quoted value of \"%1\".")
+                             .arg(name));
+                token.value += rest;
             }
         } else {
             const qsizetype valueStart = i;
             while (i < n && text[i] != u';')
                 ++i;
-            value = text.mid(valueStart, i - valueStart).trimmed();
+            token.value = text.mid(valueStart, i - valueStart).trimmed();
         }
+        token.valueEnd = i;
         ++i; // ';' or the end
 
-        if (!name.isEmpty() && indexOfName(pairs, name) < 0)
-            pairs.append({name, value});
+        if (!name.isEmpty())
+            result.tokens.append(token);
+    }
+    return result;
+}
+
+ConnectionStringPairs parseConnectionString(const QString &text)
+{
+    const ConnectionStringTokens read = tokenizeConnectionString(text);
+    if (!read.error.isEmpty())
+        throw DataAccessError(read.error);
+    ConnectionStringPairs pairs;
+    for (const ConnectionStringToken &token : read.tokens) {
+        if (indexOfName(pairs, token.name) < 0)
+            pairs.append({token.name, token.value});
     }
     return pairs;
+}
+
+bool isSecretConnectionStringName(const QString &name)
+{
+    const QString n = name.trimmed();
+    return n.compare(QLatin1String("PWD"), Qt::CaseInsensitive) == 0 ||
+           n.endsWith(QLatin1String("PASSWORD"), Qt::CaseInsensitive);
+}
+bool holdsConnectionString(const QString &name)
+{
+    return name.trimmed().compare(QLatin1String("Extended Properties"), Qt::CaseInsensitive) == 0;
 }
 
 QString quoteConnectionStringValue(const QString &value)

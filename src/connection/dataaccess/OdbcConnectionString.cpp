@@ -64,7 +64,7 @@ QString passThroughString(const ConnectionString &cs)
 {
     ConnectionStringPairs pairs;
     for (const auto &pair : cs.pairs()) {
-        if (pair.first.compare(QLatin1String("Extended Properties"), Qt::CaseInsensitive) == 0)
+        if (holdsConnectionString(pair.first))
             pairs.append(ConnectionString(pair.second).pairs());
         else
             pairs.append(pair);
