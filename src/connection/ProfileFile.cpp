@@ -1,10 +1,10 @@
 #include "connection/ProfileFile.h"
 
 #include "common/AppError.h"
+#include "common/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <optional>
@@ -221,9 +221,8 @@ QByteArray ProfileFile::toBytes() const
 void ProfileFile::save(const QString &fileName) const
 {
     const QString full = QFileInfo(fileName).absoluteFilePath();
-    QSaveFile file(fileName);
-    const QByteArray bytes = toBytes();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // A profile may hold a password: a new one is for its owner's eyes only.
+    if (!replaceFileAtomically(full, toBytes(), 0600, nullptr))
         throw AppError(QStringLiteral("Unable to write to %1").arg(full));
 }
 
@@ -237,7 +236,8 @@ void ProfileFile::writeString(const QString &fileName, const QString &section, c
 {
     QFile existing(fileName);
     // A file that exists but cannot be read would lose its other sections: refuse instead.
-    if (existing.exists() && !existing.open(QIODevice::ReadOnly))
+    // (A dangling symlink names no file yet: writing creates its target.)
+    if (QFileInfo::exists(fileName) && !existing.open(QIODevice::ReadOnly))
         throw AppError(QStringLiteral("Unable to write to %1").arg(QFileInfo(fileName).absoluteFilePath()));
     ProfileFile p = existing.isOpen() ? fromBytes(existing.readAll()) : ProfileFile();
     existing.close();

@@ -26,7 +26,9 @@ public:
     void setValue(const QString &section, const QString &key, const QString &value);
 
     QByteArray toBytes() const;
-    // Writes through a temporary file in the same folder renamed over the target; throws AppError
+    // Writes through a temporary file in the same folder renamed over the target (see
+    // replaceFileAtomically): a new file is readable by its owner only, an existing one keeps
+    // its mode, a symlink keeps pointing at the rewritten file. Throws AppError
     // "Unable to write to <full file name>" on failure.
     void save(const QString &fileName) const;
 

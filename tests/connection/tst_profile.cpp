@@ -5,7 +5,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
 
 QByteArray utf16le(const QString &text)
 {
@@ -31,6 +41,9 @@ private slots:
     void writtenFileReadsBack();
     void missingFileReadsEmpty();
     void unwritableTargetThrows();
+    void newProfilesArePrivateAndRewritesKeepTheMode();
+    void symlinkedProfileIsWrittenThrough_data();
+    void symlinkedProfileIsWrittenThrough();
 
 private:
     QTemporaryDir m_dir;
@@ -130,7 +143,7 @@ void TestProfile::writtenFileReadsBack()
     ProfileFile::writeString(name, QStringLiteral("DB"), QStringLiteral("ConnString"), value);
     QCOMPARE(ProfileFile::readString(name, QStringLiteral("DB"), QStringLiteral("ConnString")), value);
     // No temporary file is left beside the profile.
-    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("round*")}, QDir::Files),
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*round*")}, QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("round.ovs")});
 }
 
@@ -151,6 +164,57 @@ void TestProfile::unwritableTargetThrows()
     } catch (const AppError &e) {
         QCOMPARE(e.text(), QStringLiteral("Unable to write to ") + name);
     }
+}
+
+void TestProfile::newProfilesArePrivateAndRewritesKeepTheMode()
+{
+    const mode_t previous = ::umask(022);
+    const QString name = m_dir.filePath(QStringLiteral("secret.ovs"));
+    ProfileFile::writeString(name, QStringLiteral("DB"), QStringLiteral("ConnString"),
+                             QStringLiteral("PWD=a"));
+    QCOMPARE(modeOf(name), mode_t(0600));
+
+    // A mode the user chose stays.
+    QCOMPARE(::chmod(QFile::encodeName(name).constData(), 0640), 0);
+    ProfileFile::writeString(name, QStringLiteral("DB"), QStringLiteral("ConnString"),
+                             QStringLiteral("PWD=b"));
+    ::umask(previous);
+    QCOMPARE(modeOf(name), mode_t(0640));
+    QCOMPARE(ProfileFile::readString(name, QStringLiteral("DB"), QStringLiteral("ConnString")),
+             QStringLiteral("PWD=b"));
+}
+
+void TestProfile::symlinkedProfileIsWrittenThrough_data()
+{
+    QTest::addColumn<bool>("absolute");
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("absolute link") << true << true;
+    QTest::newRow("relative link") << false << true;
+    QTest::newRow("dangling link creates its target") << false << false;
+}
+
+void TestProfile::symlinkedProfileIsWrittenThrough()
+{
+    QFETCH(bool, absolute);
+    QFETCH(bool, targetExists);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("real")));
+    const QString target = dir.filePath(QStringLiteral("real/p.ovs"));
+    if (targetExists)
+        ProfileFile::writeString(target, QStringLiteral("Other"), QStringLiteral("Kept"),
+                                 QStringLiteral("1"));
+    const QString link = dir.filePath(QStringLiteral("link.ovs"));
+    QVERIFY(QFile::link(absolute ? target : QStringLiteral("real/p.ovs"), link));
+
+    ProfileFile::writeString(link, QStringLiteral("DB"), QStringLiteral("ConnString"), QStringLiteral("X=1"));
+
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(ProfileFile::readString(target, QStringLiteral("DB"), QStringLiteral("ConnString")),
+             QStringLiteral("X=1"));
+    QCOMPARE(ProfileFile::readString(target, QStringLiteral("Other"), QStringLiteral("Kept")),
+             targetExists ? QStringLiteral("1") : QString());
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("p.ovs")});
 }
 
 QTEST_GUILESS_MAIN(TestProfile)
