@@ -3,6 +3,12 @@
   Renders the structure report (OVS.xml) as one HTML page: the database as the title, one
   section per table with a row per field. Kept to plain HTML 4 tables and simple CSS so the
   program's report page shows it as written, and to black, white and greys so it prints well.
+
+  Names and other attribute values reach this sheet as the program writes them: a character
+  that XML cannot hold (U+0000 to U+001F other than tab, line feed and carriage return, a lone
+  surrogate, U+FFFE, U+FFFF) stands as a backslash, "u" and four upper-case hex digits
+  ("\u0001"), and a backslash in the name itself is doubled ("dom\\user"). Undo the two
+  rules, in one left-to-right pass, to get the name back exactly.
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
   <xsl:output method="html" encoding="UTF-8" indent="yes"

@@ -1,8 +1,9 @@
 #include "reports/ReportDocument.h"
 
 #include "common/AppError.h"
+#include "common/SafeFile.h"
 
-#include <QSaveFile>
+#include <QList>
 
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
@@ -63,6 +64,55 @@ QString ReportDocument::rootElementName(const QString &databaseName)
     return name;
 }
 
+QString ReportDocument::attributeText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool pairStart =
+            QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        if (pairStart) {
+            out += text[i];
+            out += text[++i];
+        } else if (c == u'\\') {
+            out += QLatin1String("\\\\");
+        } else if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || QChar::isSurrogate(c) ||
+                   c == 0xFFFE || c == 0xFFFF) {
+            out += QLatin1String("\\u") + QString::number(uint(c), 16).toUpper().rightJustified(4, u'0');
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+QString ReportDocument::textFromAttribute(const QString &written)
+{
+    QString out;
+    out.reserve(written.size());
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        if (written[i] != u'\\' || i + 1 >= written.size()) {
+            out += written[i];
+        } else if (written[i + 1] == u'\\') {
+            out += u'\\';
+            ++i;
+        } else if (written[i + 1] == u'u' && i + 6 <= written.size()) {
+            bool ok = false;
+            const ushort code = QStringView(written).mid(i + 2, 4).toUShort(&ok, 16);
+            if (ok) {
+                out += QChar(code);
+                i += 5;
+            } else {
+                out += written[i];
+            }
+        } else {
+            out += written[i];
+        }
+    }
+    return out;
+}
+
 ReportDocument::ReportDocument(const QString &databaseName, const QString &serverVersion)
     : d(std::make_unique<Private>())
 {
@@ -75,7 +125,7 @@ ReportDocument::ReportDocument(const QString &databaseName, const QString &serve
     if (!d->root)
         failDocument();
     xmlDocSetRootElement(d->doc, d->root);
-    if (!xmlNewProp(d->root, BAD_CAST "version", xml(serverVersion.toUtf8())))
+    if (!xmlNewProp(d->root, BAD_CAST "version", xml(attributeText(serverVersion).toUtf8())))
         failDocument();
 }
 
@@ -105,7 +155,7 @@ void ReportDocument::addStylesheet(const QString &href)
 void ReportDocument::beginTable(const QString &name)
 {
     xmlNodePtr table = xmlNewChild(d->root, nullptr, BAD_CAST "table", nullptr);
-    if (!table || !xmlNewProp(table, BAD_CAST "name", xml(name.toUtf8())))
+    if (!table || !xmlNewProp(table, BAD_CAST "name", xml(attributeText(name).toUtf8())))
         failDocument();
     d->table = table;
 }
@@ -118,7 +168,7 @@ void ReportDocument::addField(const ReportField &field)
     if (!node)
         failDocument();
     auto set = [node](const char *attribute, const QString &value) {
-        if (!xmlNewProp(node, BAD_CAST attribute, xml(value.toUtf8())))
+        if (!xmlNewProp(node, BAD_CAST attribute, xml(attributeText(value).toUtf8())))
             failDocument();
     };
     if (field.hasKey)
@@ -154,12 +204,9 @@ QByteArray ReportDocument::toBytes() const
 
 void ReportDocument::save(const QString &path) const
 {
-    const QByteArray bytes = toBytes();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw AppError(
-            QStringLiteral("The report could not be saved to [%1]: %2.").arg(path, file.errorString()));
-    }
+    QString error;
+    if (!replaceFileAtomically(path, toBytes(), 0600, &error))
+        throw AppError(QStringLiteral("The report could not be saved to [%1]: %2.").arg(path, error));
 }
 
 } // namespace xmlreport

@@ -41,6 +41,13 @@ public:
     // leading "_", and an empty name becomes "Database".
     static QString rootElementName(const QString &databaseName);
 
+    // Attribute values are written so that any text makes valid XML and reads back exactly: a
+    // character XML cannot hold (U+0000..U+001F other than tab, line feed and carriage return,
+    // a lone surrogate, U+FFFE, U+FFFF) becomes "\u" and four upper-case hex digits, and a
+    // backslash is doubled. attributeText does that; textFromAttribute undoes it.
+    static QString attributeText(const QString &text);
+    static QString textFromAttribute(const QString &written);
+
 private:
     struct Private;
     std::unique_ptr<Private> d;

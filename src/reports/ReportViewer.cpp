@@ -1,14 +1,19 @@
 #include "reports/ReportViewer.h"
 
 #include "common/AppError.h"
+#include "common/PrivateFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
+#include <libxml/uri.h>
 #include <libxml/xmlsave.h>
+#include <libxslt/documents.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
 #include <libxslt/xslt.h>
@@ -84,23 +89,146 @@ QString stylesheetHref(xmlDocPtr doc)
     return QString();
 }
 
-// Applies the stylesheet; empty when it cannot be read or applied. Writes, network access and
-// new folders are refused to the stylesheet.
-QString transform(xmlDocPtr doc, const QString &stylesheetPath)
+// Everything the stylesheet may read (the report, the stylesheet itself, what they include or
+// open with document()) lies in this folder; set for the span of one rendering.
+QString g_readableFolder;
+
+// The local file a URI names, or empty for anything else (network addresses above all).
+QString localPath(const xmlChar *uri)
 {
-    std::unique_ptr<xsltStylesheet, StyleFree> style(
-        xsltParseStylesheetFile(BAD_CAST QFile::encodeName(stylesheetPath).constData()));
+    QString text = QString::fromUtf8(reinterpret_cast<const char *>(uri));
+    if (text.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)) {
+        text = text.mid(7);
+        if (!text.startsWith(QLatin1Char('/')))
+            return QString(); // file://host/...
+        char *unescaped = xmlURIUnescapeString(text.toUtf8().constData(), 0, nullptr);
+        if (!unescaped)
+            return QString();
+        text = QString::fromUtf8(unescaped);
+        xmlFree(unescaped);
+    } else if (text.contains(QLatin1String("://")) || text.startsWith(QLatin1String("file:"))) {
+        return QString();
+    }
+    return text;
+}
+
+bool readable(const QString &path)
+{
+    if (g_readableFolder.isEmpty() || path.isEmpty())
+        return false;
+    // Symlinks resolved: a link inside the folder may not lead out of it.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    return !real.isEmpty() && QFileInfo(real).isFile() &&
+           real.startsWith(g_readableFolder + QLatin1Char('/'));
+}
+
+int checkRead(xsltSecurityPrefsPtr, xsltTransformContextPtr, const char *value)
+{
+    return readable(localPath(BAD_CAST value)) ? 1 : 0;
+}
+
+// Documents are parsed without network access, without entities replaced and without any
+// DTD loaded; one that declares a DTD at all is refused.
+constexpr int kSafeParseOptions = XML_PARSE_NONET | XML_PARSE_NOCDATA;
+
+DocPtr parseSafely(const QByteArray &bytes, const QByteArray &url, xmlDictPtr dict)
+{
+    xmlParserCtxtPtr parser = xmlNewParserCtxt();
+    if (!parser)
+        return nullptr;
+    if (dict) {
+        if (parser->dict)
+            xmlDictFree(parser->dict);
+        parser->dict = dict;
+        xmlDictReference(dict);
+    }
+    DocPtr doc(xmlCtxtReadMemory(parser, bytes.constData(), int(bytes.size()), url.constData(), nullptr,
+                                 kSafeParseOptions));
+    xmlFreeParserCtxt(parser);
+    if (doc && (doc->intSubset || doc->extSubset))
+        return nullptr;
+    return doc;
+}
+
+DocPtr loadFile(const QString &path, xmlDictPtr dict)
+{
+    if (!readable(path))
+        return nullptr;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    return parseSafely(file.readAll(), QUrl::fromLocalFile(path).toEncoded(), dict);
+}
+
+// What libxslt loads for xsl:include, xsl:import and document().
+xmlDocPtr loadForStylesheet(const xmlChar *uri, xmlDictPtr dict, int, void *, xsltLoadType)
+{
+    return loadFile(localPath(uri), dict).release();
+}
+
+// Entities and DTDs that a parser would fetch from outside: never.
+xmlParserInputPtr refuseEntity(const char *, const char *, xmlParserCtxtPtr)
+{
+    return nullptr;
+}
+
+// Puts the loaders and the security preferences of one rendering in place, and the previous
+// ones back afterwards.
+class LockedDown
+{
+public:
+    explicit LockedDown(const QString &folder)
+        : m_previousEntityLoader(xmlGetExternalEntityLoader())
+        , m_previousPrefs(xsltGetDefaultSecurityPrefs())
+        , m_prefs(xsltNewSecurityPrefs())
+    {
+        g_readableFolder = folder;
+        xmlSetExternalEntityLoader(refuseEntity);
+        xsltSetLoaderFunc(loadForStylesheet);
+        if (m_prefs) {
+            xsltSetSecurityPrefs(m_prefs.get(), XSLT_SECPREF_READ_FILE, checkRead);
+            for (const xsltSecurityOption option : {XSLT_SECPREF_WRITE_FILE, XSLT_SECPREF_CREATE_DIRECTORY,
+                                                    XSLT_SECPREF_READ_NETWORK, XSLT_SECPREF_WRITE_NETWORK})
+                xsltSetSecurityPrefs(m_prefs.get(), option, xsltSecurityForbid);
+            // xsl:import and xsl:include are checked against the default preferences.
+            xsltSetDefaultSecurityPrefs(m_prefs.get());
+        }
+    }
+    ~LockedDown()
+    {
+        xsltSetDefaultSecurityPrefs(m_previousPrefs);
+        xsltSetLoaderFunc(nullptr);
+        xmlSetExternalEntityLoader(m_previousEntityLoader);
+        g_readableFolder.clear();
+    }
+    LockedDown(const LockedDown &) = delete;
+    LockedDown &operator=(const LockedDown &) = delete;
+
+    xsltSecurityPrefsPtr prefs() const { return m_prefs.get(); }
+
+private:
+    xmlExternalEntityLoader m_previousEntityLoader;
+    xsltSecurityPrefsPtr m_previousPrefs;
+    std::unique_ptr<xsltSecurityPrefs, PrefsFree> m_prefs;
+};
+
+// Applies the stylesheet; empty when it cannot be read or applied. The stylesheet reads
+// nothing outside the report's folder, writes nothing, creates no folder and reaches no
+// network.
+QString transform(xmlDocPtr doc, const QString &stylesheetPath, const LockedDown &lock)
+{
+    if (!lock.prefs())
+        return QString();
+    DocPtr styleDoc = loadFile(stylesheetPath, nullptr);
+    if (!styleDoc)
+        return QString();
+    // On success the stylesheet owns its document.
+    std::unique_ptr<xsltStylesheet, StyleFree> style(xsltParseStylesheetDoc(styleDoc.get()));
     if (!style)
         return QString();
-    std::unique_ptr<xsltSecurityPrefs, PrefsFree> prefs(xsltNewSecurityPrefs());
+    styleDoc.release();
     std::unique_ptr<xsltTransformContext, ContextFree> context(xsltNewTransformContext(style.get(), doc));
-    if (!prefs || !context)
-        return QString();
-    xsltSetSecurityPrefs(prefs.get(), XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
-    xsltSetSecurityPrefs(prefs.get(), XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
-    xsltSetSecurityPrefs(prefs.get(), XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid);
-    xsltSetSecurityPrefs(prefs.get(), XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid);
-    if (xsltSetCtxtSecurityPrefs(prefs.get(), context.get()) != 0)
+    if (!context || xsltSetCtxtSecurityPrefs(lock.prefs(), context.get()) != 0)
         return QString();
     DocPtr result(xsltApplyStylesheetUser(style.get(), doc, nullptr, nullptr, nullptr, context.get()));
     if (!result || context->state != XSLT_STATE_OK)
@@ -143,18 +271,19 @@ QString plainXmlHtml(const QString &xmlText)
 QString reportHtml(const QString &xmlPath)
 {
     QuietErrors quiet;
-    DocPtr doc(xmlReadFile(QFile::encodeName(xmlPath).constData(), nullptr, XML_PARSE_NONET));
+    const QFileInfo info(xmlPath);
+    const QString folder = info.dir().canonicalPath();
+    LockedDown lock(folder);
+    DocPtr doc = loadFile(xmlPath, nullptr);
     if (!doc)
         throw AppError(QStringLiteral("The report [%1] could not be read.").arg(xmlPath));
 
+    // Only a stylesheet beside the report, in a folder nobody else can write to.
     const QString href = stylesheetHref(doc.get());
-    if (!href.isEmpty()) {
-        const QString stylesheet = QFileInfo(xmlPath).dir().filePath(href);
-        if (QFileInfo(stylesheet).isFile()) {
-            const QString html = transform(doc.get(), stylesheet);
-            if (!html.isEmpty())
-                return html;
-        }
+    if (!href.isEmpty() && !href.contains(QLatin1Char('/')) && isPrivateFolder(folder)) {
+        const QString html = transform(doc.get(), QDir(folder).filePath(href), lock);
+        if (!html.isEmpty())
+            return html;
     }
     return plainXmlHtml(indentedText(doc.get()));
 }

@@ -1,4 +1,5 @@
-// Writing the structure report: OVS.xml in the temporary folder, with OVS.xsl beside it.
+// Writing the structure report: OVS.xml in the program's private temporary folder, with a
+// copy of the installed OVS.xsl beside it.
 #pragma once
 
 #include "reports/ReportDocument.h"
@@ -21,7 +22,7 @@ struct ReportTable
 
 struct StructureReportInput
 {
-    QString tempFolder; // where OVS.xml (and the stylesheet copy) go
+    QString tempFolder; // where OVS.xml (and the stylesheet copy) go: a folder private to the user
     QString appFolder;  // where OVS.xsl is installed
     QString databaseName;
     QString serverVersion;

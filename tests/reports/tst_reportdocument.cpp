@@ -10,6 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
 using namespace xmlreport;
 
 namespace {
@@ -61,6 +66,55 @@ const QByteArray kStylesheet =
     "select=\"@name\"/></h2></xsl:for-each></body></html>\n"
     "  </xsl:template>\n"
     "</xsl:stylesheet>\n";
+
+const QByteArray kSecret = "SECRET-MARK";
+
+// A stylesheet around one template body, with extra declarations before the stylesheet element
+// and extra attributes on it.
+QByteArray stylesheet(const QByteArray &body, const QByteArray &prolog = {},
+                      const QByteArray &attributes = {})
+{
+    return "<?xml version=\"1.0\"?>\n" + prolog +
+           "<xsl:stylesheet version=\"1.1\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\" " +
+           attributes + ">\n<xsl:output method=\"html\"/>\n<xsl:template match=\"/*\"><html><body><h1>" +
+           "<xsl:value-of select=\"name()\"/></h1>" + body +
+           "</body></html></xsl:template>\n</xsl:stylesheet>\n";
+}
+
+QString writeReport(const QString &folder, const QString &appFolder)
+{
+    return writeStructureReport(
+        {folder, appFolder, QStringLiteral("Shop.db"), QString()},
+        [] {
+            return QList<ReportTable>{{QString(), QStringLiteral("Orders")}};
+        },
+        [](const ReportTable &, ReportDocument &) {});
+}
+
+// The attributes of every element, in document order, as libxml2 reads them back.
+QStringList attributesOf(const QByteArray &xml, bool *parsed)
+{
+    QStringList values;
+    xmlDocPtr doc = xmlReadMemory(xml.constData(), int(xml.size()), nullptr, nullptr, XML_PARSE_NONET);
+    *parsed = doc != nullptr;
+    if (!doc)
+        return values;
+    std::function<void(xmlNodePtr)> walk = [&](xmlNodePtr node) {
+        for (; node; node = node->next) {
+            if (node->type != XML_ELEMENT_NODE)
+                continue;
+            for (xmlAttrPtr a = node->properties; a; a = a->next) {
+                xmlChar *value = xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(a));
+                values << QString::fromUtf8(reinterpret_cast<const char *>(value));
+                xmlFree(value);
+            }
+            walk(node->children);
+        }
+    };
+    walk(xmlDocGetRootElement(doc));
+    xmlFreeDoc(doc);
+    return values;
+}
 
 } // namespace
 
@@ -246,6 +300,149 @@ private slots:
         } catch (const AppError &e) {
             QVERIFY2(e.text().contains(temp.filePath(QStringLiteral("OVS.xml"))), qPrintable(e.text()));
         }
+    }
+
+    // Names a database may hold but XML cannot: written in the documented escaped form, the
+    // file stays valid XML and every name reads back exactly.
+    void anyNameMakesValidXmlAndReadsBack_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("control character") << QStringLiteral("a\x01"
+                                                             "b")
+                                           << QStringLiteral("a\\u0001b");
+        QTest::newRow("escape and form feed")
+            << QStringLiteral("\x1B[0m\f") << QStringLiteral("\\u001B[0m\\u000C");
+        QTest::newRow("NUL") << QString(QChar(0)) << QStringLiteral("\\u0000");
+        QTest::newRow("tab, line feed and carriage return stay")
+            << QStringLiteral("a\tb\nc\rd") << QStringLiteral("a\tb\nc\rd");
+        QTest::newRow("backslash doubled") << QStringLiteral("dom\\user") << QStringLiteral("dom\\\\user");
+        QTest::newRow("text that looks escaped") << QStringLiteral("\\u0041") << QStringLiteral("\\\\u0041");
+        QTest::newRow("lone high surrogate")
+            << QString(QChar(0xD800)) + QStringLiteral("x") << QStringLiteral("\\uD800x");
+        QTest::newRow("lone low surrogate at the end")
+            << QStringLiteral("x") + QChar(0xDC00) << QStringLiteral("x\\uDC00");
+        QTest::newRow("pair stays") << QStringLiteral("\U0001F600") << QStringLiteral("\U0001F600");
+        QTest::newRow("non-characters")
+            << QString(QChar(0xFFFE)) + QChar(0xFFFF) << QStringLiteral("\\uFFFE\\uFFFF");
+    }
+    void anyNameMakesValidXmlAndReadsBack()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, written);
+        QCOMPARE(ReportDocument::attributeText(name), written);
+
+        ReportDocument document(QStringLiteral("Shop"), name);
+        document.addStylesheet(QStringLiteral("OVS.xsl"));
+        document.beginTable(name);
+        document.addField(field(QStringLiteral("foreign ref ") + name + QStringLiteral(".") + name,
+                                QStringLiteral("true"), QString(), QStringLiteral("WideString"), name));
+        bool parsed = false;
+        const QStringList values = attributesOf(document.toBytes(), &parsed);
+        QVERIFY2(parsed, document.toBytes().constData());
+        QStringList read;
+        for (const QString &value : values)
+            read << ReportDocument::textFromAttribute(value);
+        QCOMPARE(read,
+                 QStringList({name, name, QStringLiteral("foreign ref ") + name + QStringLiteral(".") + name,
+                              QStringLiteral("true"), QStringLiteral("WideString"), name}));
+    }
+
+    // Stylesheets and documents that try to read or write elsewhere get nothing done: the page
+    // shows no secret, no file appears. The harmless rows show the same reads work inside the
+    // report's folder.
+    void stylesheetCannotReachOutsideTheReportFolder_data()
+    {
+        QTest::addColumn<QByteArray>("xsl");
+        QTest::addColumn<bool>("secretShown");
+        const QByteArray outside = "@OUTSIDE@";
+        QTest::newRow("external entity")
+            << stylesheet("<p>&e;</p>", "<!DOCTYPE xsl:stylesheet [<!ENTITY e SYSTEM \"file://" + outside +
+                                            "/secret.txt\">]>\n")
+            << false;
+        QTest::newRow("document() of a file outside")
+            << stylesheet("<p><xsl:value-of select=\"document('" + outside + "/secret.xml')\"/></p>")
+            << false;
+        QTest::newRow("document() by a file address")
+            << stylesheet("<p><xsl:value-of select=\"document('file://" + outside + "/secret.xml')\"/></p>")
+            << false;
+        QTest::newRow("document() through a symlink in the folder")
+            << stylesheet("<p><xsl:value-of select=\"document('link.xml')\"/></p>") << false;
+        QTest::newRow("xsl:include of a file outside")
+            << stylesheet("<xsl:call-template name=\"leak\"/>", {},
+                          ">\n<xsl:include href=\"" + outside + "/evil.xsl\"/")
+            << false;
+        QTest::newRow("xsl:import of a file outside")
+            << stylesheet("<xsl:call-template name=\"leak\"/>", {},
+                          ">\n<xsl:import href=\"" + outside + "/evil.xsl\"/")
+            << false;
+        QTest::newRow("document() inside the folder works")
+            << stylesheet("<p><xsl:value-of select=\"document('inside.xml')\"/></p>") << true;
+        QTest::newRow("xsl:include inside the folder works")
+            << stylesheet("<xsl:call-template name=\"leak\"/>", {}, ">\n<xsl:include href=\"evil.xsl\"/")
+            << true;
+        QTest::newRow("xsl:document writes nothing")
+            << stylesheet("<xsl:document href=\"" + outside +
+                          "/written.html\">x</xsl:document>"
+                          "<xsl:document href=\"written.html\">x</xsl:document>")
+            << false;
+        QTest::newRow("exsl:document writes nothing")
+            << stylesheet("<exsl:document href=\"" + outside + "/written.html\">x</exsl:document>", {},
+                          "xmlns:exsl=\"http://exslt.org/common\" extension-element-prefixes=\"exsl\"")
+            << false;
+    }
+    void stylesheetCannotReachOutsideTheReportFolder()
+    {
+        QFETCH(QByteArray, xsl);
+        QFETCH(bool, secretShown);
+        QTemporaryDir temp, app, outside;
+        writeFile(outside.filePath(QStringLiteral("secret.txt")), kSecret);
+        writeFile(outside.filePath(QStringLiteral("secret.xml")), "<s>" + kSecret + "</s>");
+        const QByteArray evil =
+            "<?xml version=\"1.0\"?><xsl:stylesheet version=\"1.0\" "
+            "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template name=\"leak\">" +
+            kSecret + "</xsl:template></xsl:stylesheet>";
+        writeFile(outside.filePath(QStringLiteral("evil.xsl")), evil);
+        writeFile(temp.filePath(QStringLiteral("evil.xsl")), evil);
+        writeFile(temp.filePath(QStringLiteral("inside.xml")), "<s>" + kSecret + "</s>");
+        QVERIFY(QFile::link(outside.filePath(QStringLiteral("secret.xml")),
+                            temp.filePath(QStringLiteral("link.xml"))));
+        writeFile(app.filePath(QStringLiteral("OVS.xsl")), xsl.replace("@OUTSIDE@", outside.path().toUtf8()));
+
+        const QString html = reportHtml(writeReport(temp.path(), app.path()));
+        QCOMPARE(html.contains(QString::fromLatin1(kSecret)), secretShown);
+        QVERIFY(!QFile::exists(outside.filePath(QStringLiteral("written.html"))));
+        QVERIFY(!QFile::exists(temp.filePath(QStringLiteral("written.html"))));
+    }
+
+    void reportWithAnEntityIsNotRead()
+    {
+        QTemporaryDir temp, outside;
+        writeFile(outside.filePath(QStringLiteral("secret.txt")), kSecret);
+        const QString path = writeFile(temp.filePath(QStringLiteral("OVS.xml")),
+                                       "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e SYSTEM \"file://" +
+                                           outside.filePath(QStringLiteral("secret.txt")).toUtf8() +
+                                           "\">]><r a=\"x\">&e;</r>");
+        QVERIFY_THROWS_EXCEPTION(AppError, reportHtml(path));
+    }
+
+    // A stylesheet in a folder others can write to, or one named by a path, is not applied.
+    void stylesheetOnlyFromAPrivateFolder()
+    {
+        QTemporaryDir temp, app;
+        writeFile(app.filePath(QStringLiteral("OVS.xsl")), kStylesheet);
+        const QString path = writeReport(temp.path(), app.path());
+        QVERIFY(reportHtml(path).contains(QStringLiteral("<h1>Shop</h1>")));
+
+        QVERIFY(QFile::setPermissions(temp.path(), QFile::permissions(temp.path()) | QFile::WriteOther |
+                                                       QFile::ExeOther | QFile::ReadOther));
+        QVERIFY(!reportHtml(path).contains(QStringLiteral("<h1>")));
+
+        QTemporaryDir other;
+        writeFile(other.filePath(QStringLiteral("OVS.xml")),
+                  "<?xml version=\"1.0\"?><?xml-stylesheet type=\"text/xsl\" href=\"" +
+                      app.filePath(QStringLiteral("OVS.xsl")).toUtf8() + "\"?><Shop/>");
+        QVERIFY(!reportHtml(other.filePath(QStringLiteral("OVS.xml"))).contains(QStringLiteral("<h1>")));
     }
 
     void installedStylesheetRendersEveryTableAndField()
