@@ -1,6 +1,7 @@
 #include "reports/SpreadsheetExport.h"
 
 #include "common/AppError.h"
+#include "common/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,10 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
 
 namespace {
 
@@ -53,25 +58,18 @@ QString worksheetName(const QString &tableName)
     return name.trimmed().isEmpty() ? QStringLiteral("Sheet1") : name;
 }
 
-QString newWorkbookPath(const QString &folder, const QString &tableName)
-{
-    // An empty folder would quietly mean the current one.
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        throw AppError(
-            QStringLiteral("The temporary folder [%1] is not available for the workbook.").arg(folder));
-    const QDir dir(folder);
-    const QString base = safeFileBase(tableName);
-    QString path = dir.filePath(base + QStringLiteral(".xlsx"));
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(QStringLiteral("%1-%2.xlsx").arg(base).arg(n));
-    return path;
-}
+namespace {
 
-void writeStructureWorkbook(const QString &path, const QString &tableName, const QList<QStringList> &rows)
+// libxlsxwriter writes to a file name of its own choosing; it gets the name under which this
+// process reaches the file it created itself.
+void writeWorkbook(int fd, const QString &path, const QString &folder, const QString &tableName,
+                   const QList<QStringList> &rows)
 {
-    const bool existed = QFileInfo::exists(path);
-    const QByteArray fileName = QFile::encodeName(path);
-    lxw_workbook *workbook = workbook_new(fileName.constData());
+    const QByteArray fileName = "/proc/self/fd/" + QByteArray::number(fd);
+    QByteArray scratch = QFile::encodeName(folder);
+    lxw_workbook_options options{};
+    options.tmpdir = scratch.data();
+    lxw_workbook *workbook = workbook_new_opt(fileName.constData(), &options);
     if (!workbook)
         fail(path, LXW_ERROR_MEMORY_MALLOC_FAILED);
 
@@ -107,9 +105,41 @@ void writeStructureWorkbook(const QString &path, const QString &tableName, const
     }
 
     const lxw_error closed = workbook_close(workbook);
-    if (error != LXW_NO_ERROR || closed != LXW_NO_ERROR) {
-        if (!existed)
-            QFile::remove(path);
+    if (error != LXW_NO_ERROR || closed != LXW_NO_ERROR)
         fail(path, error != LXW_NO_ERROR ? error : closed);
+    if (::fsync(fd) != 0)
+        throw AppError(QStringLiteral("The workbook [%1] could not be written: %2.")
+                           .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+} // namespace
+
+QString writeStructureWorkbook(const QString &folder, const QString &tableName,
+                               const QList<QStringList> &rows)
+{
+    // An empty folder would quietly mean the current one.
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        throw AppError(
+            QStringLiteral("The temporary folder [%1] is not available for the workbook.").arg(folder));
+    const QDir dir(folder);
+    const QString base = safeFileBase(tableName);
+    QString path;
+    int fd = -1;
+    for (int n = 1; fd < 0; ++n) {
+        path = dir.filePath(n == 1 ? base + QStringLiteral(".xlsx")
+                                   : QStringLiteral("%1-%2.xlsx").arg(base).arg(n));
+        fd = createFileExclusively(path, 0600);
+        if (fd < 0 && (errno != EEXIST || n >= 10000))
+            throw AppError(QStringLiteral("The workbook [%1] could not be created: %2.")
+                               .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     }
+    try {
+        writeWorkbook(fd, path, folder, tableName, rows);
+    } catch (...) {
+        ::close(fd);
+        QFile::remove(path); // created above, by this call
+        throw;
+    }
+    ::close(fd);
+    return path;
 }
