@@ -40,37 +40,26 @@ void run(sqlite3 *db, const QByteArray &sql)
         fail(db);
 }
 
-QByteArray sqlLiteral(const QString &text)
-{
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return "'" + quoted.toUtf8() + "'";
-}
-
 } // namespace
 
-void SqliteCompactionEngine::compact(const QString &source, const QString &destination)
+void SqliteCompactionEngine::compact(const QString &source, FileLayer &files)
 {
     SqliteHandle handle;
     // Read-write without create: a missing file must not turn into an empty database.
-    const int opened =
-        sqlite3_open_v2(QFile::encodeName(source).constData(), &handle.db, SQLITE_OPEN_READWRITE, nullptr);
+    const int opened = sqlite3_open_v2(QFile::encodeName(source).constData(), &handle.db,
+                                       SQLITE_OPEN_READWRITE, files.sqliteVfs());
     if (opened != SQLITE_OK)
         fail(handle.db);
     sqlite3_extended_result_codes(handle.db, 1);
-    // Any other writer makes this fail with "database is locked": a copy taken while someone
-    // else is changing the file would lose their work once it replaces the file.
-    run(handle.db, "BEGIN EXCLUSIVE");
-    run(handle.db, "COMMIT");
-    run(handle.db, "VACUUM INTO " + sqlLiteral(destination));
-    sqlite3_close_v2(handle.db);
+    // A writer that is just committing gets a moment; one that holds the file longer makes
+    // the compaction fail rather than wait without end.
+    sqlite3_busy_timeout(handle.db, 1000);
+    // Each step of the journal reaches the disk before the next, whatever the file's setting.
+    run(handle.db, "PRAGMA synchronous=FULL");
+    run(handle.db, "VACUUM");
+    if (sqlite3_close(handle.db) != SQLITE_OK)
+        fail(handle.db);
     handle.db = nullptr;
-    // The last connection to close removes the write-ahead log; one still there belongs to
-    // another program, whose log would be replayed into the compacted file.
-    if (QFile::exists(source + QStringLiteral("-wal")))
-        throw AppError(QStringLiteral("database is in use by another program"));
-    // The copy is created with default permissions; it must not open up a private file.
-    QFile::setPermissions(destination, QFile::permissions(source));
 }
 
 std::unique_ptr<CompactionEngine> createCompactionEngine(DatabaseFamily family)
@@ -98,43 +87,21 @@ std::unique_ptr<CompactionEngine> makeCompactionEngine(DatabaseFamily family)
     return createCompactionEngine(family);
 }
 
-QString compactionTempPath(const QString &source)
-{
-    return source + QStringLiteral("_Temp");
-}
-
 CompactionResult compactFile(const QString &source,
                              const std::function<std::unique_ptr<CompactionEngine>()> &createEngine,
                              FileLayer &files)
 {
     CompactionResult result;
-    result.tempPath = compactionTempPath(source);
     if (!files.exists(source)) {
         result.status = CompactionStatus::SourceMissing;
         return result;
     }
-    // A copy left by an earlier run that failed; whether it goes is not reported.
-    if (files.exists(result.tempPath))
-        files.remove(result.tempPath);
-
     std::unique_ptr<CompactionEngine> engine = createEngine();
     try {
-        engine->compact(source, result.tempPath);
+        engine->compact(source, files);
     } catch (const std::exception &e) {
-        // A half-written copy is of no use to anyone.
-        if (files.exists(result.tempPath))
-            files.remove(result.tempPath);
         result.status = CompactionStatus::EngineFailed;
         result.error = QString::fromUtf8(e.what());
-        return result;
-    }
-    engine.reset();
-
-    // One rename puts the copy in the source's place, so the database is never missing from
-    // its path: either the old file or the compacted one is there.
-    if (!files.rename(result.tempPath, source)) {
-        result.status = CompactionStatus::ReplaceFailed;
-        return result;
     }
     return result;
 }

@@ -1,5 +1,4 @@
-// Compacting a database file in place: an engine writes a compacted copy beside the file,
-// which then takes the file's place in one rename.
+// Compacting a database file in place.
 #pragma once
 
 #include <QString>
@@ -13,16 +12,22 @@ class CompactionEngine
 {
 public:
     virtual ~CompactionEngine() = default;
-    // Writes a compacted copy of source to destination and leaves source unchanged.
-    // Throws AppError carrying the engine's own text.
-    virtual void compact(const QString &source, const QString &destination) = 0;
+    // Compacts the database at source in place, opening it through the file layer's VFS; when
+    // it fails, the file holds the database as it was. Throws AppError carrying the engine's
+    // own text.
+    virtual void compact(const QString &source, FileLayer &files) = 0;
 };
 
-// SQLite files: VACUUM INTO the destination.
+// SQLite files: VACUUM in place. SQLite's own journal makes it atomic and durable: a crash or
+// power loss at any point leaves the database as it was before or as it is after, never
+// neither. Its locks keep other writers out for the whole run (a writer that holds the file
+// makes it fail with "database is locked"); whatever they committed before is kept. The file
+// stays the same file: its mode, its hard links and the symlinks that lead to it are unchanged,
+// and no second file is created or removed beside it.
 class SqliteCompactionEngine : public CompactionEngine
 {
 public:
-    void compact(const QString &source, const QString &destination) override;
+    void compact(const QString &source, FileLayer &files) override;
 };
 
 enum class DatabaseFamily { Sqlite, Access, Other };
@@ -37,22 +42,16 @@ using CompactionEngineFactory = std::function<std::unique_ptr<CompactionEngine>(
 void setCompactionEngineFactory(CompactionEngineFactory factory);
 std::unique_ptr<CompactionEngine> makeCompactionEngine(DatabaseFamily family);
 
-// The path the compacted copy is written to: the source path with "_Temp" appended, in the
-// source's folder.
-QString compactionTempPath(const QString &source);
-
 enum class CompactionStatus {
     Done,
     SourceMissing, // nothing was touched
-    EngineFailed,  // source unchanged, no copy left behind; error holds the engine's text
-    ReplaceFailed, // source unchanged, the compacted copy stays at the temporary path
+    EngineFailed,  // the database is as it was; error holds the engine's text
 };
 
 struct CompactionResult
 {
     CompactionStatus status = CompactionStatus::Done;
     QString error;
-    QString tempPath;
 };
 
 // Compacts source through the file layer. createEngine is called once the source is known to

@@ -21,20 +21,6 @@ public:
         return std::filesystem::exists(fsPath(path), error);
     }
 
-    bool remove(const QString &path) override
-    {
-        std::error_code error;
-        return std::filesystem::remove(fsPath(path), error) && !error;
-    }
-
-    // rename(2) replaces the target atomically within one file system.
-    bool rename(const QString &from, const QString &to) override
-    {
-        std::error_code error;
-        std::filesystem::rename(fsPath(from), fsPath(to), error);
-        return !error;
-    }
-
     bool copy(const QString &from, const QString &to) override
     {
         std::error_code error;

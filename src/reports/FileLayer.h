@@ -10,11 +10,11 @@ public:
     virtual ~FileLayer() = default;
 
     virtual bool exists(const QString &path) = 0;
-    virtual bool remove(const QString &path) = 0;
-    // Puts the file at from in the place of to in one step, replacing to if it exists.
-    virtual bool rename(const QString &from, const QString &to) = 0;
     // Copies from over to, replacing to if it exists.
     virtual bool copy(const QString &from, const QString &to) = 0;
+    // The SQLite VFS the compaction opens a database through (nullptr: SQLite's own); tests
+    // name one that fails or loses power part way.
+    virtual const char *sqliteVfs() { return nullptr; }
 };
 
 // The layer over the real file system.
