@@ -3,6 +3,7 @@
 #include "shell/UMainView.h"
 
 #include "common/ErrorText.h"
+#include "common/PrivateFolder.h"
 #include "connection/CatalogueReader.h"
 #include "connection/dataaccess/ConnectionString.h"
 #include "reports/CompactionEngine.h"
@@ -60,7 +61,9 @@ void TMainView::ReportStructure()
     setStatusText(QLatin1Char(' ') + TextWait);
 
     xmlreport::StructureReportInput input;
-    input.tempFolder = QDir::tempPath();
+    // Never the shared temporary folder: another user could plant OVS.xml there as a symlink
+    // to any of this user's files, or an OVS.xsl of their own.
+    input.tempFolder = privateTempFolder();
     input.appFolder = AppFolder;
     input.databaseName = DatabaseName;
     input.serverVersion = ServerVersion;
@@ -179,9 +182,6 @@ void TMainView::CompactDatabase(const QString &sourcePath)
     case CompactionStatus::EngineFailed:
         reportError(result.error);
         break;
-    case CompactionStatus::ReplaceFailed:
-        reportError(withPath(TextCannotRename, sourcePath));
-        break;
     }
 }
 
@@ -204,7 +204,7 @@ void TMainView::StringGrid1DblClick()
     }
 
     const QString tableName = ADOTable1->tableName;
-    const QString path = newWorkbookPath(QDir::tempPath(), tableName);
-    writeStructureWorkbook(path, tableName, rows);
+    // In the private folder, created new: nothing another user planted is opened or replaced.
+    const QString path = writeStructureWorkbook(privateTempFolder(), tableName, rows);
     prompt().openUrl(QUrl::fromLocalFile(path));
 }

@@ -1,6 +1,8 @@
 // The report, compaction and spreadsheet commands on a real main window over a SQLite database.
 #include "ScriptedPrompt.h"
 
+#include "common/AppError.h"
+#include "common/PrivateFolder.h"
 #include "reports/CompactionEngine.h"
 #include "reports/FileLayer.h"
 #include "shell/Guard.h"
@@ -41,14 +43,18 @@ public:
 class Files : public FileLayer
 {
 public:
-    bool failRename = false;
     bool exists(const QString &path) override { return systemFileLayer().exists(path); }
-    bool remove(const QString &path) override { return systemFileLayer().remove(path); }
-    bool rename(const QString &from, const QString &to) override
-    {
-        return !failRename && systemFileLayer().rename(from, to);
-    }
     bool copy(const QString &from, const QString &to) override { return systemFileLayer().copy(from, to); }
+};
+
+// An engine that fails as SQLite does when the disk fills up.
+class DiskFullEngine : public CompactionEngine
+{
+public:
+    void compact(const QString &, FileLayer &) override
+    {
+        throw AppError(QStringLiteral("database or disk is full"));
+    }
 };
 
 void exec(const QString &path, const char *sql)
@@ -103,6 +109,11 @@ private:
 
     TMainView &view() { return *m_view; }
 
+    static QString inPrivateFolder(const char *name)
+    {
+        return QDir(privateTempFolder()).filePath(QLatin1String(name));
+    }
+
     void connectTo(const QString &path)
     {
         view().ADOConnection1->setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
@@ -115,6 +126,7 @@ private slots:
         m_temp = std::make_unique<QTemporaryDir>();
         m_data = std::make_unique<QTemporaryDir>();
         qputenv("TMPDIR", m_temp->path().toUtf8());
+        qunsetenv("XDG_RUNTIME_DIR");
         m_prompt = std::make_unique<PrintingPrompt>();
         CurrentLanguage = QStringLiteral("en-US");
         m_view = std::make_unique<TMainView>();
@@ -151,7 +163,8 @@ private slots:
     {
         view().ReportStructure();
 
-        const QString path = m_temp->filePath(QStringLiteral("OVS.xml"));
+        const QString path = inPrivateFolder("OVS.xml");
+        QVERIFY(isPrivateFolder(QFileInfo(path).path()));
         const QString expected =
             QStringLiteral(
                 "<?xml version=\"1.0\" standalone=\"yes\"?>\n"
@@ -176,7 +189,7 @@ private slots:
                 .arg(view().ServerVersion);
         const QString written = QString::fromUtf8(readAll(path));
         QVERIFY2(written == expected, qPrintable(written));
-        QCOMPARE(readAll(m_temp->filePath(QStringLiteral("OVS.xsl"))), readAll(view().AppFolder + "OVS.xsl"));
+        QCOMPARE(readAll(inPrivateFolder("OVS.xsl")), readAll(view().AppFolder + "OVS.xsl"));
 
         QVERIFY(lastLogLine(view()).endsWith(QStringLiteral("|Reporting structure on file [%1].").arg(path)));
         QVERIFY(view().PageControl1->isTabVisible(view().PageControl1->indexOf(view().TabSheet4)));
@@ -204,29 +217,61 @@ private slots:
         QTemporaryDir app;
         view().AppFolder = app.path() + QLatin1Char('/');
         view().ReportStructure();
-        const QByteArray xml = readAll(m_temp->filePath(QStringLiteral("OVS.xml")));
+        const QByteArray xml = readAll(inPrivateFolder("OVS.xml"));
         QVERIFY(!xml.contains("xml-stylesheet"));
-        QVERIFY(!QFile::exists(m_temp->filePath(QStringLiteral("OVS.xsl"))));
+        QVERIFY(!QFile::exists(inPrivateFolder("OVS.xsl")));
         QVERIFY(view().WebBrowser1->toPlainText().contains(QStringLiteral("<table name=\"Orders\">")));
     }
 
-    void missingTempFolderShowsNothing()
+    // Another user planted OVS.xml in the shared temporary folder as a symlink to one of this
+    // user's files, and an OVS.xsl of their own: neither is touched nor used.
+    void filesPlantedInTheSharedTemporaryFolderAreLeftAlone()
     {
+        QTemporaryDir home;
+        const QString victim = home.filePath(QStringLiteral("thesis.odt"));
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("precious");
+        file.close();
+        QVERIFY(QFile::link(victim, m_temp->filePath(QStringLiteral("OVS.xml"))));
+        const QByteArray planted = "<?xml version=\"1.0\"?><xsl:stylesheet version=\"1.0\" "
+                                   "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template "
+                                   "match=\"/\"><p>PLANTED</p></xsl:template></xsl:stylesheet>";
+        QFile xsl(m_temp->filePath(QStringLiteral("OVS.xsl")));
+        QVERIFY(xsl.open(QIODevice::WriteOnly));
+        xsl.write(planted);
+        xsl.close();
+
+        view().ReportStructure();
+
+        QCOMPARE(readAll(victim), QByteArray("precious"));
+        QCOMPARE(readAll(m_temp->filePath(QStringLiteral("OVS.xsl"))), planted);
+        QVERIFY(!view().WebBrowser1->toPlainText().contains(QStringLiteral("PLANTED")));
+        QVERIFY(view().WebBrowser1->toPlainText().contains(QStringLiteral("OrderNotes")));
+        QVERIFY(lastLogLine(view()).contains(inPrivateFolder("OVS.xml")));
+    }
+
+    void noPrivateFolderReachesTheErrorReport()
+    {
+        QVERIFY(QDir(privateTempFolder()).removeRecursively());
         qputenv("TMPDIR", m_temp->filePath(QStringLiteral("gone")).toUtf8());
         const QString log = view().reMessages->toPlainText();
-        view().ReportStructure();
-        QCOMPARE(view().statusTextValue(), QStringLiteral(" ") + view().TextReady);
+        guarded([this] { view().ReportStructure(); });
+        QCOMPARE(m_prompt->errorReports.size(), 1);
+        QVERIFY2(m_prompt->errorReports[0].contains(QStringLiteral("private temporary folder")),
+                 qPrintable(m_prompt->errorReports[0]));
         QCOMPARE(view().reMessages->toPlainText(), log);
         QVERIFY(!view().PageControl1->isTabVisible(view().PageControl1->indexOf(view().TabSheet4)));
     }
 
     void unwritableReportReachesTheErrorReport()
     {
-        QVERIFY(QDir(m_temp->path()).mkdir(QStringLiteral("OVS.xml")));
+        QVERIFY(QDir(privateTempFolder()).mkdir(QStringLiteral("OVS.xml")));
         guarded([this] { view().ReportStructure(); });
         QCOMPARE(m_prompt->errorReports.size(), 1);
-        QVERIFY(m_prompt->errorReports[0].contains(m_temp->filePath(QStringLiteral("OVS.xml"))));
+        QVERIFY(m_prompt->errorReports[0].contains(inPrivateFolder("OVS.xml")));
         QVERIFY(!view().PageControl1->isTabVisible(view().PageControl1->indexOf(view().TabSheet4)));
+        QVERIFY(QDir(privateTempFolder()).rmdir(QStringLiteral("OVS.xml")));
     }
 
     void printWritesThePdfTheDialogChose()
@@ -274,15 +319,15 @@ private slots:
         QCOMPARE(m_prompt->errorReports, QStringList());
     }
 
-    void failedReplaceIsLoggedAndTheDatabaseStays()
+    void failedCompactionIsLoggedAndTheDatabaseStays()
     {
-        m_files.failRename = true;
+        setCompactionEngineFactory([](DatabaseFamily) -> std::unique_ptr<CompactionEngine> {
+            return std::make_unique<DiskFullEngine>();
+        });
         m_prompt->dialogAnswers.enqueue(mrYes);
         view().CompactCommand();
         // The re-opened connection logs its version after the error line.
-        const QString logged =
-            QLatin1Char('|') + QString(view().TextCannotRename).replace(QStringLiteral("%s"), m_database);
-        QVERIFY2(view().reMessages->toPlainText().contains(logged + QLatin1Char('\n')),
+        QVERIFY2(view().reMessages->toPlainText().contains(QStringLiteral("|database or disk is full\n")),
                  qPrintable(view().reMessages->toPlainText()));
         QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet3);
         QCOMPARE(m_prompt->beeps, 1);
@@ -339,11 +384,11 @@ private slots:
         QCOMPARE(m_prompt->dialogs.size(), 1);
         QCOMPARE(m_prompt->dialogs[0].text, view().TextSendToExcel);
         QVERIFY(m_prompt->openedUrls.isEmpty());
-        QVERIFY(!QFile::exists(m_temp->filePath(QStringLiteral("Orders.xlsx"))));
+        QVERIFY(!QFile::exists(inPrivateFolder("Orders.xlsx")));
 
         m_prompt->dialogAnswers.enqueue(mrYes);
         view().StringGrid1DblClick();
-        const QString first = m_temp->filePath(QStringLiteral("Orders.xlsx"));
+        const QString first = inPrivateFolder("Orders.xlsx");
         QCOMPARE(m_prompt->openedUrls, QList<QUrl>{QUrl::fromLocalFile(first)});
 
         QProcess unzip;
@@ -365,8 +410,7 @@ private slots:
         const QByteArray firstBytes = readAll(first);
         m_prompt->dialogAnswers.enqueue(mrYes);
         view().StringGrid1DblClick();
-        QCOMPARE(m_prompt->openedUrls.last(),
-                 QUrl::fromLocalFile(m_temp->filePath(QStringLiteral("Orders-2.xlsx"))));
+        QCOMPARE(m_prompt->openedUrls.last(), QUrl::fromLocalFile(inPrivateFolder("Orders-2.xlsx")));
         QCOMPARE(readAll(first), firstBytes);
     }
 
@@ -374,6 +418,7 @@ private slots:
     {
         view().DescribeTable(view().TreeView1, QStringLiteral("Orders"), QString());
         view().ExcelAvailable = true;
+        QVERIFY(QDir(privateTempFolder()).removeRecursively());
         qputenv("TMPDIR", m_temp->filePath(QStringLiteral("gone")).toUtf8());
         m_prompt->dialogAnswers.enqueue(mrYes);
         guarded([this] { view().StringGrid1DblClick(); });
