@@ -22,6 +22,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
 }
 
 // One member of the .xlsx zip.
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QString member(const QString &xlsx, const QString &name)
 {
     QProcess unzip;
@@ -126,20 +132,33 @@ private slots:
         QVERIFY(isSpreadsheetAppRegistered());
     }
 
-    void workbookNamesAreSafeAndNew()
+    // Each export makes a new file; whatever stands at a name already, a workbook of an earlier
+    // export or something planted there, is neither opened nor overwritten.
+    void workbooksAreCreatedNewAndNeverOverwrite()
     {
-        QTemporaryDir dir;
-        const QString first = newWorkbookPath(dir.path(), QStringLiteral("Orders"));
-        QCOMPARE(first, dir.filePath(QStringLiteral("Orders.xlsx")));
-        writeFile(first, "first");
-        const QString second = newWorkbookPath(dir.path(), QStringLiteral("Orders"));
-        QCOMPARE(second, dir.filePath(QStringLiteral("Orders-2.xlsx")));
-        writeFile(second, "second");
-        QCOMPARE(newWorkbookPath(dir.path(), QStringLiteral("Orders")),
-                 dir.filePath(QStringLiteral("Orders-3.xlsx")));
-        QCOMPARE(newWorkbookPath(dir.path(), QStringLiteral("../etc/x:y")),
+        QTemporaryDir dir, elsewhere;
+        const QList<QStringList> rows{{QStringLiteral("x")}};
+        const QString victim = elsewhere.filePath(QStringLiteral("thesis.odt"));
+        writeFile(victim, "precious");
+        QVERIFY(QFile::link(victim, dir.filePath(QStringLiteral("Orders.xlsx"))));
+        writeFile(dir.filePath(QStringLiteral("Orders-2.xlsx")), "planted");
+
+        const QString first = writeStructureWorkbook(dir.path(), QStringLiteral("Orders"), rows);
+        QCOMPARE(first, dir.filePath(QStringLiteral("Orders-3.xlsx")));
+        QCOMPARE(writeStructureWorkbook(dir.path(), QStringLiteral("Orders"), rows),
+                 dir.filePath(QStringLiteral("Orders-4.xlsx")));
+        QCOMPARE(readAll(victim), QByteArray("precious"));
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("Orders-2.xlsx"))), QByteArray("planted"));
+        QVERIFY(readAll(first).startsWith("PK"));
+        // Group and others get nothing (0x0077: their read, write and execute bits).
+        QCOMPARE(QFile::permissions(first) & 0x0077, QFile::Permissions());
+        // libxlsxwriter's scratch files went into the same folder and are gone.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 4);
+
+        QCOMPARE(writeStructureWorkbook(dir.path(), QStringLiteral("../etc/x:y"), rows),
                  dir.filePath(QStringLiteral("_._etc_x_y.xlsx")));
-        QCOMPARE(newWorkbookPath(dir.path(), QString()), dir.filePath(QStringLiteral("Structure.xlsx")));
+        QCOMPARE(writeStructureWorkbook(dir.path(), QString(), rows),
+                 dir.filePath(QStringLiteral("Structure.xlsx")));
     }
 
     void everyGridCellLandsInItsCell()
@@ -154,8 +173,7 @@ private slots:
                                        QStringLiteral("null")},
                                       {QString(), QStringLiteral("Note & <remark>"),
                                        QStringLiteral("WideMemo"), QString(), QStringLiteral("null")}};
-        const QString path = dir.filePath(QStringLiteral("Orders.xlsx"));
-        writeStructureWorkbook(path, QStringLiteral("Orders"), rows);
+        const QString path = writeStructureWorkbook(dir.path(), QStringLiteral("Orders"), rows);
 
         const QMap<QString, QString> sheet = cells(path);
         QVERIFY2(!sheet.isEmpty(), "unzip is needed to read the workbook back");
@@ -205,10 +223,10 @@ private slots:
     void unwritableFolderIsAnError()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("missing/Orders.xlsx"));
+        const QString folder = dir.filePath(QStringLiteral("missing"));
         QVERIFY_THROWS_EXCEPTION(
-            AppError, writeStructureWorkbook(path, QStringLiteral("Orders"), {{QStringLiteral("x")}}));
-        QVERIFY(!QFile::exists(path));
+            AppError, writeStructureWorkbook(folder, QStringLiteral("Orders"), {{QStringLiteral("x")}}));
+        QVERIFY(!QFile::exists(folder));
     }
 };
 
