@@ -2,6 +2,20 @@
 
 #include <exception>
 
+namespace {
+
+// Client libraries disagree about a NUL in SQL text: some stop reading at it ("DELETE FROM t"
+// NUL "WHERE id = 1" deletes every row), others never finish. No provider gets such text.
+void refuseNul(const QString &sql)
+{
+    if (sql.contains(QChar(u'\0')))
+        throw DataAccessError(
+            QStringLiteral("The SQL text contains a NUL character (U+0000) and was not run. "
+                           "Pass binary values as parameters."));
+}
+
+} // namespace
+
 Connection::Connection()
     : m_runner([](const std::function<void()> &work, const std::function<void()> &) { work(); })
 {
@@ -172,12 +186,14 @@ TableMetadata Connection::tableMetadata(const QString &schema, const QString &ta
 
 ExecResult Connection::execute(const QString &sql)
 {
+    refuseNul(sql);
     m_rowsFetched.store(0);
     return call([&](Backend &b) { return b.execute(sql, &m_rowsFetched); });
 }
 
 ExecResult Connection::executeParams(const QString &sql, const QList<QVariant> &params)
 {
+    refuseNul(sql);
     m_rowsFetched.store(0);
     return call([&](Backend &b) { return b.executeParams(sql, params); });
 }
