@@ -1,5 +1,7 @@
 #include "connection/dataaccess/access/AccessFile.h"
 
+#include "connection/dataaccess/access/AccessPropertyCheck.h"
+
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
@@ -209,6 +211,9 @@ AccessFile::AccessFile(const QString &path) : m_path(path)
     if (!m_mdb)
         throw DataAccessError(fileError(QStringLiteral("The Access database %1 cannot be opened."), path));
     try {
+        if (!catalogPropertiesAreSound(m_mdb))
+            throw DataAccessError(fileError(
+                QStringLiteral("The Access database %1 is damaged: its catalogue cannot be read."), path));
         readCatalogue();
     } catch (...) {
         mdb_close(m_mdb);
