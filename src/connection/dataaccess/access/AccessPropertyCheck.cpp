@@ -33,7 +33,7 @@ bool namesAreSound(const unsigned char *p, size_t length)
 }
 
 // The bytes libmdb's value conversion reads for a property of this type, whatever the
-// property says its size is.
+// property says its size is (0: only what the size says).
 size_t fixedSize(int type)
 {
     switch (type) {
@@ -58,11 +58,6 @@ size_t fixedSize(int type)
     }
 }
 
-bool knownType(int type)
-{
-    return fixedSize(type) > 0 || type == MDB_BINARY || type == MDB_TEXT || type == MDB_MEMO;
-}
-
 // One block of values: a header with the block's name, then records of type, name index,
 // size and value.
 bool valuesAreSound(const unsigned char *p, size_t length)
@@ -80,7 +75,7 @@ bool valuesAreSound(const unsigned char *p, size_t length)
         const size_t recordLength = le16(p + pos);
         const int type = p[pos + 3];
         const size_t size = le16(p + pos + 6);
-        if (recordLength < 8 || recordLength > length - pos || !knownType(type) || size > length - pos - 8 ||
+        if (recordLength < 8 || recordLength > length - pos || size > length - pos - 8 ||
             size < fixedSize(type))
             return false;
         pos += recordLength;
