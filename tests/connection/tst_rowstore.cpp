@@ -1,8 +1,122 @@
 #include "connection/dataaccess/RowStore.h"
 
+#include "connection/dataaccess/DataAccess.h"
+#include "connection/dataaccess/SpillFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <csignal>
 #include <limits>
+#include <optional>
+#include <thread>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Row i of the larger results below: every kind of cell, texts of many lengths, and now and
+// then a text or a blob larger than a block.
+constexpr int generatedColumns = 6;
+
+QByteArray generatedText(int i)
+{
+    const int length = i % 20000 == 19999 ? 1536 * 1024 + i % 7 : (i * 37) % 300;
+    QByteArray text(length, char('a' + i % 26));
+    if (length)
+        text[0] = char('A' + i % 26);
+    return text;
+}
+
+QByteArray generatedBlob(int i)
+{
+    const int length = i % 30000 == 3 ? 2560 * 1024 : i % 17;
+    QByteArray blob(length, char(i));
+    if (length)
+        blob[length - 1] = '\0';
+    return blob;
+}
+
+void appendGenerated(RowStore &store, int i)
+{
+    const QByteArray text = generatedText(i);
+    const QByteArray blob = generatedBlob(i);
+    store.beginRow();
+    store.addInt(qint64(i) * (i % 2 ? -1000003 : 1000003));
+    store.addDouble(i / 3.0);
+    if (i % 5 == 0)
+        store.addNull();
+    else
+        store.addBool(i % 3 == 0);
+    store.addText(text.constData(), text.size());
+    store.addBlob(blob.constData(), blob.size());
+    store.addNull();
+    store.endRow();
+}
+
+// Empty when row holds generated row i, else what differs.
+QString differenceFromGenerated(const RowStore &store, qint64 row, int i)
+{
+    using Kind = RowStore::CellKind;
+    if (store.kind(row, 0) != Kind::Int ||
+        store.value(row, 0).toLongLong() != qint64(i) * (i % 2 ? -1000003 : 1000003))
+        return QStringLiteral("integer of row %1").arg(row);
+    if (store.kind(row, 1) != Kind::Double || store.value(row, 1).toDouble() != i / 3.0)
+        return QStringLiteral("double of row %1").arg(row);
+    if (i % 5 == 0 ? store.kind(row, 2) != Kind::Null
+                   : store.kind(row, 2) != Kind::Bool || store.value(row, 2).toBool() != (i % 3 == 0))
+        return QStringLiteral("boolean of row %1").arg(row);
+    if (store.kind(row, 3) != Kind::Text || store.payload(row, 3) != generatedText(i))
+        return QStringLiteral("text of row %1").arg(row);
+    if (store.kind(row, 4) != Kind::Blob || store.payload(row, 4) != generatedBlob(i))
+        return QStringLiteral("blob of row %1").arg(row);
+    if (store.kind(row, 5) != Kind::Null)
+        return QStringLiteral("null of row %1").arg(row);
+    return QString();
+}
+
+// The spill folder of this test, for as long as it lives.
+class SpillFolder
+{
+public:
+    SpillFolder() { SpillFile::setSpillFolder(m_dir.path()); }
+    ~SpillFolder() { SpillFile::setSpillFolder(QString()); }
+    QString path() const { return m_dir.path(); }
+    bool isEmpty() const
+    {
+        return QDir(path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
+            .isEmpty();
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// The descriptor this process holds on an unlinked file in folder, if any.
+std::optional<int> unlinkedFileIn(const QString &folder)
+{
+    const QByteArray prefix = QFile::encodeName(folder) + '/';
+    const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString &name : fds) {
+        char target[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(QStringLiteral("/proc/self/fd/") + name).constData(),
+                                     target, sizeof target - 1);
+        if (n <= 0)
+            continue;
+        const QByteArray link(target, qsizetype(n));
+        if (link.startsWith(prefix) && link.endsWith(" (deleted)"))
+            return name.toInt();
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 class TestRowStore : public QObject
 {
@@ -20,6 +134,11 @@ private slots:
     void shortRowsArePaddedWithNulls();
     void outOfRangeCellsReadAsNull();
     void memoryStaysCloseToThePayload();
+    void readersSeeWholeRowsWhileTheWriterAppends();
+    void spillFileIsPrivateUnlinkedAndGoneWithTheStore();
+    void resultBeyondTheBudgetReadsBackCellForCell();
+    void editsAfterTheFetchWorkOnASpilledStore();
+    void aFullDiskEndsTheFetchWithAnErrorAndKeepsTheRows();
 };
 
 void TestRowStore::everyKindRoundTrips()
@@ -151,12 +270,18 @@ void TestRowStore::rowsOfMixedSizesStayWhole()
         QCOMPARE(store.payloadSize(i, 2), i % 7);
     }
 
+    // Rows without columns take no bytes, only their place in the blocks' row index.
     RowStore empty(0);
     empty.beginRow();
     empty.endRow();
     empty.appendRow({});
-    QCOMPARE(empty.rowCount(), 2);
+    for (int i = 0; i < 5000; ++i) {
+        empty.beginRow();
+        empty.endRow();
+    }
+    QCOMPARE(empty.rowCount(), 5002);
     QVERIFY(empty.value(0, 0).isNull());
+    QCOMPARE(empty.rowValues(5001), QList<QVariant>());
 }
 
 void TestRowStore::editsReplaceAppendAndRemoveRows()
@@ -266,10 +391,194 @@ void TestRowStore::memoryStaysCloseToThePayload()
         store.addDouble(i * 0.5);
         store.endRow();
     }
-    // About 40 bytes of cells and 8 of offset per row; allow for the buffers' growth.
+    // About 40 bytes of cells and 4 of offset per row; allow for the buffers' growth.
     QVERIFY2(store.memoryUsage() < 100000 * 48 * 2, qPrintable(QString::number(store.memoryUsage())));
     QCOMPARE(store.value(99999, 0).toLongLong(), 99999);
     QCOMPARE(store.value(99999, 3).toDouble(), 99999 * 0.5);
+}
+
+void TestRowStore::readersSeeWholeRowsWhileTheWriterAppends()
+{
+    // A small budget, so that blocks are spilled under the reader's feet as well.
+    SpillFolder folder;
+    RowStore store(generatedColumns);
+    store.setMemoryBudget(1 << 20);
+    const int rows = 300000;
+    std::atomic<bool> done{false};
+    store.beginFetch();
+    std::thread writer([&] {
+        for (int i = 0; i < rows; ++i)
+            appendGenerated(store, i);
+        store.endFetch();
+        done.store(true);
+    });
+
+    qint64 checks = 0;
+    qint64 seen = 0;
+    QString difference;
+    while (!done.load() && difference.isEmpty()) {
+        const qint64 count = store.rowCount();
+        QVERIFY(count >= seen);
+        seen = count;
+        if (count == 0)
+            continue;
+        // The newest row (in the block being filled), one in the middle, the first one.
+        for (const qint64 row : {count - 1, count / 2, qint64(0)}) {
+            difference = differenceFromGenerated(store, row, int(row));
+            if (!difference.isEmpty())
+                break;
+        }
+        ++checks;
+    }
+    writer.join();
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    QVERIFY(checks > 0);
+    QVERIFY(store.spilledBytes() > 0);
+    QCOMPARE(store.rowCount(), rows);
+    for (int i = 0; i < rows; ++i)
+        QVERIFY2((difference = differenceFromGenerated(store, i, i)).isEmpty(), qPrintable(difference));
+}
+
+void TestRowStore::spillFileIsPrivateUnlinkedAndGoneWithTheStore()
+{
+    SpillFolder folder;
+    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    {
+        RowStore small(generatedColumns);
+        for (int i = 0; i < 1000; ++i)
+            appendGenerated(small, i);
+        QVERIFY2(!unlinkedFileIn(folder.path()), "a result within its budget made a file");
+    }
+    int fd = -1;
+    {
+        RowStore store(generatedColumns);
+        store.setMemoryBudget(0);
+        for (int i = 0; i < 20000; ++i)
+            appendGenerated(store, i);
+        QVERIFY(store.spilledBytes() > 1000000);
+        const std::optional<int> spill = unlinkedFileIn(folder.path());
+        QVERIFY2(spill, "no open spill file in the folder");
+        fd = *spill;
+        struct stat st
+        {
+        };
+        QCOMPARE(::fstat(fd, &st), 0);
+        QVERIFY(S_ISREG(st.st_mode));
+        QCOMPARE(st.st_mode & 07777, mode_t(0600));
+        QCOMPARE(st.st_nlink, nlink_t(0));
+        QCOMPARE(st.st_uid, ::geteuid());
+        QVERIFY2(folder.isEmpty(), "the spill file has a name in the folder");
+        QVERIFY(differenceFromGenerated(store, 19999, 19999).isEmpty());
+    }
+    QVERIFY2(!unlinkedFileIn(folder.path()), "the spill file outlived its store");
+    QVERIFY(folder.isEmpty());
+}
+
+void TestRowStore::resultBeyondTheBudgetReadsBackCellForCell()
+{
+    SpillFolder folder;
+    RowStore store(generatedColumns);
+    store.setMemoryBudget(1 << 20);
+    const int rows = 200000;
+    for (int i = 0; i < rows; ++i)
+        appendGenerated(store, i);
+    QVERIFY2(store.spilledBytes() > 50 << 20, qPrintable(QString::number(store.spilledBytes())));
+    // The budget, the block being filled (here one of the large rows at most) and change.
+    QVERIFY2(store.memoryUsage() < 6 << 20, qPrintable(QString::number(store.memoryUsage())));
+    QCOMPARE(store.rowCount(), rows);
+    QString difference;
+    for (int i = 0; i < rows; ++i)
+        QVERIFY2((difference = differenceFromGenerated(store, i, i)).isEmpty(), qPrintable(difference));
+    // Backwards too, so that spilled blocks are read again after their pages were let go.
+    for (int i = rows - 1; i >= 0; i -= 7)
+        QVERIFY2((difference = differenceFromGenerated(store, i, i)).isEmpty(), qPrintable(difference));
+}
+
+void TestRowStore::editsAfterTheFetchWorkOnASpilledStore()
+{
+    SpillFolder folder;
+    RowStore store(2);
+    store.setMemoryBudget(0);
+    store.beginFetch();
+    QList<QList<QVariant>> expected;
+    for (int i = 0; i < 50000; ++i) {
+        const QString text = QStringLiteral("row %1 ").arg(i).repeated(1 + i % 9);
+        store.beginRow();
+        store.addInt(i);
+        const QByteArray utf8 = text.toUtf8();
+        store.addText(utf8.constData(), utf8.size());
+        store.endRow();
+        expected.append({qlonglong(i), text});
+    }
+    QVERIFY_THROWS_EXCEPTION(DataAccessError, store.setRow(0, {1, QStringLiteral("too early")}));
+    store.endFetch();
+    QVERIFY(store.spilledBytes() > 0);
+
+    const auto replace = [&](int row, const QList<QVariant> &values) {
+        store.setRow(row, values);
+        expected[row] = values;
+    };
+    const auto remove = [&](int row) {
+        store.removeRow(row);
+        expected.removeAt(row);
+    };
+    const auto append = [&](const QList<QVariant> &values) {
+        store.appendRow(values);
+        expected.append(values);
+    };
+    replace(0, {qlonglong(-1), QStringLiteral("first, edited")});
+    replace(25000, {QVariant(), QString(200000, u'x')}); // larger than its block
+    remove(0);
+    remove(12345);
+    remove(12345);
+    remove(expected.size() - 1);
+    replace(12345, {qlonglong(7), QStringLiteral("edited after removals")});
+    for (int i = 0; i < 30000; ++i)
+        append({qlonglong(100000 + i), QStringLiteral("appended %1").arg(i)});
+    remove(expected.size() - 10);
+    replace(expected.size() - 1, {qlonglong(1), QStringLiteral("last, edited")});
+    replace(0, {qlonglong(2), QStringLiteral("first again")});
+
+    QCOMPARE(store.rowCount(), expected.size());
+    for (int row = 0; row < expected.size(); ++row)
+        QCOMPARE(store.rowValues(row), expected[row]);
+}
+
+void TestRowStore::aFullDiskEndsTheFetchWithAnErrorAndKeepsTheRows()
+{
+    // A file size limit fails the spill file's writes as a full disk would.
+    SpillFolder folder;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limited = old;
+    limited.rlim_cur = 2 << 20;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+
+    RowStore store(generatedColumns);
+    store.setMemoryBudget(0);
+    int appended = 0;
+    QString error;
+    try {
+        for (; appended < 100000; ++appended)
+            appendGenerated(store, appended);
+    } catch (const DataAccessError &e) {
+        error = e.text();
+    }
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY2(error.contains(QDir::toNativeSeparators(folder.path())), qPrintable(error));
+    QVERIFY(appended > 0 && appended < 100000);
+    QCOMPARE(store.rowCount(), appended); // the row being appended is dropped, the others stay
+    QString difference;
+    for (int i = 0; i < appended; ++i)
+        QVERIFY2((difference = differenceFromGenerated(store, i, i)).isEmpty(), qPrintable(difference));
+    // With room again, the store goes on.
+    for (int i = appended; i < appended + 20000; ++i)
+        appendGenerated(store, i);
+    for (int i = 0; i < appended + 20000; i += 3)
+        QVERIFY2((difference = differenceFromGenerated(store, i, i)).isEmpty(), qPrintable(difference));
 }
 
 QTEST_GUILESS_MAIN(TestRowStore)

@@ -1,5 +1,7 @@
 #include "connection/dataaccess/RowStore.h"
 
+#include "connection/dataaccess/DataAccess.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
@@ -14,9 +16,13 @@ namespace {
 
 enum Tag : std::uint8_t { TagNull, TagInt, TagDouble, TagFalse, TagTrue, TagText, TagBlob };
 
-constexpr std::uint64_t EditedBit = std::uint64_t(1) << 63;
+// Blocks start small, so that small results stay small, and double up to BlockSize.
 constexpr std::size_t FirstBlockSize = 4096;
 constexpr std::size_t BlockSize = std::size_t(1) << 20;
+constexpr std::size_t OffsetSize = sizeof(std::uint32_t);
+constexpr std::size_t MaxVarint = 10;
+
+std::atomic<qint64> defaultBudget{qint64(256) << 20};
 
 inline std::uint64_t readVarint(const std::uint8_t *&p)
 {
@@ -50,6 +56,16 @@ inline const std::uint8_t *skipCell(const std::uint8_t *p)
     }
 }
 
+inline std::uint8_t *writeVarint(std::uint8_t *p, std::uint64_t value)
+{
+    while (value >= 0x80) {
+        *p++ = std::uint8_t(value | 0x80);
+        value >>= 7;
+    }
+    *p++ = std::uint8_t(value);
+    return p;
+}
+
 inline std::uint64_t zigzag(qint64 value)
 {
     return (std::uint64_t(value) << 1) ^ std::uint64_t(value >> 63);
@@ -62,98 +78,98 @@ inline qint64 unzigzag(std::uint64_t value)
 
 } // namespace
 
-RowStore::RowStore(int columnCount) : m_columnCount(columnCount < 0 ? 0 : columnCount)
+RowStore::RowStore(int columnCount)
+    : m_columnCount(columnCount < 0 ? 0 : columnCount), m_blocks(defaultMemoryBudget())
 {
 }
 
-qint64 RowStore::rowCount() const
+void RowStore::setDefaultMemoryBudget(qint64 bytes)
 {
-    return qint64(m_rowOffsets.size());
+    defaultBudget.store(bytes < 0 ? 0 : bytes, std::memory_order_relaxed);
+}
+
+qint64 RowStore::defaultMemoryBudget()
+{
+    return defaultBudget.load(std::memory_order_relaxed);
+}
+
+void RowStore::setMemoryBudget(qint64 bytes)
+{
+    m_blocks.setBudget(bytes);
 }
 
 void RowStore::newBlock(std::size_t length)
 {
-    const std::size_t rowBytes = m_blocks.empty() ? 0 : m_blocks.back().size() - m_rowStart;
-    const std::size_t needed = rowBytes + length;
-    if (!m_blocks.empty() && m_rowStart == 0 && m_blocks.back().size() > 0) {
-        // A row larger than a block has the block to itself; let that one grow.
-        std::vector<std::uint8_t> &block = m_blocks.back();
-        block.reserve(std::max(block.capacity() * 2, block.size() + length));
-        return;
-    }
-    // Blocks start small, so that small results stay small, and double up to BlockSize.
-    const std::size_t previous = m_blocks.empty() ? 0 : m_blocks.back().capacity();
-    const std::size_t size =
-        std::max(std::min(std::max(previous * 2, FirstBlockSize), BlockSize), needed * 2);
-    std::vector<std::uint8_t> block;
-    block.reserve(size);
-    if (rowBytes) {
-        // The row begun so far moves along.
-        std::vector<std::uint8_t> &last = m_blocks.back();
-        block.insert(block.end(), last.begin() + std::ptrdiff_t(m_rowStart), last.end());
-        last.resize(m_rowStart);
-    }
-    m_blocks.push_back(std::move(block));
+    // The row begun so far moves along; a row larger than a block gets one of its own, with
+    // room to grow so that a row of many large cells is not copied again and again.
+    const std::size_t partial = m_pos - m_rowStart;
+    const std::size_t needed = partial + length + OffsetSize;
+    std::size_t size = std::min(std::max(m_lastBlockSize * 2, FirstBlockSize), BlockSize);
+    m_lastBlockSize = size;
+    if (needed > size)
+        size = needed * 2;
+    RowBlocks::Block &block = m_blocks.add(size, m_appended);
+    if (partial)
+        std::memcpy(block.base, m_base + m_rowStart, partial);
+
+    RowBlocks::Block *const old = m_open;
+    const std::size_t oldFront = m_rowStart;
+    const std::uint32_t oldRows = m_rowsInBlock;
+    m_open = &block;
+    m_base = block.base;
+    m_pos = partial;
     m_rowStart = 0;
+    m_rowsInBlock = 0;
+    m_end = block.capacity;
+    // Sealing may throw (a failed spill); the new block is in place by then.
+    if (old && oldRows)
+        m_blocks.seal(*old, oldRows, oldFront, oldRows * OffsetSize);
+    else if (old)
+        m_blocks.release(*old);
 }
 
-inline std::uint8_t *RowStore::space(std::size_t length)
+inline std::uint8_t *RowStore::reserve(std::size_t length)
 {
-    if (m_blocks.empty() || m_blocks.back().size() + length > m_blocks.back().capacity())
+    if (m_pos + length + OffsetSize > m_end) [[unlikely]]
         newBlock(length);
-    std::vector<std::uint8_t> &block = m_blocks.back();
-    const std::size_t at = block.size();
-    block.resize(at + length);
-    return block.data() + at;
-}
-
-void RowStore::appendBytes(const void *bytes, std::size_t length)
-{
-    if (length)
-        std::memcpy(space(length), bytes, length);
-}
-
-void RowStore::appendVarint(std::uint64_t value)
-{
-    std::uint8_t buffer[10];
-    int n = 0;
-    while (value >= 0x80) {
-        buffer[n++] = std::uint8_t(value | 0x80);
-        value >>= 7;
-    }
-    buffer[n++] = std::uint8_t(value);
-    appendBytes(buffer, std::size_t(n));
+    return m_base + m_pos;
 }
 
 void RowStore::beginRow()
 {
-    m_rowStart = m_blocks.empty() ? 0 : m_blocks.back().size();
+    // Whatever a row that was abandoned (by an error) left behind is overwritten.
+    m_pos = m_rowStart;
     m_cellsInRow = 0;
 }
 
 void RowStore::addNull()
 {
-    *space(1) = TagNull;
+    *reserve(1) = TagNull;
+    ++m_pos;
     ++m_cellsInRow;
 }
 
 void RowStore::addInt(qint64 value)
 {
-    *space(1) = TagInt;
-    appendVarint(zigzag(value));
+    std::uint8_t *p = reserve(1 + MaxVarint);
+    *p = TagInt;
+    m_pos = std::size_t(writeVarint(p + 1, zigzag(value)) - m_base);
     ++m_cellsInRow;
 }
 
 void RowStore::addDouble(double value)
 {
-    *space(1) = TagDouble;
-    appendBytes(&value, sizeof value);
+    std::uint8_t *p = reserve(1 + sizeof value);
+    *p = TagDouble;
+    std::memcpy(p + 1, &value, sizeof value);
+    m_pos += 1 + sizeof value;
     ++m_cellsInRow;
 }
 
 void RowStore::addBool(bool value)
 {
-    *space(1) = value ? TagTrue : TagFalse;
+    *reserve(1) = value ? TagTrue : TagFalse;
+    ++m_pos;
     ++m_cellsInRow;
 }
 
@@ -161,9 +177,12 @@ void RowStore::addText(const char *utf8, qsizetype length)
 {
     if (length < 0)
         length = utf8 ? qsizetype(std::strlen(utf8)) : 0;
-    *space(1) = TagText;
-    appendVarint(std::uint64_t(length));
-    appendBytes(utf8, std::size_t(length));
+    std::uint8_t *p = reserve(1 + MaxVarint + std::size_t(length));
+    *p = TagText;
+    p = writeVarint(p + 1, std::uint64_t(length));
+    if (length)
+        std::memcpy(p, utf8, std::size_t(length));
+    m_pos = std::size_t(p - m_base) + std::size_t(length);
     ++m_cellsInRow;
 }
 
@@ -171,9 +190,12 @@ void RowStore::addBlob(const char *bytes, qsizetype length)
 {
     if (length < 0)
         length = 0;
-    *space(1) = TagBlob;
-    appendVarint(std::uint64_t(length));
-    appendBytes(bytes, std::size_t(length));
+    std::uint8_t *p = reserve(1 + MaxVarint + std::size_t(length));
+    *p = TagBlob;
+    p = writeVarint(p + 1, std::uint64_t(length));
+    if (length)
+        std::memcpy(p, bytes, std::size_t(length));
+    m_pos = std::size_t(p - m_base) + std::size_t(length);
     ++m_cellsInRow;
 }
 
@@ -183,28 +205,74 @@ void RowStore::endRow()
     // can always be walked cell by cell.
     while (m_cellsInRow < m_columnCount)
         addNull();
-    if (m_blocks.empty())
-        newBlock(0); // a row without columns
-    std::vector<std::uint8_t> &block = m_blocks.back();
     if (m_cellsInRow > m_columnCount) {
-        const std::uint8_t *p = block.data() + m_rowStart;
+        const std::uint8_t *p = m_base + m_rowStart;
         for (int i = 0; i < m_columnCount; ++i)
             p = skipCell(p);
-        block.resize(std::size_t(p - block.data()));
+        m_pos = std::size_t(p - m_base);
     }
-    m_rowOffsets.push_back((std::uint64_t(m_blocks.size() - 1) << 32) | std::uint64_t(m_rowStart));
-    m_rowStart = block.size();
+    if (m_pos + OffsetSize > m_end)
+        newBlock(0); // no room left for the row's offset (a row without columns, or no block yet)
+    const auto start = std::uint32_t(m_rowStart);
+    ++m_rowsInBlock;
+    std::memcpy(m_base + m_open->capacity - m_rowsInBlock * OffsetSize, &start, OffsetSize);
+    m_rowStart = m_pos;
     m_cellsInRow = 0;
+    // Offsets are 32 bits: a row that would start beyond them goes to a new block.
+    m_end = m_pos <= std::numeric_limits<std::uint32_t>::max() ? m_open->capacity - m_rowsInBlock * OffsetSize
+                                                               : 0;
+    m_openBytes.store(m_pos + m_rowsInBlock * OffsetSize, std::memory_order_relaxed);
+    m_published.store(++m_appended, std::memory_order_release);
+}
+
+void RowStore::beginFetch()
+{
+    m_fetching.store(true, std::memory_order_release);
+}
+
+void RowStore::endFetch()
+{
+    m_fetching.store(false, std::memory_order_release);
+}
+
+qint64 RowStore::physicalRow(qint64 row) const
+{
+    // Each removed row before the one asked for shifts it by one: count the removed rows
+    // that have at most `row` kept rows before them.
+    std::size_t low = 0;
+    std::size_t high = m_removed.size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (m_removed[middle] - qint64(middle) <= row)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return row + qint64(low);
+}
+
+const std::uint8_t *RowStore::rowStart(qint64 row) const
+{
+    const qint64 physical = m_removed.empty() ? row : physicalRow(row);
+    if (!m_edited.empty()) {
+        const auto it = m_edited.find(physical);
+        if (it != m_edited.end())
+            return it->second.data();
+    }
+    const RowBlocks::Block &block = m_blocks.find(physical);
+    m_blocks.noteRead(block);
+    std::uint32_t offset;
+    std::memcpy(&offset,
+                block.base + block.capacity - std::size_t(physical - block.firstRow + 1) * OffsetSize,
+                OffsetSize);
+    return block.base + offset;
 }
 
 const std::uint8_t *RowStore::cell(qint64 row, int column) const
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= m_columnCount)
         return nullptr;
-    const std::uint64_t offset = m_rowOffsets[std::size_t(row)];
-    const std::uint8_t *p = (offset & EditedBit)
-                                ? m_edited[std::size_t(offset & ~EditedBit)].data()
-                                : m_blocks[std::size_t(offset >> 32)].data() + (offset & 0xffffffffu);
+    const std::uint8_t *p = rowStart(row);
     for (int i = 0; i < column; ++i)
         p = skipCell(p);
     return p;
@@ -340,8 +408,16 @@ void RowStore::addVariant(const QVariant &value)
     }
 }
 
+void RowStore::checkEditable() const
+{
+    if (isFetching())
+        throw DataAccessError(QStringLiteral(
+            "The rows of this result are still arriving; it can be edited once they are all in."));
+}
+
 void RowStore::appendRow(const QList<QVariant> &values)
 {
+    checkEditable();
     beginRow();
     for (int i = 0; i < m_columnCount; ++i)
         addVariant(i < values.size() ? values[i] : QVariant());
@@ -350,34 +426,34 @@ void RowStore::appendRow(const QList<QVariant> &values)
 
 void RowStore::setRow(qint64 row, const QList<QVariant> &values)
 {
+    checkEditable();
     if (row < 0 || row >= rowCount())
         return;
-    // Encode at the end of the cell blocks, then move the bytes to the row's own buffer.
+    // Encode where the next row would go, then move the bytes to the row's own buffer.
     beginRow();
     for (int i = 0; i < m_columnCount; ++i)
         addVariant(i < values.size() ? values[i] : QVariant());
-    std::vector<std::uint8_t> &block = m_blocks.back();
-    std::vector<std::uint8_t> encoded(block.begin() + std::ptrdiff_t(m_rowStart), block.end());
-    block.resize(m_rowStart);
+    std::vector<std::uint8_t> encoded(m_base + m_rowStart, m_base + m_pos);
+    m_pos = m_rowStart;
     m_cellsInRow = 0;
 
-    std::uint64_t &offset = m_rowOffsets[std::size_t(row)];
-    if (offset & EditedBit) {
-        m_edited[std::size_t(offset & ~EditedBit)] = std::move(encoded);
-    } else {
-        m_edited.push_back(std::move(encoded));
-        offset = EditedBit | std::uint64_t(m_edited.size() - 1);
-    }
+    std::vector<std::uint8_t> &edited = m_edited[physicalRow(row)];
+    m_editedBytes = m_editedBytes - edited.capacity() + encoded.capacity();
+    edited = std::move(encoded);
 }
 
 void RowStore::removeRow(qint64 row)
 {
+    checkEditable();
     if (row < 0 || row >= rowCount())
         return;
-    const std::uint64_t offset = m_rowOffsets[std::size_t(row)];
-    if (offset & EditedBit)
-        std::vector<std::uint8_t>().swap(m_edited[std::size_t(offset & ~EditedBit)]);
-    m_rowOffsets.erase(m_rowOffsets.begin() + std::ptrdiff_t(row));
+    const qint64 physical = physicalRow(row);
+    const auto it = m_edited.find(physical);
+    if (it != m_edited.end()) {
+        m_editedBytes -= it->second.capacity();
+        m_edited.erase(it);
+    }
+    m_removed.insert(std::upper_bound(m_removed.begin(), m_removed.end(), physical), physical);
 }
 
 QList<QVariant> RowStore::rowValues(qint64 row) const
@@ -393,11 +469,8 @@ QList<QVariant> RowStore::rowValues(qint64 row) const
 
 qsizetype RowStore::memoryUsage() const
 {
-    std::size_t total = sizeof(*this) + m_rowOffsets.capacity() * sizeof(std::uint64_t) +
-                        (m_blocks.capacity() + m_edited.capacity()) * sizeof(std::vector<std::uint8_t>);
-    for (const auto &block : m_blocks)
-        total += block.capacity();
-    for (const auto &row : m_edited)
-        total += row.capacity();
-    return qsizetype(total);
+    // Edits are counted roughly: a hash node per replaced row besides its bytes.
+    const std::size_t edits = m_editedBytes + m_edited.size() * 64 + m_removed.capacity() * sizeof(qint64);
+    return qsizetype(sizeof(*this) + m_blocks.memoryBytes() + m_openBytes.load(std::memory_order_relaxed) +
+                     edits);
 }
