@@ -1,0 +1,57 @@
+#pragma once
+
+// Helpers for benchmarks that measure memory: each measurement runs in a child process of
+// its own (the same program, started with other arguments), so that the peak memory it
+// reports is its alone.
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QList>
+#include <QProcess>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace bench {
+
+// Peak resident memory of this process so far (VmHWM), in kilobytes; -1 when unknown.
+inline qint64 peakKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Runs this program again with arguments and returns the lines it printed; a child that
+// fails ends the benchmark.
+inline QList<QByteArray> runChild(const QStringList &arguments)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    child.waitForFinished(-1);
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+        std::fprintf(stderr, "measurement %s failed\n", qPrintable(arguments.join(u' ')));
+        std::exit(1);
+    }
+    return child.readAllStandardOutput().trimmed().split('\n');
+}
+
+// "10m" for ten million, "1m" for a million, else the number: the size in a figure's name.
+inline QByteArray rowsLabel(qint64 rows)
+{
+    if (rows >= 1000000 && rows % 1000000 == 0)
+        return QByteArray::number(rows / 1000000) + 'm';
+    if (rows >= 1000 && rows % 1000 == 0)
+        return QByteArray::number(rows / 1000) + 'k';
+    return QByteArray::number(rows);
+}
+
+} // namespace bench
