@@ -6,6 +6,8 @@
 //                                      (with ORVESSA_TEST_PG_PORT, _USER, _PASSWORD, _DATABASE).
 // Each measurement of ours runs in a child process of its own so its peak memory (VmHWM) is
 // its alone.
+#include "BenchProcess.h"
+
 #include "connection/dataaccess/DataAccess.h"
 #include "connection/dataaccess/RowStore.h"
 #include "sql/AdoQuery.h"
@@ -30,18 +32,6 @@ namespace {
 
 const int runs = 3;
 
-qint64 peakKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 // The child: one open of the result, timed from connecting to a sized grid.
 int measure(int argc, char **argv)
 {
@@ -61,7 +51,7 @@ int measure(int argc, char **argv)
     query.setSql(QStringLiteral("SELECT * FROM t"));
     query.run();
     const qint64 ms = timer.elapsed();
-    std::printf("RESULT %lld %lld %d %lld\n", ms, peakKilobytes(), model.rowCount(),
+    std::printf("RESULT %lld %lld %d %lld\n", ms, bench::peakKilobytes(), model.rowCount(),
                 (long long)query.recordset()->rows().memoryUsage());
     return 0;
 }
