@@ -213,6 +213,16 @@ void Connection::transaction(const std::function<void()> &work)
             }
             throw;
         }
-        b.commitTransaction();
+        // A commit the database refuses must not leave the transaction open.
+        try {
+            b.commitTransaction();
+        } catch (...) {
+            try {
+                b.rollbackTransaction();
+            } catch (...) {
+                // The commit's error is the one to report.
+            }
+            throw;
+        }
     });
 }

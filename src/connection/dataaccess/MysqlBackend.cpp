@@ -270,7 +270,12 @@ public:
     QString quoteIdentifier(const QString &name) const override;
     QString placeholder(int) const override { return QStringLiteral("?"); }
 
+    void beginTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override;
+
 private:
+    void command(const char *sql);
     MYSQL *connection() const;
     DataAccessError error() const { return DataAccessError(fromUtf8(mysql_error(m_mysql))); }
     QByteArray literal(const QString &text) const;
@@ -285,6 +290,8 @@ private:
     MYSQL *m_mysql = nullptr;
     std::atomic<unsigned long> m_threadId{0};
     std::atomic<bool> m_cancelled{false};
+    // The grid's transaction is a savepoint inside a transaction the user opened.
+    bool m_savepoint = false;
 };
 
 MYSQL *MysqlBackend::connection() const
@@ -365,6 +372,39 @@ QList<QStringList> MysqlBackend::rows(const QByteArray &sql)
     }
     mysql_free_result(result);
     return list;
+}
+
+void MysqlBackend::command(const char *sql)
+{
+    MYSQL *mysql = connection();
+    if (mysql_real_query(mysql, sql, static_cast<unsigned long>(std::strlen(sql))))
+        throw error();
+}
+
+// START TRANSACTION would silently commit a transaction the user opened (BEGIN in the SQL
+// editor); the grid's writes then go into a savepoint of it instead. A MyISAM table ignores
+// both: the writer checks that exactly one row matches before it writes.
+void MysqlBackend::beginTransaction()
+{
+    unsigned int status = 0;
+    mariadb_get_infov(connection(), MARIADB_CONNECTION_SERVER_STATUS, &status);
+    m_savepoint = (status & SERVER_STATUS_IN_TRANS) != 0;
+    command(m_savepoint ? "SAVEPOINT orvessa_edit" : "START TRANSACTION");
+}
+
+void MysqlBackend::commitTransaction()
+{
+    command(m_savepoint ? "RELEASE SAVEPOINT orvessa_edit" : "COMMIT");
+}
+
+void MysqlBackend::rollbackTransaction()
+{
+    if (m_savepoint) {
+        command("ROLLBACK TO SAVEPOINT orvessa_edit");
+        command("RELEASE SAVEPOINT orvessa_edit");
+    } else {
+        command("ROLLBACK");
+    }
 }
 
 QString MysqlBackend::scalar(const char *sql)

@@ -276,6 +276,10 @@ public:
     QString quoteIdentifier(const QString &name) const override;
     QString placeholder(int) const override { return QStringLiteral("?"); }
 
+    void beginTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override;
+
 private:
     SQLHDBC connection() const;
     QString info(SQLUSMALLINT what) const;
@@ -304,6 +308,12 @@ private:
     std::mutex m_runningMutex;
     SQLHSTMT m_running = SQL_NULL_HSTMT;
     std::atomic<bool> m_cancelled{false};
+    // How the grid's transaction is kept: the driver's (autocommit off), a savepoint inside a
+    // transaction the user opened with SQL, or none where the source has no transactions.
+    enum class Transaction { Driver, Savepoint, SqlServerSavepoint, None };
+    Transaction m_transaction = Transaction::Driver;
+    bool succeeds(const QString &sql);
+    void endDriverTransaction(SQLSMALLINT completion);
 };
 
 SQLHDBC OdbcBackend::connection() const
@@ -916,7 +926,7 @@ ExecResult OdbcBackend::collectResults(Statement &stmt, SQLRETURN rc, std::atomi
         } else {
             SQLLEN affected = -1;
             if (SQL_SUCCEEDED(SQLRowCount(h, &affected)))
-                out.recordsAffected = affected < 0 ? 0 : qint64(affected);
+                out.recordsAffected = affected < 0 ? -1 : qint64(affected); // -1: the driver cannot tell
         }
         const SQLRETURN more = SQLMoreResults(h);
         if (more == SQL_NO_DATA)
@@ -962,6 +972,119 @@ QString OdbcBackend::quoteIdentifier(const QString &name) const
         quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
         return QLatin1Char('"') + quoted + QLatin1Char('"');
     }
+    }
+}
+
+bool OdbcBackend::succeeds(const QString &sql)
+{
+    try {
+        execute(sql, nullptr);
+        return true;
+    } catch (const DataAccessError &) {
+        return false;
+    }
+}
+
+// A transaction the user opened with SQL (BEGIN in the SQL editor) is invisible to the driver,
+// whose commit would end it: where the source can tell that one is open, the grid's writes go
+// into a savepoint of it instead. SQLite's savepoints work either way. Other sources are
+// taken to have none open.
+void OdbcBackend::beginTransaction()
+{
+    const auto scalar = [this](const char *sql) {
+        const ExecResult r = execute(QString::fromLatin1(sql), nullptr);
+        return r.recordset && r.recordset->rowCount() > 0 ? r.recordset->value(0, 0).toLongLong() : 0;
+    };
+    switch (m_dialect) {
+    case SqlDialect::Sqlite:
+        execute(QStringLiteral("SAVEPOINT orvessa_edit"), nullptr);
+        m_transaction = Transaction::Savepoint;
+        return;
+    case SqlDialect::SqlServer:
+        if (scalar("SELECT @@TRANCOUNT") > 0) {
+            execute(QStringLiteral("SAVE TRANSACTION orvessa_edit"), nullptr);
+            m_transaction = Transaction::SqlServerSavepoint;
+            return;
+        }
+        break;
+    case SqlDialect::PostgreSql:
+        // Refused outside a transaction block, with no effect.
+        if (succeeds(QStringLiteral("SAVEPOINT orvessa_edit"))) {
+            m_transaction = Transaction::Savepoint;
+            return;
+        }
+        break;
+    case SqlDialect::MySql: {
+        bool open = false;
+        try {
+            open = scalar("SELECT @@in_transaction") > 0;
+        } catch (const DataAccessError &) {
+            // MySQL itself has no such variable: taken as none open.
+        }
+        if (open) {
+            execute(QStringLiteral("SAVEPOINT orvessa_edit"), nullptr);
+            m_transaction = Transaction::Savepoint;
+            return;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    SQLUSMALLINT capable = SQL_TC_ALL;
+    if (SQL_SUCCEEDED(SQLGetInfoW(connection(), SQL_TXN_CAPABLE, &capable, sizeof capable, nullptr)) &&
+        capable == SQL_TC_NONE) {
+        m_transaction = Transaction::None;
+        return;
+    }
+    if (!SQL_SUCCEEDED(SQLSetConnectAttrW(m_dbc, SQL_ATTR_AUTOCOMMIT,
+                                          reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER)))
+        throw DataAccessError(diagnostics(SQL_HANDLE_DBC, m_dbc));
+    m_transaction = Transaction::Driver;
+}
+
+void OdbcBackend::endDriverTransaction(SQLSMALLINT completion)
+{
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, connection(), completion);
+    const QString message = SQL_SUCCEEDED(rc) ? QString() : diagnostics(SQL_HANDLE_DBC, m_dbc);
+    if (!SQL_SUCCEEDED(rc) && completion == SQL_COMMIT)
+        SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
+    SQLSetConnectAttrW(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                       SQL_IS_UINTEGER);
+    if (!message.isEmpty())
+        throw DataAccessError(message);
+}
+
+void OdbcBackend::commitTransaction()
+{
+    switch (m_transaction) {
+    case Transaction::Driver:
+        endDriverTransaction(SQL_COMMIT);
+        break;
+    case Transaction::Savepoint:
+        execute(QStringLiteral("RELEASE SAVEPOINT orvessa_edit"), nullptr);
+        break;
+    case Transaction::SqlServerSavepoint:
+    case Transaction::None:
+        break;
+    }
+}
+
+void OdbcBackend::rollbackTransaction()
+{
+    switch (m_transaction) {
+    case Transaction::Driver:
+        endDriverTransaction(SQL_ROLLBACK);
+        break;
+    case Transaction::Savepoint:
+        execute(QStringLiteral("ROLLBACK TO SAVEPOINT orvessa_edit"), nullptr);
+        execute(QStringLiteral("RELEASE SAVEPOINT orvessa_edit"), nullptr);
+        break;
+    case Transaction::SqlServerSavepoint:
+        execute(QStringLiteral("ROLLBACK TRANSACTION orvessa_edit"), nullptr);
+        break;
+    case Transaction::None:
+        break;
     }
 }
 

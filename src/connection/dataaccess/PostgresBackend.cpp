@@ -114,6 +114,10 @@ public:
     QString quoteIdentifier(const QString &name) const override;
     QString placeholder(int index) const override { return QLatin1Char('$') + QString::number(index); }
 
+    void beginTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override;
+
 private:
     PGconn *connection() const;
     // A catalogue query with text parameters (nullptr for NULL); throws the server's error.
@@ -142,6 +146,8 @@ private:
     // Domains seen at connect: their base type and type modifier, so results of a domain
     // column map like its base type.
     QHash<Oid, QPair<Oid, int>> m_domains;
+    // The grid's transaction is a savepoint inside a transaction the user opened.
+    bool m_savepoint = false;
 };
 
 PGconn *PostgresBackend::connection() const
@@ -263,6 +269,40 @@ PgResult PostgresBackend::query(const char *sql, const std::vector<const char *>
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         throw DataAccessError(trimmedMessage(PQresultErrorMessage(result.get())));
     return result;
+}
+
+// A transaction the user opened (BEGIN in the SQL editor) is theirs to commit: the grid's
+// writes then go into a savepoint of it. A failed transaction accepts nothing until it is ended.
+void PostgresBackend::beginTransaction()
+{
+    switch (PQtransactionStatus(connection())) {
+    case PQTRANS_INTRANS:
+        query("SAVEPOINT orvessa_edit");
+        m_savepoint = true;
+        return;
+    case PQTRANS_INERROR:
+        throw DataAccessError(QStringLiteral("The transaction opened on this connection has failed; end it "
+                                             "with ROLLBACK before changing rows in the grid."));
+    default:
+        query("BEGIN");
+        m_savepoint = false;
+        return;
+    }
+}
+
+void PostgresBackend::commitTransaction()
+{
+    query(m_savepoint ? "RELEASE SAVEPOINT orvessa_edit" : "COMMIT");
+}
+
+void PostgresBackend::rollbackTransaction()
+{
+    if (m_savepoint) {
+        query("ROLLBACK TO SAVEPOINT orvessa_edit");
+        query("RELEASE SAVEPOINT orvessa_edit");
+    } else {
+        query("ROLLBACK");
+    }
 }
 
 QString PostgresBackend::scalar(const char *sql)

@@ -246,6 +246,13 @@ public:
 
     QString placeholder(int) const override { return QStringLiteral("?"); }
 
+    // A savepoint works both outside a transaction (releasing it commits) and inside one the user
+    // opened with BEGIN (releasing it leaves that transaction to the user), so theirs is never
+    // committed here.
+    void beginTransaction() override { run("SAVEPOINT orvessa_edit"); }
+    void commitTransaction() override { run("RELEASE orvessa_edit"); }
+    void rollbackTransaction() override { run("ROLLBACK TO orvessa_edit; RELEASE orvessa_edit"); }
+
 private:
     sqlite3 *db() const
     {
