@@ -9,7 +9,12 @@ AdoQuery::~AdoQuery() = default;
 bool AdoQuery::run()
 {
     close();
-    ExecResult result = m_connection->execute(m_sql);
+    ExecResult result;
+    m_connection->run([&] {
+        result = m_connection->execute(m_sql);
+        if (result.recordset && m_rowsStep)
+            m_rowsStep(*result.recordset);
+    });
     m_recordsAffected = result.recordsAffected;
     if (!result.recordset)
         return false;

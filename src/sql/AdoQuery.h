@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 // The query object (ADOQuery1): a command text and, while open, the rows it returned.
@@ -38,6 +39,10 @@ public:
 
     Connection *connection() const { return m_connection; }
 
+    // Work to do with new rows in the same piece of work as the statement, on the connection's
+    // worker (the record editor's analysis of the result). It must not touch the window.
+    void setRowsStep(std::function<void(const Recordset &)> step) { m_rowsStep = std::move(step); }
+
 signals:
     void opened();
     void closed();
@@ -48,4 +53,5 @@ private:
     std::unique_ptr<Recordset> m_recordset;
     qint64 m_recordsAffected = -1;
     QList<int> m_tags;
+    std::function<void(const Recordset &)> m_rowsStep;
 };

@@ -1,6 +1,8 @@
 #include "sql/DbNavigator.h"
 
 #include "shell/Guard.h"
+#include "sql/DeleteRecord.h"
+#include "sql/ResultGrid.h"
 #include "sql/RowEditor.h"
 
 #include <QHBoxLayout>
@@ -155,6 +157,12 @@ void DbNavigator::click(Button button)
 {
     if (!m_editor)
         return;
+    if (m_grid) {
+        if (button == Cancel)
+            m_grid->discardEditor();
+        else if (!m_grid->commitEditor())
+            return;
+    }
     switch (button) {
     case First:
         m_editor->first();
@@ -172,7 +180,7 @@ void DbNavigator::click(Button button)
         m_editor->insert();
         break;
     case Delete:
-        m_editor->remove();
+        deleteCurrentRecord(*m_editor, this);
         break;
     case Edit:
         m_editor->edit();

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class QToolButton;
+class ResultGrid;
 class RowEditor;
 
 // DBNavigator1: ten buttons acting on the current record of the result grid, in this order:
@@ -29,7 +30,10 @@ public:
 
     void setEditor(RowEditor *editor);
     RowEditor *editor() const { return m_editor; }
-    // Runs the button's action on the current record.
+    // The grid whose open cell editor is written into the record before a button acts (Cancel
+    // drops it instead): clicking a button does not take the focus from the cell editor.
+    void setGrid(ResultGrid *grid) { m_grid = grid; }
+    // Runs the button's action on the current record; Delete asks first.
     void click(Button button);
 
 private:
@@ -37,4 +41,5 @@ private:
 
     QList<QToolButton *> m_buttons;
     RowEditor *m_editor = nullptr;
+    ResultGrid *m_grid = nullptr;
 };

@@ -1,6 +1,8 @@
 #include "sql/ResultGrid.h"
 
 #include "shell/Guard.h"
+#include "sql/CellValues.h"
+#include "sql/DeleteRecord.h"
 #include "sql/ResultModel.h"
 #include "sql/RowEditor.h"
 
@@ -72,10 +74,14 @@ public:
         return editor;
     }
 
+    // The editor starts from the stored value, never from the text shown in the cell.
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
     {
+        const auto *model = qobject_cast<const ResultModel *>(index.model());
         const QVariant v = index.data(Qt::EditRole);
-        const QString text = v.isNull() ? QString() : index.data(Qt::DisplayRole).toString();
+        const QString text = model ? CellValues::editText(model->editor()->fieldType(index.column()), v,
+                                                          model->editor()->locale())
+                                   : CellValues::text(v);
         auto *line = static_cast<QLineEdit *>(editor);
         line->setText(text);
         line->setProperty("originalText", text);
@@ -84,10 +90,20 @@ public:
 
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
     {
-        // Leaving a cell unchanged must not start an edit (nor turn NULL into empty text).
+        writeBack(editor, model, index);
+    }
+
+    // Leaving a cell unchanged must not start an edit (nor turn NULL into empty text). False when
+    // the model refused the text.
+    static bool writeBack(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index)
+    {
         auto *line = static_cast<QLineEdit *>(editor);
-        if (line->text() != line->property("originalText").toString())
-            model->setData(index, line->text(), Qt::EditRole);
+        if (line->text() == line->property("originalText").toString())
+            return true;
+        if (!model->setData(index, line->text(), Qt::EditRole))
+            return false;
+        line->setProperty("originalText", line->text());
+        return true;
     }
 
 protected:
@@ -160,6 +176,26 @@ void ResultGrid::sizeColumnsToData()
     }
 }
 
+bool ResultGrid::commitEditor()
+{
+    const QModelIndex index = currentIndex();
+    QWidget *editor = state() == QAbstractItemView::EditingState ? indexWidget(index) : nullptr;
+    if (!editor || !m_model)
+        return true;
+    // A refused value stays in the open editor, so nothing typed is lost.
+    if (!CellDelegate::writeBack(editor, m_model, index))
+        return false;
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+void ResultGrid::discardEditor()
+{
+    QWidget *editor = state() == QAbstractItemView::EditingState ? indexWidget(currentIndex()) : nullptr;
+    if (editor)
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
 void ResultGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous);
@@ -199,7 +235,7 @@ void ResultGrid::keyPressEvent(QKeyEvent *event)
             return;
         }
         if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
-            guarded([editor] { editor->remove(); });
+            guarded([this, editor] { deleteCurrentRecord(*editor, this); });
             return;
         }
     }

@@ -26,6 +26,12 @@ public:
     int selectedField() const;
     // Sizes the columns from their titles and the first rows.
     void sizeColumnsToData();
+    // Writes an open cell editor's text into the record (buttons and commands call this before
+    // they act, since clicking them leaves the editor open). False, with the editor still open,
+    // when the value was refused.
+    bool commitEditor();
+    // Closes an open cell editor without writing its text.
+    void discardEditor();
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;

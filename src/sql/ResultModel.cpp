@@ -2,46 +2,16 @@
 
 #include "connection/dataaccess/RowStore.h"
 #include "sql/AdoQuery.h"
+#include "sql/CellValues.h"
 #include "sql/RowEditor.h"
 
-#include <QDate>
-#include <QDateTime>
 #include <QFont>
-#include <QTime>
 
 namespace {
-
-bool isNumeric(AdoType t)
-{
-    switch (t) {
-    case AdoType::SmallInt:
-    case AdoType::Integer:
-    case AdoType::Single:
-    case AdoType::Double:
-    case AdoType::Currency:
-    case AdoType::Decimal:
-    case AdoType::TinyInt:
-    case AdoType::UnsignedTinyInt:
-    case AdoType::UnsignedSmallInt:
-    case AdoType::UnsignedInt:
-    case AdoType::BigInt:
-    case AdoType::UnsignedBigInt:
-    case AdoType::Numeric:
-    case AdoType::VarNumeric:
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool isBinary(AdoType t)
 {
     return t == AdoType::Binary || t == AdoType::VarBinary || t == AdoType::LongVarBinary;
-}
-
-bool isMemo(AdoType t)
-{
-    return t == AdoType::LongVarChar || t == AdoType::LongVarWChar;
 }
 
 // One line of at most displayLength characters.
@@ -50,7 +20,7 @@ QString singleLine(QString text)
     if (text.size() > ResultModel::displayLength)
         text.truncate(ResultModel::displayLength);
     for (QChar &c : text) {
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
+        if (CellValues::breaksLine(c))
             c = QLatin1Char(' ');
     }
     return text;
@@ -58,26 +28,9 @@ QString singleLine(QString text)
 
 QString formatValue(const QVariant &v)
 {
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return QString::number(v.toDouble(), 'g', 15);
-    case QMetaType::QDateTime: {
-        const QDateTime dt = v.toDateTime();
-        return dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
-                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    }
-    case QMetaType::QDate:
-        return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-    case QMetaType::QTime:
-        return v.toTime().toString(QStringLiteral("HH:mm:ss"));
-    case QMetaType::QByteArray:
+    if (v.typeId() == QMetaType::QByteArray)
         return ResultModel::blobText(v.toByteArray().size());
-    default:
-        return singleLine(v.toString());
-    }
+    return singleLine(CellValues::text(v));
 }
 
 } // namespace
@@ -191,7 +144,7 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
             return lightRowColor();
         return QVariant();
     case Qt::TextAlignmentRole:
-        if (isNumeric(m_editor->recordset()->fields().at(column).type))
+        if (CellValues::isNumber(m_editor->recordset()->fields().at(column).type))
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     default:
@@ -225,18 +178,22 @@ Qt::ItemFlags ResultModel::flags(const QModelIndex &index) const
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     if (!index.isValid() || !m_editor->recordset() || index.row() >= rowCount())
         return f;
-    const AdoType type = m_editor->recordset()->fields().at(index.column()).type;
-    if (isBinary(type) || !m_editor->isEditable())
+    // Only the stored answer of the analysis and the row's own values are read: no query here.
+    if (isBinary(m_editor->fieldType(index.column())) || !m_editor->canEditRow(index.row()))
         return f;
-    // The cell editor holds one line: text of several lines, or too long to show whole, is
-    // edited in the memo editor so that it cannot be flattened or cut by accident.
-    if (isMemo(type)) {
-        const QString text = m_editor->value(index.row(), index.column()).toString();
-        if (text.size() > displayLength || text.contains(QLatin1Char('\n')) ||
-            text.contains(QLatin1Char('\r')))
-            return f;
-    }
-    return f | Qt::ItemIsEditable;
+    return fitsCellEditor(index.row(), index.column()) ? f | Qt::ItemIsEditable : f;
+}
+
+bool ResultModel::fitsCellEditor(qint64 row, int column) const
+{
+    const RowStore &rows = m_editor->recordset()->rows();
+    const bool stored = m_editor->state() == RowEditor::State::Browse || row != m_editor->currentRow();
+    // A UTF-16 character takes at most three bytes of UTF-8: longer text needs no decoding.
+    if (stored && rows.kind(row, column) == RowStore::CellKind::Text &&
+        rows.payloadSize(row, column) > 3 * displayLength)
+        return false;
+    const QVariant v = m_editor->value(row, column);
+    return v.typeId() != QMetaType::QString || CellValues::fitsOneLine(v.toString(), displayLength);
 }
 
 bool ResultModel::setData(const QModelIndex &index, const QVariant &value, int role)

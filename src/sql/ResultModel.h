@@ -24,6 +24,10 @@ public:
     // Writes into the pending edit of the record (starting one); the record is posted later.
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
+    // Whether the cell's whole value can be edited in the one-line cell editor; text of several
+    // lines, or too long to show whole, goes to the memo editor so it is never cut or flattened.
+    bool fitsCellEditor(qint64 row, int column) const;
+
     AdoQuery *query() const { return m_query; }
     RowEditor *editor() const { return m_editor; }
 

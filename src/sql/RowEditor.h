@@ -1,8 +1,10 @@
 #pragma once
 
 #include "connection/dataaccess/DataAccess.h"
+#include "sql/EditTarget.h"
 
 #include <QList>
+#include <QLocale>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -12,25 +14,16 @@
 
 #include "sql/AdoQuery.h"
 
-// How the rows of a result are written back, decided once per opened result.
-struct EditTarget
-{
-    bool editable = false;
-    QString reason; // why the result is read-only
-    QString schema;
-    QString table;
-    QStringList columns;  // base column of each field, in field order
-    QList<int> keyFields; // the fields that find a row: its primary key, or else every field
-    bool primaryKey = false;
-    QList<bool> autoIncrement; // per field
-};
-
 // The record editing of the result grid: the current record, the pending edit or insert, and
-// the one UPDATE, INSERT or DELETE a post or delete sends. The rows shown are the result's
-// rows followed, while an insert is pending, by the new row.
+// the one UPDATE, INSERT or DELETE a post or delete sends (RowWriter). The rows shown are the
+// result's rows followed, while an insert is pending, by the new row.
+//
+// Whether the result can be written back is decided once, when it opens (EditAnalysis, run in
+// the same piece of work as the query); everything else here reads that answer.
 //
 // Operations that fail hand the error text to the error handler (the main window logs it) and
-// return false; without a handler the error is thrown.
+// return false; without a handler the error is thrown. Nothing here asks the user anything:
+// the delete confirmation belongs to the window.
 class RowEditor : public QObject
 {
     Q_OBJECT
@@ -50,13 +43,21 @@ public:
     qint64 currentRow() const { return m_current; }
     State state() const { return m_state; }
 
-    // The analysis runs on first use and asks the database for the table's key.
-    const EditTarget &target();
-    bool isEditable() { return target().editable; }
-    QString readOnlyReason() { return target().reason; }
+    // The stored answer of the analysis; never asks the database.
+    const EditTarget &target() const { return m_target; }
+    bool isEditable() const { return m_target.editable; }
+    QString readOnlyReason() const { return m_target.reason; }
+    // Runs the analysis of the open result now, as one piece of work on the connection (a
+    // result normally brings its analysis along when it opens).
+    void analyse();
+    // Why a row of an editable result cannot be changed or deleted (a NULL key value does not
+    // identify it); empty when it can. Reads the stored values only.
+    QString rowRefusal(qint64 row) const;
+    bool canEditRow(qint64 row) const { return isEditable() && rowRefusal(row).isEmpty(); }
 
     // The value shown for a cell: the pending value on the record being edited or inserted.
     QVariant value(qint64 row, int field) const;
+    AdoType fieldType(int field) const;
 
     // Moving posts a pending edit or insert first; when that fails the record stays current.
     bool setCurrentRow(qint64 row);
@@ -68,11 +69,15 @@ public:
     bool edit();
     bool insert();
     // Sets a field of the current record, starting an edit when none is pending. Text given for
-    // a number, date or boolean field is converted; empty text there means NULL.
+    // a number or boolean field is read in locale(); text that is no such value is refused
+    // before anything changes. Empty text there means NULL.
     bool setValue(int field, const QVariant &value);
     bool post();
     void cancel();
-    // Asks for confirmation, then deletes the current record.
+    // Reports (through the error handler) why the current record cannot be deleted; true when
+    // it can. The window asks for confirmation between this and remove().
+    bool canRemove();
+    // Deletes the current record (a pending insert is just dropped).
     bool remove();
     // Posts a pending change, runs the query again and keeps the current row index.
     bool refresh();
@@ -81,9 +86,10 @@ public:
     {
         m_errorHandler = std::move(handler);
     }
+    // The locale numbers are typed in: the language of the interface. C when not set.
+    void setLocaleProvider(std::function<QLocale()> provider) { m_localeProvider = std::move(provider); }
+    QLocale locale() const;
 
-    // The texts of the confirmation and of the errors.
-    static QString deleteQuestion();
     static QString conflictText();
 
 signals:
@@ -98,26 +104,23 @@ signals:
     void stateChanged(RowEditor::State state);
 
 private:
+    void replaced();
     void resetState();
-    void analyse();
     QList<QVariant> storedRow(qint64 row) const;
-    QVariant coerce(int field, const QVariant &value) const;
-    void ensureEditable();
+    void ensureEditable() const;
+    void ensureRowEditable(qint64 row) const;
+    void startEdit();
     void postEdit();
     void postInsert();
     void deleteRow();
-    QString qualifiedTable() const;
-    // Appends "col = ?" / "col IS NULL" terms for the fields to where and params.
-    void addCriteria(const QList<int> &fields, const QList<QVariant> &values, QStringList &where,
-                     QList<QVariant> &params) const;
-    void requireOneMatch(const QString &whereSql, const QList<QVariant> &params);
-    QList<QVariant> reread(const QList<QVariant> &values);
     void setState(State state);
     bool attempt(const std::function<void()> &work);
 
     QPointer<AdoQuery> m_query; // the main window may destroy the query before its model
     EditTarget m_target;
-    bool m_analysed = false;
+    // The analysis made in the query's own piece of work, taken over when the result opens.
+    EditTarget m_arrivingTarget;
+    bool m_targetArrived = false;
     qint64 m_current = -1;
     qint64 m_beforeInsert = -1;
     State m_state = State::Browse;
@@ -125,4 +128,5 @@ private:
     QList<QVariant> m_values;
     QList<bool> m_touched;
     std::function<void(const QString &)> m_errorHandler;
+    std::function<QLocale()> m_localeProvider;
 };

@@ -3,6 +3,8 @@
 #include "connection/dataaccess/DataAccess.h"
 #include "shell/UTools.h"
 #include "sql/AdoQuery.h"
+#include "sql/CellValues.h"
+#include "sql/DbNavigator.h"
 #include "sql/ResultGrid.h"
 #include "sql/ResultModel.h"
 #include "sql/RowEditor.h"
@@ -12,8 +14,11 @@
 #include <QFile>
 #include <QFont>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 class TestResultModel : public QObject
 {
@@ -26,6 +31,12 @@ private slots:
     void evenRecordsAreShadedAndSelectionIsHighlighted();
     void indicatorMarksTheCurrentRecordAndItsState();
     void modelStaysConsistentThroughEditsAndRuns();
+    void flagsAndPaintingNeverAskTheDatabase();
+    void cellEditorStartsFromTheStoredValue_data();
+    void cellEditorStartsFromTheStoredValue();
+    void navigatorCommitsTheOpenCellEditor();
+    void deleteAsksInTheInterfaceLanguage_data();
+    void deleteAsksInTheInterfaceLanguage();
 
 private:
     void run(const QString &sql);
@@ -54,6 +65,11 @@ void TestResultModel::init()
         QStringLiteral("INSERT INTO t VALUES (1, NULL, '', zeroblob(22970), 0.1),"
                        " (2, 'b', printf('%.3000c', 'x') || char(10) || 'end', NULL, 2.5),"
                        " (3, 'c', 'line1' || char(10) || 'line2', NULL, NULL), (4, 'd', 'x', NULL, 4)"));
+    m_conn->execute(QStringLiteral("CREATE TABLE u (id INTEGER PRIMARY KEY, title VARCHAR(40))"));
+    m_conn->execute(QStringLiteral("INSERT INTO u VALUES (1, 'a' || char(9) || 'b'), "
+                                   "(2, printf('%.1200c', 'y')), (3, 'plain')"));
+    m_conn->execute(QStringLiteral("CREATE TABLE codes (code TEXT PRIMARY KEY, name TEXT)"));
+    m_conn->execute(QStringLiteral("INSERT INTO codes VALUES (NULL, 'a'), ('x', 'b')"));
     m_query = std::make_unique<AdoQuery>(m_conn.get());
     m_model = std::make_unique<ResultModel>(m_query.get());
     m_model->editor()->setErrorHandler([](const QString &text) { QFAIL(qPrintable(text)); });
@@ -65,6 +81,7 @@ void TestResultModel::cleanup()
     m_query.reset();
     m_conn.reset();
     m_prompt.reset();
+    CurrentLanguage = QStringLiteral("en-US");
 }
 
 void TestResultModel::run(const QString &sql)
@@ -186,7 +203,6 @@ void TestResultModel::modelStaysConsistentThroughEditsAndRuns()
     QVERIFY(editor->insert());
     editor->cancel();
     QVERIFY(editor->setCurrentRow(0));
-    m_prompt->dialogAnswers.enqueue(mrYes);
     QVERIFY(editor->remove());
     QCOMPARE(m_model->rowCount(), 4);
     QVERIFY(editor->refresh());
@@ -196,6 +212,191 @@ void TestResultModel::modelStaysConsistentThroughEditsAndRuns()
     m_query->close();
     QCOMPARE(m_model->rowCount(), 0);
     QCOMPARE(m_model->columnCount(), 0);
+}
+
+void TestResultModel::flagsAndPaintingNeverAskTheDatabase()
+{
+    // Counts the pieces of work started on the connection (work inside work is part of it).
+    int pieces = 0;
+    int depth = 0;
+    m_conn->setWorkRunner([&](const std::function<void()> &work, const std::function<void()> &) {
+        if (depth++ == 0)
+            ++pieces;
+        const auto leave = qScopeGuard([&depth] { --depth; });
+        work();
+    });
+    run(QStringLiteral("SELECT code, name FROM codes ORDER BY name"));
+    // The analysis came with the query.
+    QCOMPARE(pieces, 1);
+    QVERIFY(m_model->editor()->isEditable());
+
+    ResultGrid grid;
+    grid.setModel(m_model.get());
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        for (int column = 0; column < m_model->columnCount(); ++column) {
+            const QModelIndex index = m_model->index(row, column);
+            for (int role : {Qt::DisplayRole, Qt::EditRole, Qt::BackgroundRole, Qt::FontRole})
+                index.data(role);
+            // A NULL key does not identify its row: none of its cells is editable.
+            QCOMPARE(bool(m_model->flags(index) & Qt::ItemIsEditable), row == 1);
+        }
+    }
+    grid.grab();
+    QCOMPARE(pieces, 1);
+}
+
+void TestResultModel::cellEditorStartsFromTheStoredValue_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("shown");   // in the opened cell editor; empty: no cell editor opens
+    QTest::addColumn<QString>("typed");   // then typed over it
+    QTest::addColumn<QVariant>("stored"); // what the record holds then
+    const QString number = QStringLiteral("SELECT id, r FROM t ORDER BY id");
+    const QString title = QStringLiteral("SELECT id, title FROM u ORDER BY id");
+    const QString name = QStringLiteral("SELECT id, name FROM t ORDER BY id");
+    QTest::newRow("number in portuguese") << number << 0 << "pt-BR"
+                                          << "0,1"
+                                          << "2,5" << QVariant(2.5);
+    QTest::newRow("number in english") << number << 0 << "en-US"
+                                       << "0.1"
+                                       << "2.5" << QVariant(2.5);
+    QTest::newRow("NULL opens empty") << name << 0 << "en-US"
+                                      << ""
+                                      << "n" << QVariant(QStringLiteral("n"));
+    QTest::newRow("short text opens whole") << title << 2 << "en-US"
+                                            << "plain"
+                                            << "plainer" << QVariant(QStringLiteral("plainer"));
+    QTest::newRow("a tab goes to the memo editor") << title << 0 << "en-US"
+                                                   << ""
+                                                   << "" << QVariant();
+    QTest::newRow("text longer than shown goes to the memo editor") << title << 1 << "en-US"
+                                                                    << ""
+                                                                    << "" << QVariant();
+    QTest::newRow("lines go to the memo editor")
+        << QStringLiteral("SELECT id, memo FROM t ORDER BY id") << 2 << "en-US"
+        << ""
+        << "" << QVariant();
+}
+
+void TestResultModel::cellEditorStartsFromTheStoredValue()
+{
+    QFETCH(QString, sql);
+    QFETCH(int, row);
+    QFETCH(QString, language);
+    QFETCH(QString, shown);
+    QFETCH(QString, typed);
+    QFETCH(QVariant, stored);
+    m_model->editor()->setLocaleProvider([language] { return CellValues::localeForLanguage(language); });
+    run(sql);
+    ResultGrid grid;
+    grid.setModel(m_model.get());
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    const QModelIndex cell = m_model->index(row, 1);
+    grid.setCurrentIndex(cell);
+    if (!stored.isValid())
+        QTest::ignoreMessage(QtWarningMsg, "edit: editing failed");
+    grid.edit(cell);
+    auto *line = qobject_cast<QLineEdit *>(grid.indexWidget(cell));
+    if (!stored.isValid()) {
+        QVERIFY2(!line, "a value the cell editor would cut or flatten opens no cell editor");
+        QVERIFY(!(m_model->flags(cell) & Qt::ItemIsEditable));
+        return;
+    }
+    QVERIFY(line);
+    QCOMPARE(line->text(), shown);
+    line->setText(typed);
+    QVERIFY(grid.commitEditor());
+    QVERIFY(!grid.indexWidget(cell));
+    QCOMPARE(cell.data(Qt::EditRole), stored);
+    QCOMPARE(m_model->editor()->state(), RowEditor::State::Edit);
+}
+
+void TestResultModel::navigatorCommitsTheOpenCellEditor()
+{
+    run(QStringLiteral("SELECT id, name FROM t ORDER BY id"));
+    ResultGrid grid;
+    grid.setModel(m_model.get());
+    DbNavigator navigator;
+    navigator.setEditor(m_model->editor());
+    navigator.setGrid(&grid);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    const QModelIndex cell = m_model->index(1, 1);
+    auto type = [&](const QString &text) {
+        grid.setCurrentIndex(cell);
+        grid.edit(cell);
+        auto *line = qobject_cast<QLineEdit *>(grid.indexWidget(cell));
+        QVERIFY(line);
+        line->setText(text);
+    };
+    auto stored = [this] {
+        ExecResult r = m_conn->execute(QStringLiteral("SELECT name FROM t WHERE id = 2"));
+        return r.recordset->value(0, 0).toString();
+    };
+
+    // Post takes what is still in the open cell editor.
+    type(QStringLiteral("changed"));
+    navigator.button(DbNavigator::Post)->setEnabled(true);
+    navigator.button(DbNavigator::Post)->click();
+    QCOMPARE(stored(), QStringLiteral("changed"));
+    QCOMPARE(m_model->editor()->state(), RowEditor::State::Browse);
+
+    // Cancel drops it.
+    type(QStringLiteral("dropped"));
+    navigator.button(DbNavigator::Cancel)->setEnabled(true);
+    navigator.button(DbNavigator::Cancel)->click();
+    QVERIFY(!grid.indexWidget(cell));
+    QCOMPARE(cell.data().toString(), QStringLiteral("changed"));
+    QCOMPARE(m_model->editor()->state(), RowEditor::State::Browse);
+}
+
+void TestResultModel::deleteAsksInTheInterfaceLanguage_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("question"); // empty: nothing is asked
+    QTest::addColumn<int>("remaining");
+    const QString all = QStringLiteral("SELECT id, name FROM t ORDER BY id");
+    QTest::newRow("yes") << all << "en-US" << int(mrYes) << "Delete record?" << 3;
+    QTest::newRow("no") << all << "en-US" << int(mrNo) << "Delete record?" << 4;
+    QTest::newRow("portuguese yes") << all << "pt-BR" << int(mrYes) << "Excluir registro?" << 3;
+    QTest::newRow("read-only: says why, asks nothing")
+        << QStringLiteral("SELECT id, name || '!' FROM t") << "en-US" << int(mrYes) << "" << 4;
+}
+
+void TestResultModel::deleteAsksInTheInterfaceLanguage()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, language);
+    QFETCH(int, answer);
+    QFETCH(QString, question);
+    QFETCH(int, remaining);
+    CurrentLanguage = language;
+    QStringList errors;
+    m_model->editor()->setErrorHandler([&errors](const QString &text) { errors.append(text); });
+    run(sql);
+    DbNavigator navigator;
+    navigator.setEditor(m_model->editor());
+    QVERIFY(m_model->editor()->setCurrentRow(1));
+    m_prompt->dialogAnswers.enqueue(answer);
+    navigator.click(DbNavigator::Delete);
+    if (question.isEmpty()) {
+        QVERIFY(m_prompt->dialogs.isEmpty());
+        QCOMPARE(errors, QStringList{m_model->editor()->readOnlyReason()});
+    } else {
+        QCOMPARE(m_prompt->dialogs.size(), 1);
+        QCOMPARE(m_prompt->dialogs.first().text, question);
+        QVERIFY(errors.isEmpty());
+    }
+    ExecResult r = m_conn->execute(QStringLiteral("SELECT count(*) FROM t"));
+    QCOMPARE(r.recordset->value(0, 0).toInt(), remaining);
+    QCOMPARE(m_model->rowCount(), remaining);
 }
 
 QTEST_MAIN(TestResultModel)

@@ -93,6 +93,7 @@ UiTexts makeEnglish()
                         QStringLiteral("Insert record"), QStringLiteral("Delete record"),
                         QStringLiteral("Edit record"),   QStringLiteral("Post edit"),
                         QStringLiteral("Cancel edit"),   QStringLiteral("Refresh data")};
+    t.deleteRecordQuestion = QStringLiteral("Delete record?");
 
     t.gridHint = QStringLiteral(u"Double click to send to Microsoft® Excel");
     t.aboutCaption = QStringLiteral("About this software");
@@ -169,6 +170,7 @@ UiTexts makePortuguese()
                         QStringLiteral("Insere registro"),   QStringLiteral("Exclui registro"),
                         QStringLiteral("Edita registro"),    QStringLiteral(u"Grava edição"),
                         QStringLiteral(u"Cancela edição"),   QStringLiteral("Atualiza dados")};
+    t.deleteRecordQuestion = QStringLiteral("Excluir registro?");
 
     t.gridHint = QStringLiteral(u"Duplo clique para enviar para o Microsoft® Excel");
     t.aboutCaption = QStringLiteral("Sobre este software");

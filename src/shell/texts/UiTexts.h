@@ -35,6 +35,8 @@ struct UiTexts
     QStringList gridHeader;
     // Hints of the data navigator's ten buttons, in button order.
     QStringList navigatorHints;
+    // The navigator's confirmation before a record is deleted.
+    QString deleteRecordQuestion;
     // Hint of the structure grid (only while a spreadsheet application is available).
     QString gridHint;
     // About box.
