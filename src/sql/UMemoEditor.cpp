@@ -1,11 +1,13 @@
 #include "sql/UMemoEditor.h"
 
+#include "sql/MemoText.h"
 #include "sql/ResultModel.h"
 #include "sql/RowEditor.h"
 
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 TMemoEditor *MemoEditor = nullptr;
@@ -50,17 +52,22 @@ void TMemoEditor::bind(ResultModel *model, int field)
     if (!m_model || field < 0 || field >= m_model->columnCount())
         return;
     const qint64 row = m_model->editor()->currentRow();
-    const QVariant value = row >= 0 ? m_model->index(int(row), field).data(Qt::EditRole) : QVariant();
+    m_storedValue = row >= 0 ? m_model->index(int(row), field).data(Qt::EditRole) : QVariant();
+    m_stored = m_storedValue.toString();
     m_loading = true;
-    DBMemo1->setPlainText(value.toString());
+    DBMemo1->setPlainText(m_stored);
+    m_shownRaw = DBMemo1->document()->toRawText();
     m_loading = false;
-    DBMemo1->setReadOnly(row < 0 || !m_model->editor()->isEditable());
+    DBMemo1->setReadOnly(row < 0 || !m_model->editor()->canEditRow(row));
 }
 
 void TMemoEditor::detach()
 {
     m_model = nullptr;
     m_field = -1;
+    m_storedValue = QVariant();
+    m_stored.clear();
+    m_shownRaw.clear();
     m_loading = true;
     DBMemo1->clear();
     m_loading = false;
@@ -72,8 +79,13 @@ void TMemoEditor::memoChanged()
     if (m_loading || !m_model || m_field < 0)
         return;
     const qint64 row = m_model->editor()->currentRow();
-    if (row >= 0)
-        m_model->setData(m_model->index(int(row), m_field), DBMemo1->toPlainText(), Qt::EditRole);
+    if (row < 0)
+        return;
+    const QString raw = DBMemo1->document()->toRawText();
+    // Back to the text as loaded: the stored value itself (NULL stays NULL).
+    const QVariant value =
+        raw == m_shownRaw ? m_storedValue : QVariant(MemoText::merge(m_stored, m_shownRaw, raw));
+    m_model->setData(m_model->index(int(row), m_field), value, Qt::EditRole);
 }
 
 void TMemoEditor::centreOver(const QWidget *window)

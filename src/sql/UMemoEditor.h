@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QVariant>
 
 #include <optional>
 
@@ -9,7 +10,9 @@ class ResultModel;
 
 // TMemoEditor: edits one memo field of the current record in a window of its own. What the
 // user types goes into the record's pending edit; the record is posted (or cancelled) by the
-// navigator or by moving to another record, never by closing this window.
+// navigator or by moving to another record, never by closing this window. Only the span the
+// user changed is written back: line ends, no-break spaces and line separators elsewhere keep
+// their stored form (MemoText).
 class TMemoEditor : public QDialog
 {
     Q_OBJECT
@@ -45,6 +48,9 @@ private:
     ResultModel *m_model = nullptr;
     int m_field = -1;
     bool m_loading = false;
+    QVariant m_storedValue; // the field's value when bound
+    QString m_stored;       // ... as text
+    QString m_shownRaw;     // the editor's raw text right after loading it
 };
 
 extern TMemoEditor *MemoEditor;

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
 
 class TestMemoEditor : public QObject
 {
@@ -25,6 +26,8 @@ private slots:
     void onlyMemoCellsOpenTheEditor();
     void typingEditsTheRecordAndClosingDoesNotPost();
     void detachDropsTheBinding();
+    void writesBackOnlyWhatTheUserChanged_data();
+    void writesBackOnlyWhatTheUserChanged();
 
 private:
     void doubleClick(int row, int column);
@@ -50,9 +53,9 @@ void TestMemoEditor::init()
         setup.execute(
             QStringLiteral("CREATE TABLE notes (id INTEGER PRIMARY KEY, title VARCHAR(20), body TEXT, "
                            "size INTEGER, pic BLOB)"));
-        setup.execute(
-            QStringLiteral("INSERT INTO notes VALUES (1, 'one', 'first' || char(10) || 'body', 5, x'00'),"
-                           " (2, 'two', 'second', 6, NULL)"));
+        setup.execute(QStringLiteral(
+            "INSERT INTO notes VALUES (1, 'one', 'first' || char(10) || 'body', 5, x'00'),"
+            " (2, 'two', 'second', 6, NULL), (3, 'two' || char(10) || 'lines', NULL, 7, NULL)"));
     }
     m_view = std::make_unique<TMainView>();
     m_memo = std::make_unique<TMemoEditor>();
@@ -102,25 +105,36 @@ void TestMemoEditor::formIsAThirdOfTheScreenAtLeast()
 
 void TestMemoEditor::onlyMemoCellsOpenTheEditor_data()
 {
+    QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
-    QTest::addColumn<bool>("opens");
-    QTest::newRow("text") << 1 << false;
-    QTest::newRow("memo") << 2 << true;
-    QTest::newRow("number") << 3 << false;
-    QTest::newRow("blob") << 4 << false;
+    QTest::addColumn<QString>("caption"); // empty: nothing opens
+    QTest::addColumn<QString>("text");
+    QTest::newRow("text") << 0 << 1 << ""
+                          << "";
+    QTest::newRow("memo") << 0 << 2 << "Memo Editor (body)"
+                          << "first\nbody";
+    QTest::newRow("number") << 0 << 3 << ""
+                            << "";
+    QTest::newRow("blob") << 0 << 4 << ""
+                          << "";
+    // A one-line cell editor would flatten it: the whole text is edited here instead.
+    QTest::newRow("text of several lines") << 2 << 1 << "Memo Editor (title)"
+                                           << "two\nlines";
 }
 
 void TestMemoEditor::onlyMemoCellsOpenTheEditor()
 {
+    QFETCH(int, row);
     QFETCH(int, column);
-    QFETCH(bool, opens);
-    doubleClick(0, column);
-    QCOMPARE(m_prompt->modalShown.size(), opens ? 1 : 0);
-    if (!opens)
+    QFETCH(QString, caption);
+    QFETCH(QString, text);
+    doubleClick(row, column);
+    QCOMPARE(m_prompt->modalShown.size(), caption.isEmpty() ? 0 : 1);
+    if (caption.isEmpty())
         return;
     QCOMPARE(m_prompt->modalShown.first(), m_memo.get());
-    QCOMPARE(m_memo->windowTitle(), QStringLiteral("Memo Editor (body)"));
-    QCOMPARE(m_memo->DBMemo1->toPlainText(), QStringLiteral("first\nbody"));
+    QCOMPARE(m_memo->windowTitle(), caption);
+    QCOMPARE(m_memo->DBMemo1->toPlainText(), text);
     // 40 % of the main window, but never below the form's minimum.
     QCOMPARE(m_memo->width(), qMax(m_view->width() * 40 / 100, m_memo->minimumWidth()));
     QCOMPARE(m_memo->height(), qMax(m_view->height() * 40 / 100, m_memo->minimumHeight()));
@@ -151,6 +165,62 @@ void TestMemoEditor::detachDropsTheBinding()
     QCOMPARE(m_memo->boundModel(), nullptr);
     m_memo->DBMemo1->setPlainText(QStringLiteral("typed after detach"));
     QCOMPARE(m_view->DataSource1->editor()->state(), RowEditor::State::Browse);
+}
+
+void TestMemoEditor::writesBackOnlyWhatTheUserChanged_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("position"); // where the cursor goes, counting a line break as one
+    QTest::addColumn<QString>("edit"); // "type:<text>", "enter", "delete:<count>", "type and undo"
+    QTest::addColumn<QString>("written");
+    QTest::newRow("typing keeps CRLF elsewhere") << "one\r\ntwo\r\nthree" << 4 << "type:X"
+                                                 << "one\r\nXtwo\r\nthree";
+    QTest::newRow("a lone CR survives") << "a\rb\nc" << 5 << "type:Z"
+                                        << "a\rb\ncZ";
+    QTest::newRow("no-break space and line separator survive")
+        << QStringLiteral(u"x\u00a0y\u2028z") << 0 << "type:!" << QStringLiteral(u"!x\u00a0y\u2028z");
+    QTest::newRow("Enter takes the text's own line end") << "p\r\nq" << 3 << "enter"
+                                                         << "p\r\nq\r\n";
+    QTest::newRow("deleting a CRLF deletes both characters") << "a\r\nb" << 1 << "delete:1"
+                                                             << "ab";
+    QTest::newRow("typing and undoing leaves NULL as NULL") << QString() << 0 << "type and undo" << QString();
+}
+
+void TestMemoEditor::writesBackOnlyWhatTheUserChanged()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, position);
+    QFETCH(QString, edit);
+    QFETCH(QString, written);
+    Connection &connection = *m_view->ADOConnection1;
+    connection.executeParams(QStringLiteral("UPDATE notes SET body = ? WHERE id = 2"),
+                             {stored.isNull() ? QVariant() : QVariant(stored)});
+    QVERIFY(m_view->ADOQuery1->run());
+    doubleClick(1, 2);
+    QCOMPARE(m_memo->boundField(), 2);
+
+    QTextCursor cursor(m_memo->DBMemo1->document());
+    cursor.setPosition(position);
+    if (edit.startsWith(QLatin1String("type:"))) {
+        cursor.insertText(edit.mid(5));
+    } else if (edit == QLatin1String("enter")) {
+        cursor.insertBlock();
+    } else if (edit.startsWith(QLatin1String("delete:"))) {
+        for (int i = edit.mid(7).toInt(); i > 0; --i)
+            cursor.deleteChar();
+    } else {
+        cursor.insertText(QStringLiteral("x"));
+        cursor.deletePreviousChar();
+    }
+    QVERIFY(m_view->DataSource1->editor()->post());
+
+    Connection check;
+    check.setConnectionString(connection.connectionString());
+    check.open();
+    ExecResult r = check.execute(QStringLiteral("SELECT body FROM notes WHERE id = 2"));
+    const QVariant body = r.recordset->value(0, 0);
+    QCOMPARE(body.isNull(), written.isNull());
+    QCOMPARE(body.toString(), written);
 }
 
 QTEST_MAIN(TestMemoEditor)
