@@ -109,6 +109,28 @@ int activePageIndex(const QTabWidget *pages)
 {
     return pages->currentIndex();
 }
+
+// The dispatcher rows whose command replaces or drops the grid's rows, or changes how typed
+// numbers are read: a pending edit is posted before they act (Exit closes the window, whose
+// close handler does the same).
+bool postsPendingEditFirst(int row)
+{
+    switch (row) {
+    case 1:  // Connect
+    case 2:  // Disconnect
+    case 3:  // Load
+    case 6:  // Edit
+    case 9:  // Refresh
+    case 10: // Run
+    case 11: // Stats
+    case 13: // Compact
+    case 17: // English
+    case 18: // Portuguese
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 TMainView::TMainView(QWidget *parent) : QMainWindow(parent)
@@ -414,7 +436,8 @@ void TMainView::AnyClick(QObject *sender)
     auto row = [&](int number, std::initializer_list<const QObject *> senders, auto &&action) {
         for (const QObject *s : senders) {
             if (s == sender) {
-                if (!commandInterceptor || !commandInterceptor(number))
+                if ((!commandInterceptor || !commandInterceptor(number)) &&
+                    (!postsPendingEditFirst(number) || postPendingEdit()))
                     action();
                 return;
             }
@@ -741,6 +764,14 @@ void TMainView::showEvent(QShowEvent *event)
 
 void TMainView::closeEvent(QCloseEvent *event)
 {
+    // What was typed in the grid is posted before the window goes; when that fails the window
+    // stays open with the edit on screen.
+    bool posted = false;
+    guarded([this, &posted] { posted = postPendingEdit(); });
+    if (!posted) {
+        event->ignore();
+        return;
+    }
     guarded([this] { FormClose(); });
     QMainWindow::closeEvent(event);
 }

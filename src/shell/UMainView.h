@@ -103,6 +103,11 @@ public:
     // ---- grid (src/sql/MainViewGrid.cpp) ----------------------------------------------
     // Binds the navigator, the memo editor and error reporting to the result grid.
     void initGridPart();
+    // The gate before every command that would replace or drop the grid's rows (Run, Refresh,
+    // the tree double-click, Disconnect, Load, Compact, Stats, a language switch, closing the
+    // window): an open cell editor is written into the record and a pending edit is posted.
+    // False when that failed: the error has been shown, the edit stays, the command must stop.
+    bool postPendingEdit();
 
     // ---- reports and maintenance (src/reports) ----------------------------------------
     void ReportStructure();

@@ -3,7 +3,9 @@
 
 #include "shell/Guard.h"
 #include "shell/Prompt.h"
+#include "shell/UTools.h"
 #include "sql/AdoQuery.h"
+#include "sql/CellValues.h"
 #include "sql/DbNavigator.h"
 #include "sql/FieldTypes.h"
 #include "sql/ResultGrid.h"
@@ -23,17 +25,34 @@ bool isMemoField(const FieldInfo &field)
 
 void TMainView::initGridPart()
 {
-    DataSource1->editor()->setErrorHandler([this](const QString &text) { reportError(text); });
-    DBNavigator1->setEditor(DataSource1->editor());
+    RowEditor *editor = DataSource1->editor();
+    editor->setErrorHandler([this](const QString &text) { reportError(text); });
+    // Numbers are typed the way the interface language writes them.
+    editor->setLocaleProvider([] { return CellValues::localeForLanguage(CurrentLanguage); });
+    DBNavigator1->setEditor(editor);
+    DBNavigator1->setGrid(DBGrid1);
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this,
             [this] { guarded([this] { DBGrid1DblClick(); }); });
+}
+
+bool TMainView::postPendingEdit()
+{
+    // A refused value or a failed post has been reported (beep, Messages page, log) and stays
+    // on screen; the command that asked does not run.
+    return DBGrid1->commitEditor() && DataSource1->editor()->post();
 }
 
 void TMainView::DBGrid1DblClick()
 {
     const int field = DBGrid1->selectedField();
     const Recordset *recordset = ADOQuery1->recordset();
-    if (field < 0 || !recordset || !isMemoField(recordset->fields().at(field)) || !MemoEditor)
+    if (field < 0 || !recordset || !MemoEditor)
+        return;
+    // Text that the one-line cell editor would cut or flatten is edited here as well.
+    const QModelIndex cell = DBGrid1->currentIndex();
+    const bool wholeTextOnly = cell.isValid() && cell.data(Qt::EditRole).typeId() == QMetaType::QString &&
+                               !DataSource1->fitsCellEditor(cell.row(), cell.column());
+    if (!isMemoField(recordset->fields().at(field)) && !wholeTextOnly)
         return;
     MemoEditor->resize(qMax(width() * 40 / 100, MemoEditor->minimumWidth()),
                        qMax(height() * 40 / 100, MemoEditor->minimumHeight()));

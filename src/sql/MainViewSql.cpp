@@ -122,6 +122,8 @@ void TMainView::TreeView1DblClick()
         return;
     const QString name = node->text(0);
     const QString schema = node->data(0, Qt::UserRole).toString();
+    if (!postPendingEdit())
+        return;
 
     // The memo editor must not keep a field of rows the new query is about to replace.
     if (MemoEditor)
