@@ -153,6 +153,16 @@ void DbNavigator::setEditor(RowEditor *editor)
     updateButtons();
 }
 
+void DbNavigator::setGrid(ResultGrid *grid)
+{
+    if (m_grid)
+        disconnect(m_grid, nullptr, this, nullptr);
+    m_grid = grid;
+    if (m_grid)
+        connect(m_grid, &ResultGrid::cellEditingChanged, this, &DbNavigator::updateButtons);
+    updateButtons();
+}
+
 void DbNavigator::click(Button button)
 {
     if (!m_editor)
@@ -205,7 +215,8 @@ void DbNavigator::updateButtons()
     const bool open = m_editor && m_editor->isOpen();
     const qint64 rows = open ? m_editor->rowCount() : 0;
     const qint64 current = open ? m_editor->currentRow() : -1;
-    const bool browsing = !open || m_editor->state() == RowEditor::State::Browse;
+    const bool browsing =
+        !open || (m_editor->state() == RowEditor::State::Browse && !(m_grid && m_grid->isEditingCell()));
     const bool onRecord = rows > 0 && current >= 0;
     m_buttons[First]->setEnabled(onRecord && current > 0);
     m_buttons[Prior]->setEnabled(onRecord && current > 0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -12,8 +13,9 @@ class RowEditor;
 //
 // Enabled states: nothing but insert and refresh without rows; first/prior off on the first
 // record, next/last off on the last; edit off while a change is pending; post and cancel only
-// while one is. On a read-only result insert, delete and edit stay enabled on purpose: pressing
-// them logs why the result cannot be changed instead of leaving the user guessing.
+// while one is (text typed in an open cell editor counts). On a read-only result insert, delete and edit stay
+// enabled on purpose: pressing them logs why the result cannot be changed instead of leaving the user
+// guessing.
 class DbNavigator : public QWidget
 {
     Q_OBJECT
@@ -32,7 +34,7 @@ public:
     RowEditor *editor() const { return m_editor; }
     // The grid whose open cell editor is written into the record before a button acts (Cancel
     // drops it instead): clicking a button does not take the focus from the cell editor.
-    void setGrid(ResultGrid *grid) { m_grid = grid; }
+    void setGrid(ResultGrid *grid);
     // Runs the button's action on the current record; Delete asks first.
     void click(Button button);
 
@@ -41,5 +43,5 @@ private:
 
     QList<QToolButton *> m_buttons;
     RowEditor *m_editor = nullptr;
-    ResultGrid *m_grid = nullptr;
+    QPointer<ResultGrid> m_grid;
 };

@@ -196,6 +196,20 @@ void ResultGrid::discardEditor()
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
 }
 
+bool ResultGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    const bool opened = QTableView::edit(index, trigger, event);
+    if (opened)
+        emit cellEditingChanged();
+    return opened;
+}
+
+void ResultGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    QTableView::closeEditor(editor, hint);
+    emit cellEditingChanged();
+}
+
 void ResultGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous);

@@ -32,8 +32,16 @@ public:
     bool commitEditor();
     // Closes an open cell editor without writing its text.
     void discardEditor();
+    bool isEditingCell() const { return state() == QAbstractItemView::EditingState; }
+    using QTableView::edit;
+
+signals:
+    // A cell editor opened or closed: what is typed there counts as a pending change.
+    void cellEditingChanged();
 
 protected:
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void keyPressEvent(QKeyEvent *event) override;
 
