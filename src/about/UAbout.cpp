@@ -5,6 +5,7 @@
 #include "about/VersInfo.h"
 #include "shell/Guard.h"
 #include "shell/Prompt.h"
+#include "shell/texts/UiTexts.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -12,9 +13,37 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <functional>
+
 TAbout *About = nullptr;
 
 namespace {
+
+// A picture painted in code for the screen it is on: drawn again at the device pixel ratio of
+// the moment, so it is never a scaled copy.
+class PictureLabel : public QLabel
+{
+public:
+    PictureLabel(QWidget *parent, const QRect &geometry, std::function<QPixmap(qreal)> draw)
+        : QLabel(parent), m_draw(std::move(draw))
+    {
+        setGeometry(geometry);
+        setAttribute(Qt::WA_TranslucentBackground);
+        setPixmap(m_draw(qGuiApp ? qGuiApp->devicePixelRatio() : 1.0));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        const qreal dpr = devicePixelRatioF();
+        if (!qFuzzyCompare(pixmap().devicePixelRatio(), dpr))
+            setPixmap(m_draw(dpr));
+        QLabel::paintEvent(event);
+    }
+
+private:
+    std::function<QPixmap(qreal)> m_draw;
+};
 
 QLabel *lineLabel(QWidget *parent, int top)
 {
@@ -43,15 +72,10 @@ TAbout::TAbout(QWidget *parent)
     formFont.setPixelSize(11);
     setFont(formFont);
 
-    const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-    Image1 = new QLabel(this);
-    Image1->setGeometry(10, 10, 200, 24);
-    Image1->setPixmap(aboutpictures::banner(dpr));
-    Image1->setAttribute(Qt::WA_TranslucentBackground);
-    Image2 = new QLabel(this);
-    Image2->setGeometry(245, 10, 96, 96);
-    Image2->setPixmap(aboutpictures::emblem(dpr));
-    Image2->setAttribute(Qt::WA_TranslucentBackground);
+    Image1 = new PictureLabel(this, QRect(10, 10, 200, 24), aboutpictures::banner);
+    // The banner shows the product's name; a screen reader says it.
+    Image1->setAccessibleName(texts::applicationTitle());
+    Image2 = new PictureLabel(this, QRect(245, 10, 96, 96), aboutpictures::emblem);
 
     Label1 = lineLabel(this, 40);
     Label2 = lineLabel(this, 55);

@@ -1,15 +1,19 @@
 #include "shell/ImageList.h"
 
+#include "shell/Contrast.h"
+
+#include <QApplication>
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOption>
 
 #include <cmath>
-#include <functional>
 
 namespace imagelist {
 namespace {
-const QColor kOutline(0x33, 0x3d, 0x4a);
 const QColor kGreen(0x2e, 0x9e, 0x44);
 const QColor kGreenDark(0x1d, 0x6e, 0x2e);
 const QColor kRed(0xd0, 0x33, 0x2b);
@@ -48,22 +52,22 @@ void cylinder(QPainter &p, const QRectF &r, const QColor &fill, const QColor &li
 }
 
 // Plug and socket; apart when gap > 0.
-void connector(QPainter &p, qreal gap, const QColor &body)
+void connector(QPainter &p, qreal gap, const QColor &body, const QColor &outline)
 {
     const qreal shift = gap / 2;
-    p.setPen(pen(kOutline, 1.2));
+    p.setPen(pen(outline, 1.2));
     p.drawLine(QPointF(0.5, 8), QPointF(3 - shift, 8));
     p.drawLine(QPointF(13 + shift, 8), QPointF(15.5, 8));
-    p.setPen(pen(kOutline, 0.9));
+    p.setPen(pen(outline, 0.9));
     p.setBrush(body);
     p.drawRoundedRect(QRectF(2.5 - shift, 5, 4, 6), 1, 1);
     p.drawRoundedRect(QRectF(9.5 + shift, 4, 4, 8), 1, 1);
-    p.setPen(pen(kOutline, 1.1));
+    p.setPen(pen(outline, 1.1));
     p.drawLine(QPointF(6.5 - shift, 6.5), QPointF(9 - shift, 6.5));
     p.drawLine(QPointF(6.5 - shift, 9.5), QPointF(9 - shift, 9.5));
 }
 
-void treeBox(QPainter &p, bool plus)
+void treeBox(QPainter &p, bool plus, const QColor &outline)
 {
     p.setPen(pen(kGrey, 1));
     p.setBrush(Qt::NoBrush);
@@ -73,7 +77,7 @@ void treeBox(QPainter &p, bool plus)
     QLinearGradient g(0, 1, 0, 12);
     g.setColorAt(0, Qt::white);
     g.setColorAt(1, kGreyLight);
-    p.setPen(pen(kOutline, 1));
+    p.setPen(pen(outline, 1));
     p.setBrush(g);
     p.drawRoundedRect(QRectF(1.5, 1.5, 11, 10), 1.5, 1.5);
     p.setPen(pen(kBlue, 1.8));
@@ -96,22 +100,22 @@ void arrowHead(QPainter &p, QPointF tip, qreal angleDeg, qreal size, const QColo
     p.drawPolygon(head);
 }
 
-void draw(QPainter &p, int index)
+void draw(QPainter &p, int index, const QColor &outline)
 {
     switch (index) {
     case Connect:
-        connector(p, 0, kGreen);
+        connector(p, 0, kGreen, outline);
         break;
     case Disconnect:
-        connector(p, 4, kGreyLight);
+        connector(p, 4, kGreyLight, outline);
         p.setPen(pen(kRed, 1.4));
         p.drawLine(QPointF(6.5, 3), QPointF(9.5, 13));
         break;
     case Expand:
-        treeBox(p, true);
+        treeBox(p, true, outline);
         break;
     case Collapse:
-        treeBox(p, false);
+        treeBox(p, false, outline);
         break;
     case Refresh: {
         p.setPen(pen(kGreen, 2));
@@ -173,7 +177,7 @@ void draw(QPainter &p, int index)
         break;
     }
     case Exit: {
-        p.setPen(pen(kOutline, 1));
+        p.setPen(pen(outline, 1));
         p.setBrush(kGreyLight);
         p.drawRect(QRectF(1.5, 1.5, 8, 13));
         QPolygonF door;
@@ -200,10 +204,10 @@ void draw(QPainter &p, int index)
         break;
     }
     case Statistics: {
-        p.setPen(pen(kOutline, 1));
+        p.setPen(pen(outline, 1));
         p.drawLine(QPointF(1.5, 1.5), QPointF(1.5, 14.5));
         p.drawLine(QPointF(1.5, 14.5), QPointF(15, 14.5));
-        p.setPen(pen(kOutline, 0.8));
+        p.setPen(pen(outline, 0.8));
         p.setBrush(kBlue);
         p.drawRect(QRectF(3.5, 8.5, 3, 6));
         p.setBrush(kGreen);
@@ -244,7 +248,7 @@ void draw(QPainter &p, int index)
         page.lineTo(13.5, 15.5);
         page.lineTo(2.5, 15.5);
         page.closeSubpath();
-        p.setPen(pen(kOutline, 1));
+        p.setPen(pen(outline, 1));
         p.setBrush(Qt::white);
         p.drawPath(page);
         p.setBrush(kGreyLight);
@@ -261,17 +265,6 @@ void draw(QPainter &p, int index)
     default:
         break;
     }
-}
-
-QPixmap render(int size, const std::function<void(QPainter &)> &paint, qreal designSize)
-{
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / designSize, size / designSize);
-    paint(p);
-    return pm;
 }
 
 void drawApplicationIcon(QPainter &p)
@@ -309,34 +302,110 @@ void drawApplicationIcon(QPainter &p)
     p.setBrush(QColor(255, 255, 255, 90));
     p.drawEllipse(QPointF(40, 40), 10, 10);
 }
+// Draws the picture afresh at whatever size is asked for in device pixels, so that it is
+// never a scaled copy of another size, and in the palette in use at that moment.
+class DrawnIconEngine : public QIconEngine
+{
+public:
+    DrawnIconEngine(Drawing drawing, qreal designSize)
+        : m_drawing(std::move(drawing)), m_designSize(designSize)
+    {
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal dpr = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        const int side = qMin(rect.width(), rect.height());
+        QPixmap pm = pixmap(QSize(side, side) * dpr, mode, state);
+        pm.setDevicePixelRatio(dpr);
+        painter->drawPixmap(QRectF(rect.topLeft(), QSizeF(side, side)), pm, QRectF(pm.rect()));
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State) override
+    {
+        const QPalette palette = QGuiApplication::palette();
+        const QImage image = render(qMin(size.width(), size.height()), m_drawing, palette, m_designSize);
+        QPixmap pm = QPixmap::fromImage(image);
+        if (mode == QIcon::Disabled) {
+            QStyleOption option;
+            option.palette = palette;
+            pm = QApplication::style()->generatedIconPixmap(QIcon::Disabled, pm, &option);
+        }
+        return pm;
+    }
+
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state, qreal) override
+    {
+        return pixmap(size, mode, state);
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        return QSize(side, side);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        const int side = int(m_designSize);
+        return {QSize(side, side), QSize(2 * side, 2 * side)};
+    }
+
+    QIconEngine *clone() const override { return new DrawnIconEngine(m_drawing, m_designSize); }
+    QString key() const override { return QStringLiteral("orvessa.drawn"); }
+
+private:
+    Drawing m_drawing;
+    qreal m_designSize;
+};
+
 } // namespace
 
-QPixmap pixmap(int index, int size)
+QImage render(int size, const Drawing &drawing, const QPalette &palette, qreal designSize)
 {
-    return render(
-        size, [index](QPainter &p) { draw(p, index); }, 16.0);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / designSize, size / designSize);
+    drawing(p, palette);
+    return image;
+}
+
+QIcon drawnIcon(Drawing drawing, qreal designSize)
+{
+    return QIcon(new DrawnIconEngine(std::move(drawing), designSize));
+}
+
+QColor outlineColor(const QPalette &palette)
+{
+    // Dark lines vanish on a dark tool bar; there they are drawn light.
+    return contrast::isDark(palette) ? QColor(0xc5, 0xcd, 0xd6) : QColor(0x33, 0x3d, 0x4a);
+}
+
+Drawing drawing(int index)
+{
+    return [index](QPainter &p, const QPalette &palette) { draw(p, index, outlineColor(palette)); };
 }
 
 QIcon icon(int index)
 {
-    QIcon result;
-    result.addPixmap(pixmap(index, 16));
-    QPixmap large = pixmap(index, 32);
-    large.setDevicePixelRatio(2.0);
-    result.addPixmap(large);
-    return result;
+    return drawnIcon(drawing(index));
+}
+
+QPixmap pixmap(int index, int size)
+{
+    return QPixmap::fromImage(render(size, drawing(index), QGuiApplication::palette()));
 }
 
 QPixmap applicationPixmap(int size)
 {
-    return render(size, drawApplicationIcon, 64.0);
+    return QPixmap::fromImage(render(
+        size, [](QPainter &p, const QPalette &) { drawApplicationIcon(p); }, QPalette(), 64.0));
 }
 
 QIcon applicationIcon()
 {
-    QIcon result;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        result.addPixmap(applicationPixmap(size));
-    return result;
+    return drawnIcon([](QPainter &p, const QPalette &) { drawApplicationIcon(p); }, 64.0);
 }
 } // namespace imagelist

@@ -3,6 +3,7 @@
 #include "about/UAbout.h"
 #include "editor/SqlEditor.h"
 #include "reports/SpreadsheetAvailability.h"
+#include "shell/Accessibility.h"
 #include "shell/CommandState.h"
 #include "shell/Guard.h"
 #include "shell/ImageList.h"
@@ -154,6 +155,7 @@ TMainView::TMainView(QWidget *parent) : QMainWindow(parent)
     initSqlPart();
     initGridPart();
     initReportsPart();
+    initAccessPart();
     FormCreate();
 }
 
@@ -589,17 +591,18 @@ void TMainView::ApplyLanguage()
     Help1->setText(t.Help1);
     About1->setText(t.About1);
 
-    ToolButton1->setToolTip(t.hintToolButton1);
-    ToolButton2->setToolTip(t.hintToolButton2);
-    ToolButton3->setToolTip(t.hintToolButton3);
-    ToolButton4->setToolTip(t.hintToolButton4);
-    ToolButton5->setToolTip(t.hintToolButton5);
-    btLoad->setToolTip(t.hintLoad);
-    btSave->setToolTip(t.hintSave);
-    btRun->setToolTip(t.hintRun);
-    btStats->setToolTip(t.hintStats);
-    btReport->setToolTip(t.hintReport);
-    btAbout->setToolTip(t.hintAbout);
+    // The buttons show only pictures: the hint is also the name a screen reader says.
+    a11y::setHint(ToolButton1, t.hintToolButton1);
+    a11y::setHint(ToolButton2, t.hintToolButton2);
+    a11y::setHint(ToolButton3, t.hintToolButton3);
+    a11y::setHint(ToolButton4, t.hintToolButton4);
+    a11y::setHint(ToolButton5, t.hintToolButton5);
+    a11y::setHint(btLoad, t.hintLoad);
+    a11y::setHint(btSave, t.hintSave);
+    a11y::setHint(btRun, t.hintRun);
+    a11y::setHint(btStats, t.hintStats);
+    a11y::setHint(btReport, t.hintReport);
+    a11y::setHint(btAbout, t.hintAbout);
 
     PageControl1->setTabText(PageControl1->indexOf(TabSheet1), t.TabSheet1);
     PageControl1->setTabText(PageControl1->indexOf(TabSheet2), t.TabSheet2);
@@ -650,6 +653,9 @@ void TMainView::writeGridHeader()
         item->setFlags(Qt::ItemIsEnabled);
         StringGrid1->setItem(0, c, item);
     }
+    // The drawn header is row 0; the hidden header holds the same names for assistive
+    // technology, which reads a table's column names from it.
+    StringGrid1->setHorizontalHeaderLabels(header);
 }
 
 void TMainView::ResetStructureGrid()

@@ -118,6 +118,9 @@ public:
     void StringGrid1DblClick();
     void initReportsPart();
 
+    // ---- keyboard and assistive technology (src/shell/MainViewAccess.cpp) ---------------
+    void initAccessPart();
+
     // ---- program-wide state (globals of the original unit) -----------------------------
     QString AppFolder;
     QString ProfileFileName;

@@ -1,6 +1,9 @@
 #include "sql/DbNavigator.h"
 
+#include "shell/Accessibility.h"
+#include "shell/Contrast.h"
 #include "shell/Guard.h"
+#include "shell/ImageList.h"
 #include "sql/DeleteRecord.h"
 #include "sql/ResultGrid.h"
 #include "sql/RowEditor.h"
@@ -12,15 +15,13 @@
 
 namespace {
 
-// The buttons' pictures, drawn on a 16-pixel grid.
-QIcon drawIcon(DbNavigator::Button button)
+// The buttons' pictures, drawn on a 16-pixel grid in the button text's colour; the coloured
+// marks are lightened on a dark palette.
+void drawButton(QPainter &p, const QPalette &palette, DbNavigator::Button button)
 {
-    QPixmap pixmap(32, 32);
-    pixmap.setDevicePixelRatio(2.0);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor ink(40, 40, 40);
+    const QColor ink = palette.color(QPalette::ButtonText);
+    const bool dark = contrast::isDark(palette);
+    auto mark = [dark](const QColor &colour) { return dark ? colour.lighter(190) : colour; };
     auto triangle = [&p](qreal tipX, qreal baseX) {
         QPainterPath path;
         path.moveTo(baseX, 3.5);
@@ -63,7 +64,7 @@ QIcon drawIcon(DbNavigator::Button button)
         break;
     }
     case DbNavigator::Post: {
-        p.setPen(QPen(QColor(0, 128, 0), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setPen(QPen(mark(QColor(0, 128, 0)), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.setBrush(Qt::NoBrush);
         QPainterPath path;
         path.moveTo(3, 8.5);
@@ -73,12 +74,12 @@ QIcon drawIcon(DbNavigator::Button button)
         break;
     }
     case DbNavigator::Cancel:
-        p.setPen(QPen(QColor(192, 0, 0), 2.2, Qt::SolidLine, Qt::RoundCap));
+        p.setPen(QPen(mark(QColor(192, 0, 0)), 2.2, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(4, 4), QPointF(12, 12));
         p.drawLine(QPointF(12, 4), QPointF(4, 12));
         break;
     case DbNavigator::Refresh: {
-        const QColor blue(0, 80, 160);
+        const QColor blue = mark(QColor(0, 80, 160));
         p.setPen(QPen(blue, 1.8, Qt::SolidLine, Qt::FlatCap));
         p.setBrush(Qt::NoBrush);
         p.drawArc(QRectF(3, 3, 10, 10), 90 * 16, 270 * 16);
@@ -95,8 +96,6 @@ QIcon drawIcon(DbNavigator::Button button)
     default:
         break;
     }
-    p.end();
-    return QIcon(pixmap);
 }
 
 } // namespace
@@ -108,7 +107,8 @@ DbNavigator::DbNavigator(QWidget *parent) : QWidget(parent)
     layout->setSpacing(0);
     for (int i = 0; i < ButtonCount; ++i) {
         auto *button = new QToolButton(this);
-        button->setIcon(drawIcon(Button(i)));
+        button->setIcon(imagelist::drawnIcon(
+            [i](QPainter &p, const QPalette &palette) { drawButton(p, palette, Button(i)); }));
         button->setIconSize(QSize(16, 16));
         button->setFixedSize(25, 25);
         connect(button, &QToolButton::clicked, this, [this, i] { guarded([this, i] { click(Button(i)); }); });
@@ -121,8 +121,9 @@ DbNavigator::DbNavigator(QWidget *parent) : QWidget(parent)
 
 void DbNavigator::setHints(const QStringList &hints)
 {
+    // Each button is named by its hint, so that a screen reader says what it does.
     for (int i = 0; i < m_buttons.size(); ++i)
-        m_buttons[i]->setToolTip(hints.value(i));
+        a11y::setHint(m_buttons[i], hints.value(i));
 }
 
 QStringList DbNavigator::hints() const

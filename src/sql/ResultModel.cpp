@@ -1,11 +1,13 @@
 #include "sql/ResultModel.h"
 
 #include "connection/dataaccess/RowStore.h"
+#include "shell/Contrast.h"
 #include "sql/AdoQuery.h"
 #include "sql/CellValues.h"
 #include "sql/RowEditor.h"
 
 #include <QFont>
+#include <QGuiApplication>
 
 namespace {
 
@@ -33,7 +35,42 @@ QString formatValue(const QVariant &v)
     return singleLine(CellValues::text(v));
 }
 
+// Palette-dependent colours, worked out again only when the application's palette changes.
+struct Shades
+{
+    qint64 paletteKey = -1;
+    QColor row;
+    QColor nullText;
+};
+
+const Shades &shadesOf(const QPalette &palette)
+{
+    static Shades cache;
+    if (cache.paletteKey != palette.cacheKey()) {
+        cache.row = ResultModel::rowShade(palette);
+        cache.nullText = ResultModel::nullTextColor(palette);
+        cache.paletteKey = palette.cacheKey();
+    }
+    return cache;
+}
+
 } // namespace
+
+QColor ResultModel::rowShade(const QPalette &palette)
+{
+    if (!contrast::isDark(palette))
+        return lightRowColor();
+    return contrast::blend(palette.color(QPalette::Base), palette.color(QPalette::Text), 0.1);
+}
+
+QColor ResultModel::nullTextColor(const QPalette &palette)
+{
+    // Half way between text and base reads as dimmed; it moves toward the text until it is
+    // readable on both the plain and the shaded rows.
+    const QColor text = palette.color(QPalette::Text);
+    const QColor base = palette.color(QPalette::Base);
+    return contrast::readableOn(contrast::blend(text, base, 0.5), text, {base, rowShade(palette)});
+}
 
 ResultModel::ResultModel(AdoQuery *query, QObject *parent)
     : QAbstractTableModel(parent), m_query(query), m_editor(new RowEditor(query, this))
@@ -129,7 +166,7 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
         return m_editor->value(row, column);
     case Qt::ForegroundRole:
         if (isNull(row, column))
-            return QColor(Qt::gray);
+            return shadesOf(QGuiApplication::palette()).nullText;
         return QVariant();
     case Qt::FontRole:
         if (isNull(row, column)) {
@@ -141,7 +178,7 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole:
         // Records are numbered from 1; the even ones are shaded.
         if ((row + 1) % 2 == 0)
-            return lightRowColor();
+            return shadesOf(QGuiApplication::palette()).row;
         return QVariant();
     case Qt::TextAlignmentRole:
         if (CellValues::isNumber(m_editor->recordset()->fields().at(column).type))

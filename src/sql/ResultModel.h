@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QPalette>
 
 class AdoQuery;
 class RowEditor;
@@ -34,6 +35,11 @@ public:
     // Text longer than this is cut for display; the edit role keeps the whole value.
     static constexpr int displayLength = 1000;
     static QColor lightRowColor() { return QColor(245, 245, 245); }
+    // The shade of even records in a palette: the light grey on a light palette; on a dark one
+    // a step from the base toward the text, so that the rows stay apart and the text readable.
+    static QColor rowShade(const QPalette &palette);
+    // The dimmed text of NULL cells, readable on both row backgrounds of the palette.
+    static QColor nullTextColor(const QPalette &palette);
     static QString nullText() { return QStringLiteral("(null)"); }
     static QString blobText(qsizetype bytes);
     // The markers of the indicator column for the current record.

@@ -103,7 +103,8 @@ void TestResultModel::cellsShowNullEmptyBlobAndLongText()
     // NULL and the empty string look different and are different.
     QCOMPARE(cell(0, 1).toString(), QStringLiteral("(null)"));
     QVERIFY(cell(0, 1, Qt::EditRole).isNull());
-    QCOMPARE(cell(0, 1, Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+    QCOMPARE(cell(0, 1, Qt::ForegroundRole).value<QColor>(),
+             ResultModel::nullTextColor(QApplication::palette()));
     QVERIFY(cell(0, 1, Qt::FontRole).value<QFont>().italic());
     QCOMPARE(cell(0, 2).toString(), QString());
     QVERIFY(!cell(0, 2, Qt::EditRole).isNull());
