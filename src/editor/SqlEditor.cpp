@@ -1,5 +1,7 @@
 #include "editor/SqlEditor.h"
 
+#include "shell/Contrast.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QPalette>
@@ -32,21 +34,26 @@ SqlEditor::SqlEditor(QWidget *parent) : QsciScintilla(parent)
     setTabWidth(4);
     setAutoIndent(true);
     setBraceMatching(SloppyBraceMatch);
-    setMatchedBraceBackgroundColor(QColor(0xD6, 0xE8, 0xFF));
+    const QColor paper = paperColor();
+    const bool whitePaper = paper == QColor(Qt::white);
+    const QColor text = QApplication::palette().color(QPalette::WindowText);
+    setMatchedBraceBackgroundColor(whitePaper ? QColor(0xD6, 0xE8, 0xFF)
+                                              : contrast::blend(paper, text, 0.25));
     setUnmatchedBraceForegroundColor(QColor(255, 0, 0));
     // The horizontal scroll range follows the longest line instead of a fixed 2000 pixels.
     SendScintilla(SCI_SETSCROLLWIDTH, 1);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
     setCaretLineVisible(true);
-    setCaretLineBackgroundColor(QColor(0xF3, 0xF6, 0xFB));
+    setCaretLineBackgroundColor(whitePaper ? QColor(0xF3, 0xF6, 0xFB) : contrast::blend(paper, text, 0.08));
     setCaretForegroundColor(QApplication::palette().color(QPalette::WindowText));
 
     // Line numbers only; no symbol or fold margins.
     setMarginType(0, NumberMargin);
     setMarginLineNumbers(0, true);
     setMarginsFont(editorFont(8));
-    setMarginsBackgroundColor(QColor(0xF0, 0xF0, 0xF0));
-    setMarginsForegroundColor(QColor(0x80, 0x80, 0x80));
+    const QColor margin = whitePaper ? QColor(0xF0, 0xF0, 0xF0) : contrast::blend(paper, text, 0.05);
+    setMarginsBackgroundColor(margin);
+    setMarginsForegroundColor(contrast::readableOn(QColor(0x80, 0x80, 0x80), text, {margin}, 3.0));
     setMarginWidth(1, 0);
     setMarginWidth(2, 0);
     setFolding(NoFoldStyle);
@@ -61,23 +68,37 @@ SqlEditor::SqlEditor(QWidget *parent) : QsciScintilla(parent)
 void SqlEditor::applyStyles()
 {
     const QColor text = QApplication::palette().color(QPalette::WindowText);
+    const QColor paper = paperColor();
     m_lexer->setDefaultFont(editorFont(10));
     m_lexer->setFont(editorFont(10), -1);
     m_lexer->setDefaultColor(text);
     m_lexer->setColor(text, -1);
-    m_lexer->setDefaultPaper(Qt::white);
-    m_lexer->setPaper(Qt::white, -1);
+    m_lexer->setDefaultPaper(paper);
+    m_lexer->setPaper(paper, -1);
 
+    // The highlighting colours are made for white paper; on dark paper each is lightened
+    // toward the text colour until it reads.
+    auto ink = [&](const QColor &colour) {
+        return paper == QColor(Qt::white) ? colour : contrast::readableOn(colour, text, {paper});
+    };
     for (int style :
          {SqlLexer::Comment, SqlLexer::CommentLine, SqlLexer::CommentDoc, SqlLexer::CommentLineHash,
           SqlLexer::PlusComment, SqlLexer::CommentDocKeyword, SqlLexer::CommentDocKeywordError})
-        m_lexer->setColor(commentColor(), style);
-    m_lexer->setColor(keywordColor(), SqlLexer::Keyword);
-    m_lexer->setColor(functionColor(), SqlLexer::FunctionStyle);
-    m_lexer->setColor(exceptionColor(), SqlLexer::ExceptionStyle);
-    m_lexer->setColor(numberColor(), SqlLexer::Number);
-    m_lexer->setColor(stringColor(), SqlLexer::SingleQuotedString);
-    m_lexer->setColor(stringColor(), SqlLexer::DoubleQuotedString);
+        m_lexer->setColor(ink(commentColor()), style);
+    m_lexer->setColor(ink(keywordColor()), SqlLexer::Keyword);
+    m_lexer->setColor(ink(functionColor()), SqlLexer::FunctionStyle);
+    m_lexer->setColor(ink(exceptionColor()), SqlLexer::ExceptionStyle);
+    m_lexer->setColor(ink(numberColor()), SqlLexer::Number);
+    m_lexer->setColor(ink(stringColor()), SqlLexer::SingleQuotedString);
+    m_lexer->setColor(ink(stringColor()), SqlLexer::DoubleQuotedString);
+}
+
+QColor SqlEditor::paperColor()
+{
+    // White, as the window colour of a light desktop; the palette's base where the window text
+    // is light, which would not read on white.
+    const QPalette palette = QApplication::palette();
+    return contrast::isDark(palette) ? palette.color(QPalette::Base) : QColor(Qt::white);
 }
 
 void SqlEditor::setDialect(SqlHighlightDialect dialect)

@@ -21,6 +21,8 @@ public:
     static QColor keywordColor() { return QColor(0, 0, 128); }
     static QColor numberColor() { return QColor(128, 0, 128); }
     static QColor stringColor() { return QColor(128, 0, 0); }
+    // The editor's background: white, or the palette's base on a dark palette.
+    static QColor paperColor();
 
     explicit SqlEditor(QWidget *parent = nullptr);
 

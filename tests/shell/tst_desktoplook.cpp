@@ -1,6 +1,8 @@
 #include "ScriptedPrompt.h"
 #include "about/UAbout.h"
 #include "connection/dataaccess/DataAccess.h"
+#include "editor/SqlEditor.h"
+#include "editor/SqlLexer.h"
 #include "shell/Contrast.h"
 #include "shell/ImageList.h"
 #include "sql/AdoQuery.h"
@@ -120,6 +122,25 @@ private slots:
         QApplication::setPalette(before);
         QCOMPARE(nullCell.data(Qt::BackgroundRole).value<QColor>(), QColor(245, 245, 245));
         QCOMPARE(nullCell.data(Qt::ForegroundRole).value<QColor>(), ResultModel::nullTextColor(before));
+    }
+
+    void sqlEditorTextReadsOnADarkPalette()
+    {
+        const QPalette before = QApplication::palette();
+        QApplication::setPalette(darkPalette(QColor(0x2a, 0x2a, 0x2a), QColor(0xe0, 0xe0, 0xe0)));
+        SqlEditor editor;
+        QApplication::setPalette(before);
+        SqlLexer *lexer = editor.sqlLexer();
+        QCOMPARE(lexer->paper(SqlLexer::Default), QColor(0x2a, 0x2a, 0x2a));
+        for (int style : {int(SqlLexer::Default), int(SqlLexer::Comment), int(SqlLexer::Keyword),
+                          int(SqlLexer::FunctionStyle), int(SqlLexer::ExceptionStyle), int(SqlLexer::Number),
+                          int(SqlLexer::SingleQuotedString)}) {
+            const QColor ink = lexer->color(style);
+            QVERIFY2(contrast::ratio(ink, lexer->paper(style)) >= contrast::readableText,
+                     qPrintable(QString::number(style) + u' ' + ink.name()));
+        }
+        // Keywords keep a hue of their own, apart from plain text.
+        QVERIFY(lexer->color(SqlLexer::Keyword) != lexer->color(SqlLexer::Default));
     }
 
     void iconsAreDrawnAtTheSizeTheScreenNeeds_data()
