@@ -11,6 +11,7 @@ function(orvessa_add_test name)
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE orvessa_test_support Qt6::Test ${T_LIBS})
     orvessa_warnings(${name})
+    orvessa_test_pch(${name} ${T_LIBS})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
