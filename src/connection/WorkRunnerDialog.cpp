@@ -161,6 +161,7 @@ void WorkRunnerDialog::run(QWidget *parent, const std::function<void()> &work,
     QEventLoop loop;
     std::exception_ptr error;
     std::atomic<bool> finished{false};
+    const auto wake = [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); };
 
     std::thread worker([&] {
         try {
@@ -169,8 +170,30 @@ void WorkRunnerDialog::run(QWidget *parent, const std::function<void()> &work,
             error = std::current_exception();
         }
         finished.store(true);
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        wake();
     });
+
+    // Cancel may have to reach the server first (a connection of its own for KILL QUERY, the
+    // PostgreSQL cancel request): it runs on a thread of its own so the window stays responsive.
+    std::thread canceller;
+    std::atomic<bool> cancelFinished{true};
+    std::function<void()> cancelOffThread;
+    if (cancel) {
+        cancelOffThread = [&] {
+            if (canceller.joinable())
+                return;
+            cancelFinished.store(false);
+            canceller = std::thread([&] {
+                try {
+                    cancel();
+                } catch (...) {
+                    // A cancel that fails leaves the work to end by itself.
+                }
+                cancelFinished.store(true);
+                wake();
+            });
+        };
+    }
 
     std::unique_ptr<WorkRunnerDialog> dialog;
     QTimer showTimer;
@@ -178,15 +201,17 @@ void WorkRunnerDialog::run(QWidget *parent, const std::function<void()> &work,
     QObject::connect(&showTimer, &QTimer::timeout, [&] {
         if (finished.load())
             return;
-        dialog = std::make_unique<WorkRunnerDialog>(cancel, rowsFetched, parent);
+        dialog = std::make_unique<WorkRunnerDialog>(cancelOffThread, rowsFetched, parent);
         blocker.allow(dialog.get());
         dialog->show();
     });
     showTimer.start(ShowDelayMs);
 
-    if (!finished.load())
+    while (!finished.load() || !cancelFinished.load())
         loop.exec(QEventLoop::AllEvents);
     worker.join();
+    if (canceller.joinable())
+        canceller.join();
     showTimer.stop();
     if (dialog)
         dialog->hide();

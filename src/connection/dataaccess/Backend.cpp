@@ -1,5 +1,6 @@
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
+#include "connection/dataaccess/Fetch.h"
 
 namespace {
 
@@ -72,6 +73,11 @@ std::unique_ptr<Backend> Backend::create(const QString &connectionString)
         return createOdbcBackend(connectionString, false);
     }
     throw DataAccessError(QStringLiteral("No provider was given. Known providers: %1.").arg(KnownProviders));
+}
+
+std::unique_ptr<StatementCursor> Backend::openCursor(const QString &, const QList<QVariant> *)
+{
+    throw DataAccessError(QStringLiteral("This provider cannot read results step by step."));
 }
 
 void Backend::beginTransaction()

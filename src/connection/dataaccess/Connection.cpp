@@ -1,4 +1,5 @@
 #include "connection/dataaccess/DataAccess.h"
+#include "connection/dataaccess/Fetch.h"
 
 #include <exception>
 
@@ -14,10 +15,17 @@ void refuseNul(const QString &sql)
                            "Pass binary values as parameters."));
 }
 
+// The connection whose piece of work runs on this thread: its calls run directly.
+thread_local const Connection *t_working = nullptr;
+
+void runDirectly(const std::function<void()> &work, const std::function<void()> &)
+{
+    work();
+}
+
 } // namespace
 
-Connection::Connection()
-    : m_runner([](const std::function<void()> &work, const std::function<void()> &) { work(); })
+Connection::Connection() : m_runner(runDirectly)
 {
 }
 
@@ -43,9 +51,7 @@ void Connection::setConnectionString(const QString &connectionString)
 
 void Connection::setWorkRunner(WorkRunner runner)
 {
-    if (!runner)
-        runner = [](const std::function<void()> &work, const std::function<void()> &) { work(); };
-    m_runner = std::move(runner);
+    m_runner = runner ? std::move(runner) : WorkRunner(runDirectly);
 }
 
 void Connection::open()
@@ -61,7 +67,7 @@ void Connection::openWith(std::unique_ptr<Backend> backend)
         return;
     Backend *raw = backend.get();
     try {
-        m_runner([raw] { raw->connect(); }, [raw] { raw->cancel(); });
+        runWork(*raw, [raw] { raw->connect(); });
     } catch (...) {
         // A connect that fails half way must not leave a session behind.
         try {
@@ -70,6 +76,7 @@ void Connection::openWith(std::unique_ptr<Backend> backend)
         }
         throw;
     }
+    m_lost = false;
     m_backend = std::move(backend);
     if (m_afterConnect)
         m_afterConnect();
@@ -93,18 +100,6 @@ void Connection::close()
         m_afterDisconnect();
     if (error)
         std::rethrow_exception(error);
-}
-
-QString Connection::defaultDatabase() const
-{
-    if (!m_backend)
-        return QString();
-    try {
-        return m_backend->defaultDatabase();
-    } catch (const DataAccessError &) {
-        // The original reports an empty name when the provider fails to tell.
-        return QString();
-    }
 }
 
 Backend &Connection::backend() const
@@ -134,10 +129,78 @@ QString Connection::placeholder(int index) const
     return backend().placeholder(index);
 }
 
+void Connection::throwIfCancelled() const
+{
+    if (m_workCancelled.load())
+        throw DataAccessError(cancelledText());
+}
+
+void Connection::cancelWork(Backend &b)
+{
+    // Under the lock, so that the work cannot end (and the next begin) while its cancel is sent.
+    const std::lock_guard lock(m_workMutex);
+    if (!m_workActive || m_workCancelled.load())
+        return;
+    m_workCancelled.store(true);
+    b.cancel();
+}
+
+void Connection::endWork()
+{
+    const std::lock_guard lock(m_workMutex);
+    m_workActive = false;
+}
+
+void Connection::runWork(Backend &b, const std::function<void()> &work)
+{
+    if (t_working == this) {
+        throwIfCancelled();
+        work();
+        return;
+    }
+    {
+        const std::lock_guard lock(m_workMutex);
+        m_workActive = true;
+        m_workCancelled.store(false);
+    }
+    const auto piece = [this, &work] {
+        const Connection *outer = t_working;
+        t_working = this;
+        struct Leave
+        {
+            Connection *self;
+            const Connection *outer;
+            ~Leave()
+            {
+                self->endWork();
+                t_working = outer;
+            }
+        } leave{this, outer};
+        throwIfCancelled();
+        work();
+    };
+    try {
+        m_runner(piece, [this, &b] { cancelWork(b); });
+    } catch (const ConnectionLostError &) {
+        endWork();
+        if (m_backend.get() == &b) {
+            // The session is gone: the window learns it through the after-disconnect
+            // notification; Connect opens the connection string again.
+            m_lost = true;
+            try {
+                close();
+            } catch (const DataAccessError &) {
+                // The lost session's own error is the one to report.
+            }
+        }
+        throw;
+    }
+    endWork();
+}
+
 void Connection::run(const std::function<void()> &work)
 {
-    Backend &b = backend();
-    m_runner(work, [&b] { b.cancel(); });
+    runWork(backend(), work);
 }
 
 // One call of the backend through the runner, its answer handed back.
@@ -145,8 +208,20 @@ template <typename Call> auto Connection::call(Call &&callBackend)
 {
     Backend &b = backend();
     decltype(callBackend(b)) result;
-    m_runner([&] { result = callBackend(b); }, [&b] { b.cancel(); });
+    runWork(b, [&] { result = callBackend(b); });
     return result;
+}
+
+QString Connection::defaultDatabase()
+{
+    if (!m_backend)
+        return QString();
+    try {
+        return call([](Backend &b) { return b.defaultDatabase(); });
+    } catch (const DataAccessError &) {
+        // The original reports an empty name when the provider fails to tell.
+        return QString();
+    }
 }
 
 QString Connection::defaultSchema()

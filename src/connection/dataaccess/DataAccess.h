@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // The data-access layer: one Connection over one of several backends (providers).
 // No widgets here; every failure is a DataAccessError carrying the driver's own text.
@@ -19,6 +20,14 @@ class DataAccessError : public AppError
 {
 public:
     using AppError::AppError;
+};
+
+// The session with the server is gone (server stopped or restarted, session killed, network
+// cut): nothing more can run on it. The text is the driver's own.
+class ConnectionLostError : public DataAccessError
+{
+public:
+    using DataAccessError::DataAccessError;
 };
 
 // A row of the tables rowset. type is "TABLE", "VIEW", "SYSTEM TABLE", ... as the
@@ -106,6 +115,9 @@ struct TableMetadata
 // Implemented in RowStore.h/.cpp.
 class RowStore;
 
+// A statement running on a backend, read step by step (Fetch.h).
+class StatementCursor;
+
 // The rows of a row-returning statement.
 class Recordset
 {
@@ -115,7 +127,10 @@ public:
 
     const QList<FieldInfo> &fields() const { return m_fields; }
     QList<FieldInfo> &fields() { return m_fields; }
-    int fieldIndex(const QString &name) const; // case-insensitive, -1 when absent
+    // The field of this name; -1 when absent. A name that matches no field exactly finds the one
+    // field it matches ignoring letter case (ADO finds fields so: the version query reads "VER"
+    // where PostgreSQL answers "ver"), but never one of several that differ only by case.
+    int fieldIndex(const QString &name) const;
     qint64 rowCount() const;
     QVariant value(qint64 row, int column) const; // null QVariant for NULL
     RowStore &rows() { return *m_rows; }
@@ -167,12 +182,17 @@ public:
     virtual QList<IndexInfo> indexes(const QString &schema, const QString &table) = 0;
     virtual TableMetadata tableMetadata(const QString &schema, const QString &table) = 0;
 
-    // Runs one statement. Rows are streamed into the recordset; progress (rows so far) is
-    // published through rowsFetched for a progress display.
+    // Runs one statement text. Rows are streamed into the recordset; progress (rows so far) is
+    // published through rowsFetched for a progress display. The contract (which result a text
+    // gives, counts, cancel) is fetchAll's in Fetch.h.
     virtual ExecResult execute(const QString &sql, std::atomic<qint64> *rowsFetched = nullptr) = 0;
     // Runs a statement with bound parameters (placeholders from placeholder()).
     virtual ExecResult executeParams(const QString &sql, const QList<QVariant> &params) = 0;
-    // Stops the running statement; safe to call from another thread.
+    // Sends a statement text (with parameters when params is given) and returns the cursor that
+    // reads its results step by step (Fetch.h); the connection is busy until it is destroyed.
+    virtual std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params);
+    // Stops the statement running now, and no later one; does nothing when none runs. Safe to
+    // call from another thread.
     virtual void cancel() = 0;
     virtual bool readOnly() const { return false; }
 
@@ -186,8 +206,9 @@ public:
 };
 
 // Runs a piece of blocking work. The UI installs one that runs the work off the UI thread
-// and shows a progress dialog with Cancel after half a second; cancel is then called from
-// the UI thread. The default runs the work directly.
+// and shows a progress dialog with Cancel after half a second; cancel may then be called from
+// another thread, also after the work has ended (it then does nothing). The runner returns when
+// the work and any cancel it started have ended. The default runs the work directly.
 using WorkRunner =
     std::function<void(const std::function<void()> &work, const std::function<void()> &cancel)>;
 
@@ -210,18 +231,27 @@ public:
     // Closes and runs the after-disconnect notification; nothing when not open.
     void close();
     bool isOpen() const { return m_backend != nullptr; }
+    // True from a close caused by a lost session (seen by the after-disconnect notification)
+    // until the next open: the connection string is still the one that was open.
+    bool connectionLost() const { return m_lost; }
 
     void setAfterConnect(std::function<void()> handler) { m_afterConnect = std::move(handler); }
     void setAfterDisconnect(std::function<void()> handler) { m_afterDisconnect = std::move(handler); }
     void setWorkRunner(WorkRunner runner);
 
     // Empty when closed or when the backend reports an error.
-    QString defaultDatabase() const;
+    QString defaultDatabase();
 
     // Everything below requires an open connection (throws DataAccessError otherwise). This is
     // the only road to the database: calls that talk to it run through the work runner (off
     // the window's thread, with progress and Cancel). Called from inside a piece of work of
     // run() or transaction(), they run directly on the worker.
+    //
+    // Cancel stops the piece of work it was pressed for: the statement running stops (its rows
+    // so far stay, see fetchAll in Fetch.h), and every later call of that work fails with
+    // cancelledText() before it reaches the database. A cancel after the work has ended does
+    // nothing. When a call finds the session lost (ConnectionLostError), the connection closes
+    // itself, running the after-disconnect notification, and the error goes on to the caller.
 
     // How the database's SQL is written; known without asking the server.
     SqlDialect dialect() const;
@@ -254,6 +284,11 @@ public:
 private:
     Backend &backend() const;
     template <typename Call> auto call(Call &&callBackend);
+    // Runs work as one piece of work on b, or directly when already inside one.
+    void runWork(Backend &b, const std::function<void()> &work);
+    void cancelWork(Backend &b);
+    void endWork();
+    void throwIfCancelled() const;
 
     QString m_connectionString;
     std::unique_ptr<Backend> m_backend;
@@ -261,4 +296,9 @@ private:
     std::function<void()> m_afterDisconnect;
     WorkRunner m_runner;
     std::atomic<qint64> m_rowsFetched{0};
+    bool m_lost = false;
+    // The piece of work running now: Cancel reaches it only while it runs.
+    std::mutex m_workMutex;
+    bool m_workActive = false;
+    std::atomic<bool> m_workCancelled{false};
 };

@@ -10,11 +10,17 @@ Recordset::~Recordset() = default;
 
 int Recordset::fieldIndex(const QString &name) const
 {
+    int folded = -1;
+    int foldedCount = 0;
     for (int i = 0; i < m_fields.size(); ++i) {
-        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+        if (m_fields[i].name == name)
             return i;
+        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0) {
+            folded = i;
+            ++foldedCount;
+        }
     }
-    return -1;
+    return foldedCount == 1 ? folded : -1;
 }
 
 qint64 Recordset::rowCount() const

@@ -1,5 +1,6 @@
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
+#include "connection/dataaccess/Fetch.h"
 #include "connection/dataaccess/SqliteExec.h"
 
 #include <QFileInfo>
@@ -10,11 +11,7 @@
 
 namespace {
 
-struct StatementDeleter
-{
-    void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+using Statement = SqliteStatement;
 
 bool lessName(const QString &a, const QString &b)
 {
@@ -40,7 +37,7 @@ public:
 
     void connect() override
     {
-        if (m_db)
+        if (m_session.isOpen())
             return;
         if (m_path.isEmpty())
             throw DataAccessError(QStringLiteral("No database file was given (Data Source)."));
@@ -48,38 +45,26 @@ public:
         if (!memory && !QFileInfo(m_path).isFile())
             throw DataAccessError(QStringLiteral("The database file %1 does not exist.").arg(m_path));
 
-        const int flags =
-            (m_readOnlyMode ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX;
-        sqlite3 *db = nullptr;
-        const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &db, flags, nullptr);
-        if (rc != SQLITE_OK) {
-            const DataAccessError error = sqliteError(db);
-            sqlite3_close_v2(db);
-            throw error;
-        }
-        m_db = db;
+        m_session.open(m_path, (m_readOnlyMode ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                                   SQLITE_OPEN_FULLMUTEX);
         try {
-            sqlite3_extended_result_codes(m_db, 1);
-            sqlite3_busy_timeout(m_db, 5000);
+            sqlite3_busy_timeout(m_session.db(), 5000);
             // Reading the schema here makes a file that is no database fail at open.
-            run("PRAGMA foreign_keys = ON; SELECT count(*) FROM sqlite_schema");
+            m_session.exec("PRAGMA foreign_keys = ON; SELECT count(*) FROM sqlite_schema");
         } catch (...) {
             disconnect();
             throw;
         }
     }
 
-    void disconnect() override
-    {
-        if (m_db) {
-            sqlite3_close_v2(m_db);
-            m_db = nullptr;
-        }
-    }
+    void disconnect() override { m_session.close(); }
 
     SqlDialect dialect() const override { return SqlDialect::Sqlite; }
 
-    QString defaultDatabase() override { return m_db ? QFileInfo(m_path).fileName() : QString(); }
+    QString defaultDatabase() override
+    {
+        return m_session.isOpen() ? QFileInfo(m_path).fileName() : QString();
+    }
 
     // Tables are never qualified: everything lives in "main".
     QString defaultSchema() override { return QString(); }
@@ -202,27 +187,27 @@ public:
 
     ExecResult execute(const QString &sql, std::atomic<qint64> *rowsFetched) override
     {
-        SqliteExecOptions options;
-        options.rowsFetched = rowsFetched;
-        return runCancellable(sql, options);
+        return fetchAll(openCursor(sql, nullptr), rowsFetched);
     }
 
     ExecResult executeParams(const QString &sql, const QList<QVariant> &params) override
     {
-        SqliteExecOptions options;
-        options.params = &params;
-        return runCancellable(sql, options);
+        return fetchAll(openCursor(sql, &params), nullptr);
     }
 
-    void cancel() override
+    std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params) override
     {
-        m_cancelled.store(true);
-        // sqlite3_interrupt may be called from any thread while the handle is open.
-        if (sqlite3 *db = m_db)
-            sqlite3_interrupt(db);
+        SqliteExecOptions options;
+        options.params = params;
+        return m_session.openCursor(sql, options);
     }
 
-    bool readOnly() const override { return m_db ? sqlite3_db_readonly(m_db, "main") == 1 : m_readOnlyMode; }
+    void cancel() override { m_session.cancel(); }
+
+    bool readOnly() const override
+    {
+        return m_session.isOpen() ? sqlite3_db_readonly(m_session.db(), "main") == 1 : m_readOnlyMode;
+    }
 
     QString quoteIdentifier(const QString &name) const override
     {
@@ -249,41 +234,19 @@ public:
     // A savepoint works both outside a transaction (releasing it commits) and inside one the user
     // opened with BEGIN (releasing it leaves that transaction to the user), so theirs is never
     // committed here.
-    void beginTransaction() override { run("SAVEPOINT orvessa_edit"); }
-    void commitTransaction() override { run("RELEASE orvessa_edit"); }
-    void rollbackTransaction() override { run("ROLLBACK TO orvessa_edit; RELEASE orvessa_edit"); }
+    void beginTransaction() override { m_session.exec("SAVEPOINT orvessa_edit"); }
+    void commitTransaction() override { m_session.exec("RELEASE orvessa_edit"); }
+    void rollbackTransaction() override { m_session.exec("ROLLBACK TO orvessa_edit; RELEASE orvessa_edit"); }
 
 private:
-    sqlite3 *db() const
-    {
-        if (!m_db)
-            throw DataAccessError(QStringLiteral("The connection is not open."));
-        return m_db;
-    }
+    sqlite3 *db() const { return m_session.db(); }
 
-    Statement prepare(const char *sql)
-    {
-        sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(db(), sql, -1, &stmt, nullptr) != SQLITE_OK)
-            throw sqliteError(m_db);
-        return Statement(stmt);
-    }
-
-    void run(const char *sql)
-    {
-        char *message = nullptr;
-        if (sqlite3_exec(db(), sql, nullptr, nullptr, &message) != SQLITE_OK) {
-            const QString text =
-                message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errmsg(m_db));
-            sqlite3_free(message);
-            throw DataAccessError(text);
-        }
-    }
+    Statement prepare(const char *sql) { return sqlitePrepare(db(), sql); }
 
     void check(int rc) const
     {
         if (rc != SQLITE_DONE)
-            throw sqliteError(m_db);
+            throw sqliteError(db());
     }
 
     static QString text(sqlite3_stmt *stmt, int column)
@@ -303,8 +266,8 @@ private:
 
     void bind(sqlite3_stmt *stmt, const QString &table, const QString &schema)
     {
-        sqliteBind(m_db, stmt, 1, table);
-        sqliteBind(m_db, stmt, 2, schemaName(schema));
+        sqliteBind(db(), stmt, 1, table);
+        sqliteBind(db(), stmt, 2, schemaName(schema));
     }
 
     bool tableExists(const QString &schema, const QString &table)
@@ -411,18 +374,9 @@ private:
         return result;
     }
 
-    ExecResult runCancellable(const QString &sql, SqliteExecOptions &options)
-    {
-        sqlite3 *handle = db();
-        m_cancelled.store(false);
-        options.cancelled = &m_cancelled;
-        return sqliteExecute(handle, sql, options);
-    }
-
     QString m_path;
     bool m_readOnlyMode = false;
-    std::atomic<sqlite3 *> m_db{nullptr};
-    std::atomic<bool> m_cancelled{false};
+    SqliteSession m_session;
 };
 
 } // namespace

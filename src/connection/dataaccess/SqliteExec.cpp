@@ -1,6 +1,6 @@
 #include "connection/dataaccess/SqliteExec.h"
 
-#include "connection/dataaccess/RowStore.h"
+#include "connection/dataaccess/Fetch.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -11,14 +11,9 @@
 
 #include <limits>
 #include <memory>
+#include <vector>
 
 namespace {
-
-struct StatementDeleter
-{
-    void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
 QString columnText(sqlite3_stmt *stmt, int column)
 {
@@ -179,22 +174,17 @@ QString sqliteRowidAlias(sqlite3 *db, const QString &schema, const QString &tabl
     const QByteArray schemaName = (schema.isEmpty() ? QStringLiteral("main") : schema).toUtf8();
     const QByteArray tableName = table.toUtf8();
 
-    auto prepare = [db](const char *sql) {
-        sqlite3_stmt *raw = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK)
-            throw sqliteError(db);
-        return Statement(raw);
-    };
-
     // Without ROWID tables and tables whose key is not a lone INTEGER column keep their key
     // in an index of origin "pk"; a rowid alias has none.
-    Statement indexes = prepare("SELECT 1 FROM pragma_index_list(?1, ?2) WHERE origin = 'pk'");
+    SqliteStatement indexes =
+        sqlitePrepare(db, "SELECT 1 FROM pragma_index_list(?1, ?2) WHERE origin = 'pk'");
     sqlite3_bind_text(indexes.get(), 1, tableName.constData(), int(tableName.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(indexes.get(), 2, schemaName.constData(), int(schemaName.size()), SQLITE_TRANSIENT);
     if (sqlite3_step(indexes.get()) == SQLITE_ROW)
         return QString();
 
-    Statement columns = prepare("SELECT name, type FROM pragma_table_xinfo(?1, ?2) WHERE pk > 0");
+    SqliteStatement columns =
+        sqlitePrepare(db, "SELECT name, type FROM pragma_table_xinfo(?1, ?2) WHERE pk > 0");
     sqlite3_bind_text(columns.get(), 1, tableName.constData(), int(tableName.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(columns.get(), 2, schemaName.constData(), int(schemaName.size()), SQLITE_TRANSIENT);
     QString alias;
@@ -271,180 +261,288 @@ void sqliteBind(sqlite3 *db, sqlite3_stmt *stmt, int index, const QVariant &valu
         throw sqliteError(db);
 }
 
-ExecResult sqliteExecute(sqlite3 *db, const QString &sql, const SqliteExecOptions &options)
+void SqliteStatementDeleter::operator()(sqlite3_stmt *stmt) const
 {
-    ExecResult result;
-    result.recordsAffected = 0;
-    const QByteArray text = sql.toUtf8();
-    const char *tail = text.constData();
-    const char *const end = tail + text.size();
-    qsizetype nextParam = 0;
-    // Facts of base columns, looked up once per table for this run.
-    QHash<QString, QString> rowidAliases;
+    sqlite3_finalize(stmt);
+}
 
-    while (tail < end) {
-        if (options.cancelled && options.cancelled->load())
-            throw DataAccessError(QStringLiteral("interrupted"));
-        sqlite3_stmt *raw = nullptr;
-        const char *next = nullptr;
-        if (sqlite3_prepare_v2(db, tail, int(end - tail), &raw, &next) != SQLITE_OK)
-            throw sqliteError(db);
-        tail = next;
-        Statement stmt(raw);
-        if (!stmt)
-            continue; // blanks or a comment
+SqliteStatement sqlitePrepare(sqlite3 *db, const char *sql)
+{
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
+        throw sqliteError(db);
+    return SqliteStatement(stmt);
+}
 
-        const int placeholders = sqlite3_bind_parameter_count(stmt.get());
-        if (placeholders > 0) {
-            const qsizetype available = options.params ? options.params->size() - nextParam : 0;
-            if (available < placeholders) {
-                throw DataAccessError(
-                    QStringLiteral("The statement has %1 parameters, but %2 values were given.")
-                        .arg(placeholders)
-                        .arg(qMax<qsizetype>(available, 0)));
+namespace {
+
+class SqliteCursor final : public StatementCursor
+{
+public:
+    SqliteCursor(CancelGate &gate, sqlite3 *db, const QString &sql, const SqliteExecOptions &options)
+        : StatementCursor(gate), m_db(db), m_text(sql.toUtf8()), m_options(options)
+    {
+        m_tail = m_text.constData();
+    }
+
+    bool nextResult() override
+    {
+        m_stmt.reset();
+        m_fields.clear();
+        m_affected = -1;
+        const char *const end = m_text.constData() + m_text.size();
+        while (m_tail < end) {
+            if (cancelled())
+                throw DataAccessError(cancelledText());
+            sqlite3_stmt *raw = nullptr;
+            const char *next = nullptr;
+            if (sqlite3_prepare_v2(m_db, m_tail, int(end - m_tail), &raw, &next) != SQLITE_OK)
+                throw sqliteError(m_db);
+            m_tail = next;
+            m_stmt.reset(raw);
+            if (!m_stmt)
+                continue; // blanks or a comment
+            bindParameters();
+            if (sqlite3_column_count(m_stmt.get()) == 0) {
+                runCommand();
+                return true;
             }
-            for (int i = 1; i <= placeholders; ++i)
-                sqliteBind(db, stmt.get(), i, options.params->at(nextParam++));
+            describe();
+            return true;
         }
+        const QList<QVariant> *params = m_options.params;
+        if (params && m_nextParam < params->size()) {
+            throw DataAccessError(QStringLiteral("%1 values were given, but the statement has %2 parameters.")
+                                      .arg(params->size())
+                                      .arg(m_nextParam));
+        }
+        return false;
+    }
 
-        const int columnCount = sqlite3_column_count(stmt.get());
-        if (columnCount == 0) {
-            const sqlite3_int64 before = sqlite3_total_changes64(db);
-            int rc;
-            while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    const QList<FieldInfo> &fields() const override { return m_fields; }
+    qint64 recordsAffected() const override { return m_affected; }
+
+    bool nextRow() override
+    {
+        if (m_pendingRow) {
+            m_pendingRow = false;
+            return true;
+        }
+        if (!m_stmt || m_rowsDone)
+            return false;
+        return step();
+    }
+
+    void readRow(CellSink &sink) override
+    {
+        sqlite3_stmt *s = m_stmt.get();
+        const int count = int(m_fields.size());
+        sink.beginRow();
+        for (int c = 0; c < count; ++c) {
+            switch (sqlite3_column_type(s, c)) {
+            case SQLITE_INTEGER:
+                if (m_asBool[size_t(c)])
+                    sink.addBool(sqlite3_column_int64(s, c) != 0);
+                else
+                    sink.addInt(sqlite3_column_int64(s, c));
+                break;
+            case SQLITE_FLOAT:
+                sink.addDouble(sqlite3_column_double(s, c));
+                break;
+            case SQLITE_TEXT: {
+                const auto *value = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
+                sink.addText(value ? value : "", sqlite3_column_bytes(s, c));
+                break;
             }
-            if (rc != SQLITE_DONE)
-                throw sqliteError(db);
-            result.recordsAffected = sqlite3_total_changes64(db) != before ? sqlite3_changes64(db) : 0;
-            continue;
+            case SQLITE_BLOB: {
+                const auto *value = static_cast<const char *>(sqlite3_column_blob(s, c));
+                sink.addBlob(value ? value : "", sqlite3_column_bytes(s, c));
+                break;
+            }
+            default:
+                sink.addNull();
+                break;
+            }
         }
+        sink.endRow();
+    }
 
-        QList<FieldInfo> fields;
-        fields.reserve(columnCount);
-        QList<bool> typeFromValue(columnCount, false);
+private:
+    bool step()
+    {
+        const int rc = sqlite3_step(m_stmt.get());
+        if (rc == SQLITE_ROW)
+            return true;
+        m_rowsDone = true;
+        if (rc != SQLITE_DONE)
+            throw sqliteError(m_db);
+        return false;
+    }
+
+    void bindParameters()
+    {
+        const int placeholders = sqlite3_bind_parameter_count(m_stmt.get());
+        if (placeholders == 0)
+            return;
+        const QList<QVariant> *params = m_options.params;
+        const qsizetype available = params ? params->size() - m_nextParam : 0;
+        if (available < placeholders) {
+            throw DataAccessError(QStringLiteral("The statement has %1 parameters, but %2 values were given.")
+                                      .arg(placeholders)
+                                      .arg(qMax<qsizetype>(available, 0)));
+        }
+        for (int i = 1; i <= placeholders; ++i)
+            sqliteBind(m_db, m_stmt.get(), i, params->at(m_nextParam++));
+    }
+
+    void runCommand()
+    {
+        const sqlite3_int64 before = sqlite3_total_changes64(m_db);
+        int rc;
+        while ((rc = sqlite3_step(m_stmt.get())) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE)
+            throw sqliteError(m_db);
+        // A statement that changed nothing (DDL) reports 0, not the count of an earlier one.
+        m_affected = sqlite3_total_changes64(m_db) != before ? sqlite3_changes64(m_db) : 0;
+        m_stmt.reset();
+    }
+
+    // The fields of a result, and its first row, whose values give the types of fields that
+    // declare none.
+    void describe()
+    {
+        sqlite3_stmt *stmt = m_stmt.get();
+        const int columnCount = sqlite3_column_count(stmt);
+        std::vector<bool> typeFromValue(size_t(columnCount), false);
         for (int c = 0; c < columnCount; ++c) {
             FieldInfo field;
-            field.name = utf8(sqlite3_column_name(stmt.get(), c));
-            const char *declType = sqlite3_column_decltype(stmt.get(), c);
+            field.name = utf8(sqlite3_column_name(stmt, c));
+            const char *declType = sqlite3_column_decltype(stmt, c);
             if (declType && *declType) {
                 const SqliteType type = sqliteDeclaredType(QString::fromUtf8(declType));
-                field.type = options.typeOf ? options.typeOf(declType) : type.type;
+                field.type = m_options.typeOf ? m_options.typeOf(declType) : type.type;
                 field.definedSize = type.definedSize;
                 field.precision = type.precision;
                 field.scale = type.scale;
             } else {
                 field.type = AdoType::Variant;
-                typeFromValue[c] = true;
+                typeFromValue[size_t(c)] = true;
             }
-            const char *table = sqlite3_column_table_name(stmt.get(), c);
-            const char *origin = sqlite3_column_origin_name(stmt.get(), c);
-            const char *database = sqlite3_column_database_name(stmt.get(), c);
-            if (table && origin) {
-                field.baseTable = QString::fromUtf8(table);
-                field.baseColumn = QString::fromUtf8(origin);
-                if (database && qstrcmp(database, "main") != 0)
-                    field.baseSchema = QString::fromUtf8(database);
-                int notNull = 0, primaryKey = 0, autoinc = 0;
-                if (sqlite3_table_column_metadata(db, database, table, origin, nullptr, nullptr, &notNull,
-                                                  &primaryKey, &autoinc) == SQLITE_OK) {
-                    field.nullable = !notNull;
-                    if (primaryKey) {
-                        const QString key = field.baseSchema + u'.' + field.baseTable;
-                        auto it = rowidAliases.find(key);
-                        if (it == rowidAliases.end())
-                            it = rowidAliases.insert(key,
-                                                     sqliteRowidAlias(db, field.baseSchema, field.baseTable));
-                        field.autoIncrement =
-                            autoinc || it->compare(field.baseColumn, Qt::CaseInsensitive) == 0;
-                    }
-                }
-            }
-            fields.append(field);
+            describeBase(field, c);
+            m_fields.append(field);
         }
 
-        auto store = std::make_unique<RowStore>(columnCount);
-        QList<bool> asBool(columnCount, false);
+        m_rowsDone = false;
+        m_pendingRow = step();
+        for (int c = 0; c < columnCount; ++c) {
+            if (m_pendingRow && typeFromValue[size_t(c)])
+                m_fields[c].type = storageClassType(sqlite3_column_type(stmt, c));
+        }
+        if (m_options.adjustFields)
+            m_options.adjustFields(m_fields);
+        m_asBool.assign(size_t(columnCount), false);
         for (int c = 0; c < columnCount; ++c)
-            asBool[c] = fields[c].type == AdoType::Boolean;
-        qint64 rows = 0;
-        bool interrupted = false;
-        int rc;
-        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-            sqlite3_stmt *s = stmt.get();
-            if (rows == 0) {
-                for (int c = 0; c < columnCount; ++c) {
-                    if (typeFromValue[c])
-                        fields[c].type = storageClassType(sqlite3_column_type(s, c));
-                }
-            }
-            store->beginRow();
-            for (int c = 0; c < columnCount; ++c) {
-                switch (sqlite3_column_type(s, c)) {
-                case SQLITE_INTEGER:
-                    if (asBool[c])
-                        store->addBool(sqlite3_column_int64(s, c) != 0);
-                    else
-                        store->addInt(sqlite3_column_int64(s, c));
-                    break;
-                case SQLITE_FLOAT:
-                    store->addDouble(sqlite3_column_double(s, c));
-                    break;
-                case SQLITE_TEXT: {
-                    const auto *value = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
-                    store->addText(value, sqlite3_column_bytes(s, c));
-                    break;
-                }
-                case SQLITE_BLOB: {
-                    const auto *value = static_cast<const char *>(sqlite3_column_blob(s, c));
-                    store->addBlob(value, sqlite3_column_bytes(s, c));
-                    break;
-                }
-                default:
-                    store->addNull();
-                    break;
-                }
-            }
-            store->endRow();
-            ++rows;
-            if (options.rowsFetched && (rows & 0xff) == 0)
-                options.rowsFetched->store(rows, std::memory_order_relaxed);
-        }
-        if (options.rowsFetched)
-            options.rowsFetched->store(rows, std::memory_order_relaxed);
-        if (rc == SQLITE_INTERRUPT)
-            interrupted = true;
-        else if (rc != SQLITE_DONE)
-            throw sqliteError(db);
+            m_asBool[size_t(c)] = m_fields[c].type == AdoType::Boolean;
+    }
 
-        result.recordset = std::make_unique<Recordset>(std::move(fields), std::move(store));
-        if (interrupted) {
-            // The rows so far stay; the rest of the text is not run.
-            result.recordset->setIncomplete(true);
-            return result;
-        }
+    void describeBase(FieldInfo &field, int c)
+    {
+        sqlite3_stmt *stmt = m_stmt.get();
+        const char *table = sqlite3_column_table_name(stmt, c);
+        const char *origin = sqlite3_column_origin_name(stmt, c);
+        const char *database = sqlite3_column_database_name(stmt, c);
+        if (!table || !origin)
+            return;
+        field.baseTable = QString::fromUtf8(table);
+        field.baseColumn = QString::fromUtf8(origin);
+        if (database && qstrcmp(database, "main") != 0)
+            field.baseSchema = QString::fromUtf8(database);
+        int notNull = 0, primaryKey = 0, autoinc = 0;
+        if (sqlite3_table_column_metadata(m_db, database, table, origin, nullptr, nullptr, &notNull,
+                                          &primaryKey, &autoinc) != SQLITE_OK)
+            return;
+        field.nullable = !notNull;
+        if (!primaryKey)
+            return;
+        // Facts of base tables are looked up once per table for the text.
+        const QString key = field.baseSchema + u'.' + field.baseTable;
+        auto it = m_rowidAliases.find(key);
+        if (it == m_rowidAliases.end())
+            it = m_rowidAliases.insert(key, sqliteRowidAlias(m_db, field.baseSchema, field.baseTable));
+        field.autoIncrement = autoinc || it->compare(field.baseColumn, Qt::CaseInsensitive) == 0;
     }
-    if (options.params && nextParam < options.params->size()) {
-        throw DataAccessError(QStringLiteral("%1 values were given, but the statement has %2 parameters.")
-                                  .arg(options.params->size())
-                                  .arg(nextParam));
+
+    sqlite3 *m_db;
+    const QByteArray m_text;
+    const char *m_tail = nullptr;
+    SqliteExecOptions m_options;
+    qsizetype m_nextParam = 0;
+    SqliteStatement m_stmt;
+    QList<FieldInfo> m_fields;
+    std::vector<bool> m_asBool;
+    qint64 m_affected = -1;
+    bool m_pendingRow = false;
+    bool m_rowsDone = true;
+    QHash<QString, QString> m_rowidAliases;
+};
+
+} // namespace
+
+void SqliteSession::open(const QString &path, int flags)
+{
+    close();
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const DataAccessError error = sqliteError(db);
+        sqlite3_close_v2(db);
+        throw error;
     }
-    return result;
+    sqlite3_extended_result_codes(db, 1);
+    m_gate.locked([&] { m_db = db; });
 }
 
-ExecResult sqliteExecute(sqlite3 *db, const QString &sql, std::atomic<qint64> *rowsFetched,
-                         const SqliteTypeMapper &typeOf)
+void SqliteSession::close()
 {
-    SqliteExecOptions options;
-    options.rowsFetched = rowsFetched;
-    options.typeOf = typeOf;
-    return sqliteExecute(db, sql, options);
+    m_gate.locked([&] {
+        if (m_db)
+            sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    });
 }
 
-ExecResult sqliteExecuteParams(sqlite3 *db, const QString &sql, const QList<QVariant> &params,
-                               const SqliteTypeMapper &typeOf)
+sqlite3 *SqliteSession::db() const
 {
-    SqliteExecOptions options;
-    options.params = &params;
-    options.typeOf = typeOf;
-    return sqliteExecute(db, sql, options);
+    if (!m_db)
+        throw DataAccessError(QStringLiteral("The connection is not open."));
+    return m_db;
+}
+
+void SqliteSession::exec(const char *sql)
+{
+    const CancelGate::Running running(m_gate);
+    char *message = nullptr;
+    if (sqlite3_exec(db(), sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        const QString text = message ? QString::fromUtf8(message) : sqliteError(m_db).text();
+        sqlite3_free(message);
+        throw DataAccessError(text);
+    }
+}
+
+std::unique_ptr<StatementCursor> SqliteSession::openCursor(const QString &sql,
+                                                           const SqliteExecOptions &options)
+{
+    return std::make_unique<SqliteCursor>(m_gate, db(), sql, options);
+}
+
+void SqliteSession::cancel()
+{
+    m_gate.mark();
+    // An interrupt reaches what runs on the handle now; SQLite clears it before the next
+    // statement that starts when none runs, so it never stops later work.
+    m_gate.locked([&] {
+        if (m_db)
+            sqlite3_interrupt(m_db);
+    });
 }

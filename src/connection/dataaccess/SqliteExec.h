@@ -1,16 +1,17 @@
 #pragma once
 
+#include "connection/dataaccess/CancelGate.h"
 #include "connection/dataaccess/DataAccess.h"
 
-#include <atomic>
 #include <functional>
+#include <memory>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
-// Running SQL on an open sqlite3 handle: the statement loop, row streaming into a RowStore and
-// parameter binding. Shared by the SQLite backend and the Access backend (whose queries run on
-// an in-memory SQLite connection).
+// Running SQL on an sqlite3 handle: the statement cursor, parameter binding and the handle's
+// cancel. Shared by the SQLite backend and the Access backend (whose queries run on an
+// in-memory SQLite connection).
 
 // ADO type of a declared SQLite column type, with the size, precision and scale it declares.
 struct SqliteType
@@ -30,21 +31,49 @@ using SqliteTypeMapper = std::function<AdoType(const char *declType)>;
 
 struct SqliteExecOptions
 {
-    std::atomic<qint64> *rowsFetched = nullptr;   // rows so far of the statement being fetched
-    const std::atomic<bool> *cancelled = nullptr; // checked before each statement
     SqliteTypeMapper typeOf;
+    // Applied to the fields of each result once they are known.
+    std::function<void(QList<FieldInfo> &)> adjustFields;
     const QList<QVariant> *params = nullptr; // bound to the placeholders in order of appearance
 };
 
-// Runs every statement of the text in turn. The last statement that yields columns gives the
-// recordset; recordsAffected is the count of the last statement (0 when it changed nothing,
-// e.g. DDL). An interrupt while rows are fetched keeps the rows so far and marks the recordset
-// incomplete; any other failure throws DataAccessError with SQLite's own message.
-ExecResult sqliteExecute(sqlite3 *db, const QString &sql, const SqliteExecOptions &options);
-ExecResult sqliteExecute(sqlite3 *db, const QString &sql, std::atomic<qint64> *rowsFetched,
-                         const SqliteTypeMapper &typeOf = {});
-ExecResult sqliteExecuteParams(sqlite3 *db, const QString &sql, const QList<QVariant> &params,
-                               const SqliteTypeMapper &typeOf = {});
+struct SqliteStatementDeleter
+{
+    void operator()(sqlite3_stmt *stmt) const;
+};
+using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteStatementDeleter>;
+
+// Prepares one statement; throws SQLite's error.
+SqliteStatement sqlitePrepare(sqlite3 *db, const char *sql);
+
+// An open sqlite3 handle and the cancel of what runs on it. A cancel interrupts the handle
+// under the same lock that closes it, so cancelling an open that is failing is safe.
+class SqliteSession
+{
+public:
+    SqliteSession() = default;
+    ~SqliteSession() { close(); }
+    SqliteSession(const SqliteSession &) = delete;
+    SqliteSession &operator=(const SqliteSession &) = delete;
+
+    // Opens the file (or ":memory:") with these sqlite3_open_v2 flags; throws SQLite's error.
+    void open(const QString &path, int flags);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    // The handle; throws when not open.
+    sqlite3 *db() const;
+
+    // Runs a text without results (settings, a schema check); throws SQLite's error.
+    void exec(const char *sql);
+    // Runs every statement of the text in turn, with the cursor's contract (Fetch.h). Rows of a
+    // result without declared types take the type of their first value.
+    std::unique_ptr<StatementCursor> openCursor(const QString &sql, const SqliteExecOptions &options);
+    void cancel();
+
+private:
+    sqlite3 *m_db = nullptr;
+    CancelGate m_gate;
+};
 
 // Binds one value (index from 1): null, bool (0/1), integers, doubles, text, blobs; dates and
 // times as ISO text; anything else as its text. Throws DataAccessError.

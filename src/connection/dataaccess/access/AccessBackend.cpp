@@ -1,5 +1,6 @@
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
+#include "connection/dataaccess/Fetch.h"
 #include "connection/dataaccess/SqliteExec.h"
 #include "connection/dataaccess/access/AccessFile.h"
 
@@ -9,6 +10,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -50,32 +53,52 @@ AccessFile *moduleFile(void *aux)
     return static_cast<AccessFile *>(aux);
 }
 
+// No C++ exception may cross SQLite's C code: every callback runs its work through this and
+// hands a failure to SQLite as an error code with the message in message.
+template <typename Work> int guarded(char **message, Work &&work) noexcept
+{
+    const char *text = "unknown error";
+    try {
+        return work();
+    } catch (const std::bad_alloc &) {
+        return SQLITE_NOMEM;
+    } catch (const std::exception &e) {
+        text = e.what();
+    } catch (...) {
+    }
+    if (message) {
+        sqlite3_free(*message);
+        *message = sqlite3_mprintf("%s", text);
+    }
+    return SQLITE_ERROR;
+}
+
 int vtabConnect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out, char **error)
 {
-    AccessFile *file = moduleFile(aux);
-    const int table = argc > 3 ? std::atoi(argv[3]) : -1;
-    if (table < 0 || table >= file->tables().size()) {
-        *error = sqlite3_mprintf("no such Access table");
-        return SQLITE_ERROR;
-    }
-    QByteArray declaration = "CREATE TABLE x(";
-    const QList<AccessColumn> &columns = file->tables()[table].columns;
-    for (qsizetype c = 0; c < columns.size(); ++c) {
-        if (c > 0)
-            declaration += ", ";
-        declaration += sqlName(columns[c].name) + ' ' + columns[c].declType;
-    }
-    if (columns.isEmpty())
-        declaration += "\"\" VARIANT";
-    declaration += ')';
-    const int rc = sqlite3_declare_vtab(db, declaration.constData());
-    if (rc != SQLITE_OK)
-        return rc;
-    auto *vtab = new AccessVtab;
-    vtab->file = file;
-    vtab->table = table;
-    *out = &vtab->base;
-    return SQLITE_OK;
+    return guarded(error, [&] {
+        AccessFile *file = moduleFile(aux);
+        const int table = argc > 3 ? std::atoi(argv[3]) : -1;
+        if (table < 0 || table >= file->tables().size())
+            throw DataAccessError(QStringLiteral("no such Access table"));
+        QByteArray declaration = "CREATE TABLE x(";
+        const QList<AccessColumn> &columns = file->tables()[table].columns;
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            if (c > 0)
+                declaration += ", ";
+            declaration += sqlName(columns[c].name) + ' ' + columns[c].declType;
+        }
+        if (columns.isEmpty())
+            declaration += "\"\" VARIANT";
+        declaration += ')';
+        const int rc = sqlite3_declare_vtab(db, declaration.constData());
+        if (rc != SQLITE_OK)
+            return rc;
+        auto vtab = std::make_unique<AccessVtab>();
+        vtab->file = file;
+        vtab->table = table;
+        *out = &vtab.release()->base;
+        return SQLITE_OK;
+    });
 }
 
 int vtabBestIndex(sqlite3_vtab *, sqlite3_index_info *info)
@@ -92,55 +115,58 @@ int vtabDisconnect(sqlite3_vtab *vtab)
     return SQLITE_OK;
 }
 
+AccessVtab *vtabOf(sqlite3_vtab_cursor *cursor)
+{
+    return reinterpret_cast<AccessVtab *>(cursor->pVtab);
+}
+
 int vtabOpen(sqlite3_vtab *base, sqlite3_vtab_cursor **out)
 {
-    auto *vtab = reinterpret_cast<AccessVtab *>(base);
-    auto *cursor = new AccessCursor;
-    try {
-        const std::lock_guard lock(vtab->file->mutex());
-        cursor->reader = std::make_unique<AccessRowReader>(*vtab->file, vtab->table);
-    } catch (const std::exception &e) {
-        delete cursor;
-        sqlite3_free(base->zErrMsg);
-        base->zErrMsg = sqlite3_mprintf("%s", e.what());
-        return SQLITE_ERROR;
-    }
-    *out = &cursor->base;
-    return SQLITE_OK;
+    return guarded(&base->zErrMsg, [&] {
+        auto *vtab = reinterpret_cast<AccessVtab *>(base);
+        auto cursor = std::make_unique<AccessCursor>();
+        {
+            const std::lock_guard lock(vtab->file->mutex());
+            cursor->reader = std::make_unique<AccessRowReader>(*vtab->file, vtab->table);
+        }
+        *out = &cursor.release()->base;
+        return SQLITE_OK;
+    });
 }
 
 int vtabClose(sqlite3_vtab_cursor *base)
 {
     auto *cursor = reinterpret_cast<AccessCursor *>(base);
-    auto *vtab = reinterpret_cast<AccessVtab *>(base->pVtab);
-    {
-        const std::lock_guard lock(vtab->file->mutex());
+    const int rc = guarded(&base->pVtab->zErrMsg, [&] {
+        const std::lock_guard lock(vtabOf(base)->file->mutex());
         cursor->reader.reset();
-    }
+        return SQLITE_OK;
+    });
     delete cursor;
-    return SQLITE_OK;
+    return rc;
 }
 
 int vtabNext(sqlite3_vtab_cursor *base)
 {
-    auto *cursor = reinterpret_cast<AccessCursor *>(base);
-    auto *vtab = reinterpret_cast<AccessVtab *>(base->pVtab);
-    const std::lock_guard lock(vtab->file->mutex());
-    cursor->eof = !cursor->reader->next();
-    ++cursor->row;
-    return SQLITE_OK;
+    return guarded(&base->pVtab->zErrMsg, [&] {
+        auto *cursor = reinterpret_cast<AccessCursor *>(base);
+        const std::lock_guard lock(vtabOf(base)->file->mutex());
+        cursor->eof = !cursor->reader->next();
+        ++cursor->row;
+        return SQLITE_OK;
+    });
 }
 
 int vtabFilter(sqlite3_vtab_cursor *base, int, const char *, int, sqlite3_value **)
 {
-    auto *cursor = reinterpret_cast<AccessCursor *>(base);
-    auto *vtab = reinterpret_cast<AccessVtab *>(base->pVtab);
-    {
-        const std::lock_guard lock(vtab->file->mutex());
+    const int rc = guarded(&base->pVtab->zErrMsg, [&] {
+        auto *cursor = reinterpret_cast<AccessCursor *>(base);
+        const std::lock_guard lock(vtabOf(base)->file->mutex());
         cursor->reader->rewind();
-    }
-    cursor->row = 0;
-    return vtabNext(base);
+        cursor->row = 0;
+        return SQLITE_OK;
+    });
+    return rc == SQLITE_OK ? vtabNext(base) : rc;
 }
 
 int vtabEof(sqlite3_vtab_cursor *base)
@@ -150,33 +176,41 @@ int vtabEof(sqlite3_vtab_cursor *base)
 
 int vtabColumn(sqlite3_vtab_cursor *base, sqlite3_context *context, int column)
 {
-    auto *cursor = reinterpret_cast<AccessCursor *>(base);
-    auto *vtab = reinterpret_cast<AccessVtab *>(base->pVtab);
-    AccessValue value;
-    {
-        const std::lock_guard lock(vtab->file->mutex());
-        value = cursor->reader->value(column);
-    }
-    switch (value.kind) {
-    case AccessValue::Kind::Null:
-        sqlite3_result_null(context);
-        break;
-    case AccessValue::Kind::Int:
-        sqlite3_result_int64(context, value.integer);
-        break;
-    case AccessValue::Kind::Double:
-        sqlite3_result_double(context, value.real);
-        break;
-    case AccessValue::Kind::Text:
-        sqlite3_result_text64(context, value.bytes.constData(), sqlite3_uint64(value.bytes.size()),
-                              SQLITE_TRANSIENT, SQLITE_UTF8);
-        break;
-    case AccessValue::Kind::Blob:
-        sqlite3_result_blob64(context, value.bytes.constData(), sqlite3_uint64(value.bytes.size()),
-                              SQLITE_TRANSIENT);
-        break;
-    }
-    return SQLITE_OK;
+    char *message = nullptr;
+    const int rc = guarded(&message, [&] {
+        auto *cursor = reinterpret_cast<AccessCursor *>(base);
+        AccessValue value;
+        {
+            const std::lock_guard lock(vtabOf(base)->file->mutex());
+            value = cursor->reader->value(column);
+        }
+        switch (value.kind) {
+        case AccessValue::Kind::Null:
+            sqlite3_result_null(context);
+            break;
+        case AccessValue::Kind::Int:
+            sqlite3_result_int64(context, value.integer);
+            break;
+        case AccessValue::Kind::Double:
+            sqlite3_result_double(context, value.real);
+            break;
+        case AccessValue::Kind::Text:
+            sqlite3_result_text64(context, value.bytes.constData(), sqlite3_uint64(value.bytes.size()),
+                                  SQLITE_TRANSIENT, SQLITE_UTF8);
+            break;
+        case AccessValue::Kind::Blob:
+            sqlite3_result_blob64(context, value.bytes.constData(), sqlite3_uint64(value.bytes.size()),
+                                  SQLITE_TRANSIENT);
+            break;
+        }
+        return SQLITE_OK;
+    });
+    if (rc == SQLITE_NOMEM)
+        sqlite3_result_error_nomem(context);
+    else if (rc != SQLITE_OK)
+        sqlite3_result_error(context, message, -1);
+    sqlite3_free(message);
+    return rc;
 }
 
 int vtabRowid(sqlite3_vtab_cursor *base, sqlite3_int64 *rowid)
@@ -222,11 +256,6 @@ int authorize(void *, int action, const char *, const char *, const char *, cons
     return action == SQLITE_ATTACH || action == SQLITE_DETACH ? SQLITE_DENY : SQLITE_OK;
 }
 
-struct StatementDeleter
-{
-    void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
-};
-
 class AccessBackend : public Backend
 {
 public:
@@ -240,20 +269,15 @@ public:
 
     void connect() override
     {
-        if (m_db)
+        if (m_session.isOpen())
             return;
         auto file = std::make_unique<AccessFile>(m_path);
-        sqlite3 *db = nullptr;
-        if (sqlite3_open_v2(":memory:", &db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                            nullptr) != SQLITE_OK) {
-            const DataAccessError error = sqliteError(db);
-            sqlite3_close_v2(db);
-            throw error;
-        }
+        m_session.open(QStringLiteral(":memory:"),
+                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX);
+        sqlite3 *db = m_session.db();
         if (sqlite3_create_module_v2(db, "access", &AccessModule, file.get(), nullptr) != SQLITE_OK) {
             const DataAccessError error = sqliteError(db);
-            sqlite3_close_v2(db);
+            m_session.close();
             throw error;
         }
         for (qsizetype i = 0; i < file->tables().size(); ++i) {
@@ -264,20 +288,19 @@ public:
         }
         sqlite3_set_authorizer(db, authorize, nullptr);
         m_file = std::move(file);
-        m_db = db;
     }
 
     void disconnect() override
     {
-        if (m_db) {
-            sqlite3_close_v2(m_db);
-            m_db = nullptr;
-        }
+        m_session.close();
         m_file.reset();
     }
 
     SqlDialect dialect() const override { return SqlDialect::Access; }
-    QString defaultDatabase() override { return m_db ? QFileInfo(m_path).fileName() : QString(); }
+    QString defaultDatabase() override
+    {
+        return m_session.isOpen() ? QFileInfo(m_path).fileName() : QString();
+    }
     QString defaultSchema() override { return QString(); }
 
     QList<TableInfo> tables() override
@@ -384,24 +407,25 @@ public:
 
     ExecResult execute(const QString &sql, std::atomic<qint64> *rowsFetched) override
     {
-        SqliteExecOptions options;
-        options.rowsFetched = rowsFetched;
-        return run(sql, options);
+        return fetchAll(openCursor(sql, nullptr), rowsFetched);
     }
 
     ExecResult executeParams(const QString &sql, const QList<QVariant> &params) override
     {
-        SqliteExecOptions options;
-        options.params = &params;
-        return run(sql, options);
+        return fetchAll(openCursor(sql, &params), nullptr);
     }
 
-    void cancel() override
+    std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params) override
     {
-        m_cancelled.store(true);
-        if (sqlite3 *db = m_db)
-            sqlite3_interrupt(db);
+        checkReadOnly(sql.toUtf8());
+        SqliteExecOptions options;
+        options.params = params;
+        options.typeOf = [](const char *declType) { return adoTypeOf(declType); };
+        options.adjustFields = [this](QList<FieldInfo> &fields) { useAccessColumnFacts(fields); };
+        return m_session.openCursor(sql, options);
     }
+
+    void cancel() override { m_session.cancel(); }
 
     bool readOnly() const override { return true; }
 
@@ -469,13 +493,14 @@ private:
     // Refuses the whole text when any of its statements would write.
     void checkReadOnly(const QByteArray &text)
     {
+        sqlite3 *db = m_session.db();
         const char *tail = text.constData();
         const char *const end = tail + text.size();
         while (tail < end) {
             sqlite3_stmt *raw = nullptr;
             const char *next = nullptr;
-            const int rc = sqlite3_prepare_v2(m_db, tail, int(end - tail), &raw, &next);
-            std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt(raw);
+            const int rc = sqlite3_prepare_v2(db, tail, int(end - tail), &raw, &next);
+            const SqliteStatement stmt(raw);
             if (rc == SQLITE_AUTH)
                 throw DataAccessError(ReadOnlyText);
             if (rc != SQLITE_OK)
@@ -488,35 +513,25 @@ private:
         }
     }
 
-    ExecResult run(const QString &sql, SqliteExecOptions &options)
+    // Base columns carry the Access column's own facts.
+    void useAccessColumnFacts(QList<FieldInfo> &fields) const
     {
-        if (!m_db)
-            throw DataAccessError(QStringLiteral("The connection is not open."));
-        checkReadOnly(sql.toUtf8());
-        m_cancelled.store(false);
-        options.cancelled = &m_cancelled;
-        options.typeOf = [](const char *declType) { return adoTypeOf(declType); };
-        ExecResult result = sqliteExecute(m_db, sql, options);
-        if (result.recordset) {
-            // Base columns carry the Access column's own facts.
-            for (FieldInfo &field : result.recordset->fields()) {
-                if (field.baseTable.isEmpty())
+        for (FieldInfo &field : fields) {
+            if (field.baseTable.isEmpty())
+                continue;
+            const int index = m_file->tableIndex(field.baseTable);
+            if (index < 0)
+                continue;
+            const AccessTable &table = m_file->tables()[index];
+            for (const AccessColumn &column : table.columns) {
+                if (column.name.compare(field.baseColumn, Qt::CaseInsensitive) != 0)
                     continue;
-                const int index = m_file->tableIndex(field.baseTable);
-                if (index < 0)
-                    continue;
-                const AccessTable &table = m_file->tables()[index];
-                for (const AccessColumn &column : table.columns) {
-                    if (column.name.compare(field.baseColumn, Qt::CaseInsensitive) != 0)
-                        continue;
-                    const QString name = field.name;
-                    field = fieldOf(table, column);
-                    field.name = name;
-                    break;
-                }
+                const QString name = field.name;
+                field = fieldOf(table, column);
+                field.name = name;
+                break;
             }
         }
-        return result;
     }
 
     static AdoType adoTypeOf(const char *declType)
@@ -544,8 +559,7 @@ private:
 
     QString m_path;
     std::unique_ptr<AccessFile> m_file;
-    std::atomic<sqlite3 *> m_db{nullptr};
-    std::atomic<bool> m_cancelled{false};
+    SqliteSession m_session;
 };
 
 } // namespace
