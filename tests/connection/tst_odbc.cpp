@@ -14,18 +14,6 @@ Q_DECLARE_METATYPE(AdoType)
 
 namespace {
 
-// The test server reached through the PostgreSQL ODBC driver, without a DSN; rows are fetched
-// through a cursor in batches, so they arrive while a statement still runs.
-QString pgOdbcString(const QString &pgConnectionString)
-{
-    const ConnectionString cs(pgConnectionString);
-    return QStringLiteral(
-               "Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5;UseDeclareFetch=1")
-        .arg(cs.value(QStringLiteral("Data Source")), cs.value(QStringLiteral("Port")),
-             cs.value(QStringLiteral("Initial Catalog")), cs.value(QStringLiteral("User ID")),
-             cs.value(QStringLiteral("Password")));
-}
-
 QStringList describeIndexes(const QList<IndexInfo> &indexes)
 {
     QStringList list;
@@ -67,8 +55,9 @@ private:
     {
         if (m_pg)
             return;
-        m_pg = createOdbcBackend(
-            pgOdbcString(TestServers::freshDatabase(server, QStringLiteral("orvessa_tst_odbc"))), false);
+        m_pg = createOdbcBackend(TestServers::pgOdbcConnectionString(
+                                     TestServers::freshDatabase(server, QStringLiteral("orvessa_tst_odbc"))),
+                                 false);
         m_pg->connect();
     }
 
@@ -321,9 +310,10 @@ CREATE VIEW v_child AS SELECT id FROM child;
 void TestOdbc::postgresDriverReportsAWrongPassword()
 {
     ORVESSA_REQUIRE_PG(server);
-    std::unique_ptr<Backend> backend = createOdbcBackend(
-        pgOdbcString(TestServers::withEntry(server, QStringLiteral("Password"), QStringLiteral("wrong"))),
-        false);
+    std::unique_ptr<Backend> backend =
+        createOdbcBackend(TestServers::pgOdbcConnectionString(TestServers::withEntry(
+                              server, QStringLiteral("Password"), QStringLiteral("wrong"))),
+                          false);
     try {
         backend->connect();
         QFAIL("connected");

@@ -1,7 +1,9 @@
 #include "TestServers.h"
 
 #include "connection/dataaccess/Backends.h"
+#include "connection/dataaccess/ConnectionString.h"
 
+#include <QProcess>
 #include <QStringList>
 
 namespace TestServers {
@@ -35,6 +37,22 @@ QString withEntry(const QString &connectionString, const QString &name, const QS
     if (!replaced)
         entries.append(name + QLatin1Char('=') + value);
     return entries.join(QLatin1Char(';'));
+}
+
+QString pgOdbcConnectionString(const QString &pgConnectionString)
+{
+    const ConnectionString cs(pgConnectionString);
+    return QStringLiteral(
+               "Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5;UseDeclareFetch=1")
+        .arg(cs.value(QStringLiteral("Data Source")), cs.value(QStringLiteral("Port")),
+             cs.value(QStringLiteral("Initial Catalog")), cs.value(QStringLiteral("User ID")),
+             cs.value(QStringLiteral("Password")));
+}
+
+bool controlServer(const QString &action, const QString &server)
+{
+    const QString script = QStringLiteral(ORVESSA_SCRIPTS_DIR "/test-server-control");
+    return QProcess::execute(QStringLiteral("bash"), {script, action, server}) == 0;
 }
 
 QString freshDatabase(const QString &serverConnectionString, const QString &name)

@@ -17,6 +17,14 @@ bool requiredByCi();
 // The same string with one Name=Value entry replaced (or appended when absent).
 QString withEntry(const QString &connectionString, const QString &name, const QString &value);
 
+// The same server and database reached through the PostgreSQL Unicode ODBC driver, without a
+// DSN; rows are fetched through a cursor in batches, so they arrive while a statement runs.
+QString pgOdbcConnectionString(const QString &pgConnectionString);
+
+// Stops ("stop") or starts again ("start") the PostgreSQL ("pg") or MariaDB ("mysql") test
+// server with scripts/test-server-control; false when the script failed.
+bool controlServer(const QString &action, const QString &server);
+
 // Drops and creates database `name` on the server of `serverConnectionString` (PostgreSQL
 // or MySQL) and returns a connection string that opens it. Throws DataAccessError.
 QString freshDatabase(const QString &serverConnectionString, const QString &name);
