@@ -174,7 +174,11 @@ void TMainView::ADOConnection1AfterConnect()
 
 void TMainView::ADOConnection1AfterDisconnect()
 {
+    // A session lost under the open connection stays pending, so Connect opens it again.
+    const QString lost = ADOConnection1->connectionLost() ? ADOConnection1->connectionString() : QString();
     ResetStructureGrid();
+    if (!lost.isEmpty())
+        ProfileConnectionString = lost;
     UpdateCommands();
 }
 

@@ -23,8 +23,9 @@ void throwOdbcError(SQLSMALLINT handleType, SQLHANDLE handle)
         }
         if (!SQL_SUCCEEDED(rc))
             break;
-        // Class 08: the connection failed or is gone.
-        lost = lost || (state[0] == u'0' && state[1] == u'8');
+        // Class 08: the connection failed or is gone; 57P0x: PostgreSQL ended the session.
+        const QString code = odbcText(state, 5);
+        lost = lost || code.startsWith(QLatin1StringView("08")) || code.startsWith(QLatin1StringView("57P0"));
         messages.append(odbcText(message.data(), std::min<qsizetype>(length, qsizetype(message.size()) - 1)));
     }
     if (messages.isEmpty())

@@ -17,6 +17,18 @@ QString trimmedMessage(const char *message)
     return text;
 }
 
+// A FATAL error (the session terminated, the server shutting down) ends the session even
+// before libpq has seen the connection close.
+bool endsSession(const PGresult *result)
+{
+    if (!result)
+        return false;
+    const char *severity = PQresultErrorField(result, PG_DIAG_SEVERITY_NONLOCALIZED);
+    const char *state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    return (severity && (qstrcmp(severity, "FATAL") == 0 || qstrcmp(severity, "PANIC") == 0)) ||
+           (state && qstrncmp(state, "08", 2) == 0);
+}
+
 Oid toOid(const char *text)
 {
     return Oid(std::strtoul(text, nullptr, 10));
@@ -73,7 +85,7 @@ void PgSession::fail(const PGresult *result) const
     QString text = result ? trimmedMessage(PQresultErrorMessage(result)) : QString();
     if (text.isEmpty() && m_conn)
         text = trimmedMessage(PQerrorMessage(m_conn));
-    if (!m_conn || PQstatus(m_conn) == CONNECTION_BAD)
+    if (!m_conn || PQstatus(m_conn) == CONNECTION_BAD || endsSession(result))
         throw ConnectionLostError(text);
     throw DataAccessError(text);
 }

@@ -1,0 +1,209 @@
+#include "ScriptedPrompt.h"
+#include "TestServers.h"
+
+#include "connection/dataaccess/Backends.h"
+#include "editor/SqlEditor.h"
+#include "shell/UMainView.h"
+
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <QtTest/QtTest>
+
+// A session that goes away under an open connection (its server process killed, the server
+// stopped and started again) is noticed by the next command, which fails with the driver's
+// text; the connection closes itself, running the after-disconnect notification, and opens
+// again as soon as the server is back. Stops the shared test servers: runs alone (RUN_SERIAL).
+
+namespace {
+
+enum class Server { Postgres, Mysql, OdbcPostgres };
+
+// How long the next command may take to notice: the connect timeout the backends use.
+constexpr qint64 NoticeWithinMs = 10000;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Server)
+
+class TestLostConnection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aKilledSessionClosesTheConnection_data();
+    void aKilledSessionClosesTheConnection();
+    void aServerThatGoesAwayIsNoticedAndComesBack_data();
+    void aServerThatGoesAwayIsNoticedAndComesBack();
+    void theWindowShowsItAndConnectOpensItAgain();
+
+private:
+    // The test database of the server, or an empty string (the test then skipped or failed).
+    static QString connectionString(Server server);
+    static QString backendPid(Connection &connection, Server server);
+};
+
+QString TestLostConnection::connectionString(Server server)
+{
+    const QString base =
+        server == Server::Mysql ? TestServers::mysqlConnectionString() : TestServers::pgConnectionString();
+    if (base.isEmpty())
+        return QString();
+    const QString database = TestServers::freshDatabase(base, QStringLiteral("orvessa_tst_lost"));
+    return server == Server::OdbcPostgres ? TestServers::pgOdbcConnectionString(database) : database;
+}
+
+QString TestLostConnection::backendPid(Connection &connection, Server server)
+{
+    const char *sql = server == Server::Mysql ? "SELECT CONNECTION_ID()" : "SELECT pg_backend_pid()";
+    return connection.execute(QString::fromLatin1(sql)).recordset->value(0, 0).toString();
+}
+
+#define ORVESSA_REQUIRE(var, server)                                                                         \
+    const QString var = connectionString(server);                                                            \
+    if (var.isEmpty()) {                                                                                     \
+        if (TestServers::requiredByCi())                                                                     \
+            QFAIL("test server not running: run scripts/start-test-servers and source its env file");        \
+        QSKIP("test server not running (scripts/start-test-servers, then source the env file)");             \
+    }
+
+void TestLostConnection::aKilledSessionClosesTheConnection_data()
+{
+    QTest::addColumn<Server>("server");
+    QTest::addColumn<QString>("kill");
+    QTest::newRow("PostgreSQL") << Server::Postgres << "SELECT pg_terminate_backend(%1)";
+    QTest::newRow("MariaDB") << Server::Mysql << "KILL %1";
+    QTest::newRow("ODBC PostgreSQL") << Server::OdbcPostgres << "SELECT pg_terminate_backend(%1)";
+}
+
+void TestLostConnection::aKilledSessionClosesTheConnection()
+{
+    QFETCH(Server, server);
+    QFETCH(QString, kill);
+    ORVESSA_REQUIRE(cs, server);
+    Connection connection;
+    int disconnects = 0;
+    bool lostWhenNotified = false;
+    connection.setAfterDisconnect([&] {
+        ++disconnects;
+        lostWhenNotified = connection.connectionLost();
+    });
+    connection.setConnectionString(cs);
+    connection.open();
+    const QString pid = backendPid(connection, server);
+
+    Connection other;
+    other.setConnectionString(cs);
+    other.open();
+    other.execute(kill.arg(pid));
+
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        connection.execute(QStringLiteral("SELECT 1"));
+        QFAIL("the lost session went unnoticed");
+    } catch (const ConnectionLostError &error) {
+        QVERIFY(!error.text().isEmpty());
+    }
+    QVERIFY(timer.elapsed() < NoticeWithinMs);
+    QVERIFY(!connection.isOpen());
+    QCOMPARE(disconnects, 1);
+    QVERIFY(lostWhenNotified);
+    QCOMPARE(connection.connectionString(), cs); // Connect opens it again
+
+    connection.open();
+    QVERIFY(!connection.connectionLost());
+    QVERIFY(backendPid(connection, server) != pid);
+}
+
+void TestLostConnection::aServerThatGoesAwayIsNoticedAndComesBack_data()
+{
+    QTest::addColumn<Server>("server");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("PostgreSQL") << Server::Postgres << "pg";
+    QTest::newRow("MariaDB") << Server::Mysql << "mysql";
+}
+
+void TestLostConnection::aServerThatGoesAwayIsNoticedAndComesBack()
+{
+    QFETCH(Server, server);
+    QFETCH(QString, name);
+    ORVESSA_REQUIRE(cs, server);
+    Connection connection;
+    connection.setConnectionString(cs);
+    connection.open();
+    connection.execute(QStringLiteral("CREATE TABLE kept (v INTEGER)"));
+    connection.execute(QStringLiteral("INSERT INTO kept (v) VALUES (42)"));
+
+    QVERIFY(TestServers::controlServer(QStringLiteral("stop"), name));
+    // Whatever happens below, the server is there again for the tests that follow.
+    struct StartAgain
+    {
+        QString name;
+        bool needed = true;
+        ~StartAgain()
+        {
+            if (needed)
+                TestServers::controlServer(QStringLiteral("start"), name);
+        }
+    } startAgain{name};
+
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY_THROWS_EXCEPTION(ConnectionLostError, connection.tables());
+    QVERIFY(timer.elapsed() < NoticeWithinMs);
+    QVERIFY(!connection.isOpen());
+
+    // While the server is away, Connect fails with the client library's words.
+    timer.restart();
+    try {
+        connection.open();
+        QFAIL("connected to a stopped server");
+    } catch (const DataAccessError &error) {
+        QVERIFY2(!error.text().isEmpty(), "no text");
+    }
+    QVERIFY(timer.elapsed() < NoticeWithinMs);
+    QVERIFY(!connection.isOpen());
+
+    QVERIFY(TestServers::controlServer(QStringLiteral("start"), name));
+    startAgain.needed = false;
+    connection.open();
+    QCOMPARE(connection.execute(QStringLiteral("SELECT v FROM kept")).recordset->value(0, 0).toLongLong(),
+             42);
+}
+
+void TestLostConnection::theWindowShowsItAndConnectOpensItAgain()
+{
+    ORVESSA_REQUIRE(cs, Server::Postgres);
+    ScriptedPrompt prompt;
+    TMainView view;
+    view.ApplyLanguage();
+    view.ProfileConnectionString = cs;
+    view.OpenConnection();
+    QVERIFY(view.ADOConnection1->isOpen());
+    QVERIFY(view.TreeView1->topLevelItemCount() > 0);
+    const QString pid = backendPid(*view.ADOConnection1, Server::Postgres);
+    Connection other;
+    other.setConnectionString(cs);
+    other.open();
+    other.execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid));
+
+    // The next command logs the server's words; caption, tree and commands say disconnected.
+    view.SynEdit1->setText(QStringLiteral("SELECT 1"));
+    view.RunSql();
+    QVERIFY(!view.ADOConnection1->isOpen());
+    QVERIFY2(view.reMessages->toPlainText().contains(QLatin1String("terminating connection")),
+             qPrintable(view.reMessages->toPlainText()));
+    QCOMPARE(view.windowTitle(), QStringLiteral("Orvessa"));
+    QCOMPARE(view.TreeView1->topLevelItemCount(), 0);
+    QCOMPARE(view.ProfileConnectionString, cs);
+
+    // Connect opens the same string again without asking for one.
+    view.OpenConnection();
+    QVERIFY(view.ADOConnection1->isOpen());
+    QVERIFY(prompt.dataLinkInitials.isEmpty());
+    QVERIFY(view.TreeView1->topLevelItemCount() > 0);
+}
+
+QTEST_MAIN(TestLostConnection)
+#include "tst_lostconnection.moc"
