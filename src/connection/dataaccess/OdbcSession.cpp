@@ -128,6 +128,8 @@ void OdbcSession::open(const QString &odbcString)
             }
         }
         m_dbc = dbc;
+        m_cancelWhileFetching =
+            !info(SQL_DRIVER_NAME).contains(QLatin1StringView("sqlite"), Qt::CaseInsensitive);
     } catch (...) {
         close();
         throw;
@@ -170,12 +172,15 @@ QString OdbcSession::info(SQLUSMALLINT what) const
 void OdbcSession::cancel()
 {
     m_gate.cancel([this] {
-        if (m_running != SQL_NULL_HSTMT)
+        if (m_running != SQL_NULL_HSTMT && (m_executing || m_cancelWhileFetching))
             SQLCancel(m_running);
     });
 }
 
-void OdbcSession::setRunning(SQLHSTMT stmt)
+void OdbcSession::setRunning(SQLHSTMT stmt, bool executing)
 {
-    m_gate.locked([&] { m_running = stmt; });
+    m_gate.locked([&] {
+        m_running = stmt;
+        m_executing = executing;
+    });
 }

@@ -71,12 +71,18 @@ public:
     std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params);
     // SQLCancel of the statement running now.
     void cancel();
-    // The statement that cancel() reaches; set and cleared by the cursor that runs it.
-    void setRunning(SQLHSTMT stmt);
+    // The statement that cancel() reaches, and whether the driver is running it (rather than
+    // handing over its rows); set and cleared by the cursor that runs it.
+    void setRunning(SQLHSTMT stmt, bool executing);
 
 private:
     SQLHENV m_env = SQL_NULL_HENV;
     SQLHDBC m_dbc = SQL_NULL_HDBC;
-    SQLHSTMT m_running = SQL_NULL_HSTMT; // under the gate's lock
+    // The SQLite drivers keep a result's rows in memory once it has run, and free them in
+    // SQLCancel under a fetch in progress; their fetches never wait, so the fetch loop's own
+    // check of the cancel is enough there.
+    bool m_cancelWhileFetching = true;
+    SQLHSTMT m_running = SQL_NULL_HSTMT; // these two under the gate's lock
+    bool m_executing = false;
     CancelGate m_gate;
 };

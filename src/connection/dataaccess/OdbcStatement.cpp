@@ -64,12 +64,12 @@ public:
     OdbcCursor(CancelGate &gate, OdbcSession &session)
         : StatementCursor(gate), m_session(session), m_stmt(session.handle())
     {
-        m_session.setRunning(m_stmt.handle());
+        m_session.setRunning(m_stmt.handle(), true);
     }
 
     // The statement handle is freed, with whatever results it still holds, after it is no
     // longer the one Cancel reaches.
-    ~OdbcCursor() override { m_session.setRunning(SQL_NULL_HSTMT); }
+    ~OdbcCursor() override { m_session.setRunning(SQL_NULL_HSTMT, false); }
 
     void execDirect(const QString &sql)
     {
@@ -91,6 +91,7 @@ public:
         m_conversions.clear();
         m_affected = -1;
         if (m_started) {
+            m_session.setRunning(h, true);
             const SQLRETURN more = SQLMoreResults(h);
             if (more == SQL_NO_DATA)
                 return false;
@@ -107,6 +108,7 @@ public:
         m_stmt.check(SQLNumResultCols(h, &columnCount));
         if (columnCount > 0) {
             describe(columnCount);
+            m_session.setRunning(h, false);
             return true;
         }
         // The driver's own count; -1 when it does not know (as for DDL with most drivers).
