@@ -86,6 +86,29 @@ QString numbers(Kind kind, int count)
         .arg(count);
 }
 
+// Takes a number of rows, then fails as a file writer on a full disk does.
+class FailingSink final : public CellSink
+{
+public:
+    explicit FailingSink(int rows) : m_rows(rows) {}
+
+    void beginRow() override
+    {
+        if (m_rows-- == 0)
+            throw AppError(QStringLiteral("No space left on device"));
+    }
+    void addNull() override {}
+    void addInt(qint64) override {}
+    void addDouble(double) override {}
+    void addBool(bool) override {}
+    void addText(const char *, qsizetype) override {}
+    void addBlob(const char *, qsizetype) override {}
+    void endRow() override {}
+
+private:
+    int m_rows;
+};
+
 // A statement that sends rows 1, 2, 3, ... and then waits (or goes on) until cancelled. The
 // SQLite3 ODBC driver runs a statement to its end before it hands over the first row: there the
 // rows are many instead of endless.
@@ -464,6 +487,15 @@ void TestConformance::errorsCarryTheDriversText_data()
     QTest::newRow("Access: syntax") << Kind::Access << "SELEC 1" << sqliteSyntax;
     QTest::newRow("Access: write") << Kind::Access << "DELETE FROM Table1"
                                    << "Access files are opened read-only.";
+    // An error after a result with rows: everything the server still sends is read and freed.
+    QTest::newRow("SQLite: after rows") << Kind::Sqlite << "SELECT 1; SELECT * FROM conf_none"
+                                        << "no such table: conf_none";
+    QTest::newRow("PostgreSQL: after rows") << Kind::Postgres << "SELECT 1; SELECT * FROM conf_none"
+                                            << "relation \"conf_none\" does not exist";
+    QTest::newRow("MariaDB: after rows") << Kind::Mysql << "SELECT 1; SELECT * FROM conf_none"
+                                         << "Table 'orvessa_tst_conformance.conf_none' doesn't exist";
+    QTest::newRow("ODBC PostgreSQL: after rows") << Kind::OdbcPostgres << "SELECT 1; SELECT * FROM conf_none"
+                                                 << "relation \"conf_none\" does not exist";
 }
 
 void TestConformance::errorsCarryTheDriversText()
@@ -599,13 +631,23 @@ void TestConformance::rowsCanBeReadInStepsIntoAnySink()
     QCOMPARE(sink.rows.first(), QStringLiteral("1"));
     QCOMPARE(sink.rows.last(), QStringLiteral("100"));
 
-    // A cursor given up half way leaves the connection ready for the next statement.
+    // A cursor given up half way leaves the connection ready for the next statement, and so
+    // does a sink that fails (a file writer on a full disk).
     {
         std::unique_ptr<StatementCursor> cursor = backend->openCursor(endlessRows(kind), nullptr);
         QVERIFY(cursor->nextResult());
         TextSink some;
         RowFetcher fetcher(*cursor);
         QCOMPARE(fetcher.fetch(some, 10), RowFetcher::Step::More);
+    }
+    QCOMPARE(backend->execute(numbers(kind, 3)).recordset->value(2, 0).toLongLong(), 3);
+    {
+        std::unique_ptr<StatementCursor> cursor = backend->openCursor(endlessRows(kind), nullptr);
+        QVERIFY(cursor->nextResult());
+        FailingSink full(20);
+        RowFetcher fetcher(*cursor);
+        QVERIFY_THROWS_EXCEPTION(AppError, fetcher.fetch(full));
+        QCOMPARE(fetcher.rows(), 20);
     }
     const ExecResult next = backend->execute(numbers(kind, 3));
     QCOMPARE(next.recordset->rowCount(), 3);

@@ -65,6 +65,7 @@ private slots:
     void errorsCarrySqliteTextUnchanged_data();
     void errorsCarrySqliteTextUnchanged();
     void cancelKeepsTheRowsFetchedSoFar();
+    void cancelDuringAFailingOpenIsSafe();
     void openingFailsClearly_data();
     void openingFailsClearly();
     void readOnlyModeRefusesWrites();
@@ -451,6 +452,35 @@ void TestSqliteBackend::cancelKeepsTheRowsFetchedSoFar()
     const ExecResult next = m_db->execute(QStringLiteral("SELECT count(*) FROM artist"));
     QVERIFY(!next.recordset->incomplete());
     QCOMPARE(next.recordset->value(0, 0).toInt(), 3);
+}
+
+void TestSqliteBackend::cancelDuringAFailingOpenIsSafe()
+{
+    // A file that is no database fails at the open's schema read, and the handle is closed
+    // again; a Cancel pressed meanwhile must never reach a closed handle.
+    const QString path = m_dir->filePath(QStringLiteral("garbage.db"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    auto backend = Backend::create(QStringLiteral("Provider=SQLite;Data Source=") + path);
+    std::atomic<bool> done{false};
+    std::thread canceller([&] {
+        while (!done.load())
+            backend->cancel();
+    });
+    struct Join
+    {
+        std::atomic<bool> &done;
+        std::thread &thread;
+        ~Join()
+        {
+            done.store(true);
+            thread.join();
+        }
+    } join{done, canceller};
+    for (int i = 0; i < 200; ++i)
+        QVERIFY_THROWS_EXCEPTION(DataAccessError, backend->connect());
 }
 
 void TestSqliteBackend::openingFailsClearly_data()
