@@ -75,6 +75,16 @@ std::unique_ptr<Backend> Backend::create(const QString &connectionString)
     throw DataAccessError(QStringLiteral("No provider was given. Known providers: %1.").arg(KnownProviders));
 }
 
+ExecResult Backend::execute(const QString &sql, std::atomic<qint64> *rowsFetched)
+{
+    return fetchAll(openCursor(sql, nullptr), rowsFetched);
+}
+
+ExecResult Backend::executeParams(const QString &sql, const QList<QVariant> &params)
+{
+    return fetchAll(openCursor(sql, &params), nullptr);
+}
+
 std::unique_ptr<StatementCursor> Backend::openCursor(const QString &, const QList<QVariant> *)
 {
     throw DataAccessError(QStringLiteral("This provider cannot read results step by step."));

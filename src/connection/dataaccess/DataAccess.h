@@ -184,10 +184,10 @@ public:
 
     // Runs one statement text. Rows are streamed into the recordset; progress (rows so far) is
     // published through rowsFetched for a progress display. The contract (which result a text
-    // gives, counts, cancel) is fetchAll's in Fetch.h.
-    virtual ExecResult execute(const QString &sql, std::atomic<qint64> *rowsFetched = nullptr) = 0;
+    // gives, counts, cancel) is fetchAll's in Fetch.h, which the defaults run on openCursor.
+    virtual ExecResult execute(const QString &sql, std::atomic<qint64> *rowsFetched = nullptr);
     // Runs a statement with bound parameters (placeholders from placeholder()).
-    virtual ExecResult executeParams(const QString &sql, const QList<QVariant> &params) = 0;
+    virtual ExecResult executeParams(const QString &sql, const QList<QVariant> &params);
     // Sends a statement text (with parameters when params is given) and returns the cursor that
     // reads its results step by step (Fetch.h); the connection is busy until it is destroyed.
     virtual std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params);

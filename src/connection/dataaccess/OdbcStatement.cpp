@@ -90,6 +90,7 @@ public:
         m_fields.clear();
         m_conversions.clear();
         m_affected = -1;
+        m_rowsEnded = true;
         if (m_started) {
             m_session.setRunning(h, true);
             const SQLRETURN more = SQLMoreResults(h);
@@ -108,6 +109,7 @@ public:
         m_stmt.check(SQLNumResultCols(h, &columnCount));
         if (columnCount > 0) {
             describe(columnCount);
+            m_rowsEnded = false;
             m_session.setRunning(h, false);
             return true;
         }
@@ -123,11 +125,11 @@ public:
 
     bool nextRow() override
     {
-        if (m_fields.isEmpty())
+        if (m_rowsEnded)
             return false;
         const SQLRETURN fetched = SQLFetch(m_stmt.handle());
         if (fetched == SQL_NO_DATA) {
-            m_fields.clear();
+            m_rowsEnded = true;
             return false;
         }
         m_stmt.check(fetched);
@@ -366,6 +368,7 @@ private:
     OdbcParams m_params;
     SQLRETURN m_rc = SQL_SUCCESS;
     bool m_started = false;
+    bool m_rowsEnded = true;
     QList<FieldInfo> m_fields;
     std::vector<Conversion> m_conversions;
     std::vector<Cell> m_cells;

@@ -40,14 +40,6 @@ public:
     QList<IndexInfo> indexes(const QString &schema, const QString &table) override;
     TableMetadata tableMetadata(const QString &schema, const QString &table) override;
 
-    ExecResult execute(const QString &sql, std::atomic<qint64> *rowsFetched) override
-    {
-        return fetchAll(m_session.openCursor(sql, nullptr), rowsFetched);
-    }
-    ExecResult executeParams(const QString &sql, const QList<QVariant> &params) override
-    {
-        return fetchAll(m_session.openCursor(sql, &params), nullptr);
-    }
     std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params) override
     {
         return m_session.openCursor(sql, params);

@@ -185,16 +185,6 @@ public:
         return metadata;
     }
 
-    ExecResult execute(const QString &sql, std::atomic<qint64> *rowsFetched) override
-    {
-        return fetchAll(openCursor(sql, nullptr), rowsFetched);
-    }
-
-    ExecResult executeParams(const QString &sql, const QList<QVariant> &params) override
-    {
-        return fetchAll(openCursor(sql, &params), nullptr);
-    }
-
     std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params) override
     {
         SqliteExecOptions options;

@@ -339,24 +339,27 @@ public:
         const int count = int(m_fields.size());
         sink.beginRow();
         for (int c = 0; c < count; ++c) {
-            switch (sqlite3_column_type(s, c)) {
+            // One call that takes the handle's lock per cell; the value is read by this thread
+            // alone, which is the only one using the handle while the statement runs.
+            sqlite3_value *value = sqlite3_column_value(s, c);
+            switch (sqlite3_value_type(value)) {
             case SQLITE_INTEGER:
                 if (m_asBool[size_t(c)])
-                    sink.addBool(sqlite3_column_int64(s, c) != 0);
+                    sink.addBool(sqlite3_value_int64(value) != 0);
                 else
-                    sink.addInt(sqlite3_column_int64(s, c));
+                    sink.addInt(sqlite3_value_int64(value));
                 break;
             case SQLITE_FLOAT:
-                sink.addDouble(sqlite3_column_double(s, c));
+                sink.addDouble(sqlite3_value_double(value));
                 break;
             case SQLITE_TEXT: {
-                const auto *value = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
-                sink.addText(value ? value : "", sqlite3_column_bytes(s, c));
+                const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+                sink.addText(text ? text : "", sqlite3_value_bytes(value));
                 break;
             }
             case SQLITE_BLOB: {
-                const auto *value = static_cast<const char *>(sqlite3_column_blob(s, c));
-                sink.addBlob(value ? value : "", sqlite3_column_bytes(s, c));
+                const auto *bytes = static_cast<const char *>(sqlite3_value_blob(value));
+                sink.addBlob(bytes ? bytes : "", sqlite3_value_bytes(value));
                 break;
             }
             default:
