@@ -43,7 +43,8 @@ QString pgOdbcConnectionString(const QString &pgConnectionString)
 {
     const ConnectionString cs(pgConnectionString);
     return QStringLiteral(
-               "Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5;UseDeclareFetch=1")
+               "Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5;UseDeclareFetch=1;"
+               "CommLog=0;Debug=0")
         .arg(cs.value(QStringLiteral("Data Source")), cs.value(QStringLiteral("Port")),
              cs.value(QStringLiteral("Initial Catalog")), cs.value(QStringLiteral("User ID")),
              cs.value(QStringLiteral("Password")));

@@ -18,7 +18,8 @@ bool requiredByCi();
 QString withEntry(const QString &connectionString, const QString &name, const QString &value);
 
 // The same server and database reached through the PostgreSQL Unicode ODBC driver, without a
-// DSN; rows are fetched through a cursor in batches, so they arrive while a statement runs.
+// DSN; rows are fetched through a cursor in batches, so they arrive while a statement runs. The
+// driver's own log files (in the shared /tmp) stay off.
 QString pgOdbcConnectionString(const QString &pgConnectionString);
 
 // Stops ("stop") or starts again ("start") the PostgreSQL ("pg") or MariaDB ("mysql") test
