@@ -1,28 +1,13 @@
 #include "editor/SqlLexer.h"
 
+#include "connection/dataaccess/SqlDialectRules.h"
+
 #include <QSet>
 
 namespace {
 
-// The words every dialect shares: the reserved words of standard SQL.
-const char standardKeywords[] =
-    "absolute action add all allocate alter and any are as asc assertion at authorization begin "
-    "between bigint binary bit blob boolean both by call cascade cascaded case cast catalog char "
-    "character check clob close collate collation column commit connect connection constraint "
-    "constraints continue corresponding create cross current current_date current_time "
-    "current_timestamp current_user cursor date day deallocate dec decimal declare default "
-    "deferrable deferred delete desc describe descriptor diagnostics disconnect distinct domain "
-    "double drop else end escape except exec execute exists external false fetch first float for "
-    "foreign found from full get global go goto grant group having hour identity immediate in "
-    "indicator initially inner input insensitive insert int integer intersect interval into is "
-    "isolation join key language last leading left level like local match minute module month "
-    "names national natural nchar next no not null numeric of on only open option or order outer "
-    "output overlaps pad partial precision prepare preserve primary prior privileges procedure "
-    "public read real recursive references relative restrict revoke right rollback rows schema "
-    "scroll second section select session session_user set size smallint some space sql sqlcode "
-    "sqlerror table temporary then time timestamp timezone_hour timezone_minute to trailing "
-    "transaction translation true union unique unknown update usage user using value values "
-    "varchar varying view when whenever where with work write year zone";
+// The keyword set of a dialect is standard SQL's reserved words and the dialect's own
+// (SqlDialectRules), with the words below that it highlights besides.
 
 const char standardFunctions[] =
     "abs avg bit_length ceiling char_length character_length coalesce convert count extract floor "
@@ -31,13 +16,9 @@ const char standardFunctions[] =
 const char standardExceptions[] = "sqlexception sqlwarning sqlstate";
 
 const char mssql7Keywords[] =
-    "backup break browse bulk checkpoint clustered compute contains containstable datetime dbcc "
-    "deny disk distributed dump errlvl exit file fillfactor freetext freetexttable holdlock "
-    "identity_insert identitycol if image index kill lineno load money nocheck nonclustered ntext "
-    "nvarchar off offsets opendatasource openquery openrowset over percent plan print proc "
-    "raiserror readtext reconfigure replication restore return rowcount rowguidcol rule save "
-    "setuser shutdown smalldatetime smallmoney statistics text textsize tinyint top tran trigger "
-    "truncate tsequal uniqueidentifier updatetext use varbinary waitfor while writetext";
+    "containstable datetime disk freetexttable identity_insert identitycol image load money ntext "
+    "nvarchar opendatasource openquery openrowset reconfigure rowguidcol smalldatetime smallmoney "
+    "text textsize tinyint tsequal uniqueidentifier updatetext use varbinary";
 
 const char mssql7Functions[] =
     "ascii charindex datalength dateadd datediff datename datepart db_id db_name difference "
@@ -53,24 +34,18 @@ const char mssql2kFunctions[] =
     "scope_identity";
 
 const char mysqlKeywords[] =
-    "auto_increment change charset databases datetime delayed div duplicate engine enum explain "
-    "fulltext function high_priority if ignore index json keys limit lock longblob longtext "
-    "low_priority mediumblob mediumint mediumtext modify offset regexp rename replace returns "
-    "rlike separator show spatial sql_calc_found_rows straight_join tables text tinyblob tinyint "
-    "tinytext trigger truncate unlock unsigned use varbinary xor zerofill";
+    "auto_increment charset datetime duplicate engine enum function json modify returns tables text "
+    "truncate";
 
 const char mysqlFunctions[] =
     "concat concat_ws curdate curtime date_add date_format date_sub datediff found_rows "
     "from_unixtime group_concat ifnull last_insert_id lcase length md5 now rand round sha1 "
     "substring_index ucase unix_timestamp";
 
-const char mysqlExceptions[] = "sqlexception sqlwarning sqlstate";
-
 const char postgresKeywords[] =
-    "analyse analyze array bigserial bytea concurrently conflict do exception excluding filter function "
-    "ilike including inherits isnull json jsonb language lateral limit materialized nothing "
-    "notnull offset over partition plpgsql raise refresh returning returns sequence serial similar "
-    "text trigger truncate uuid vacuum window";
+    "bigserial bytea conflict exception excluding filter function including inherits json jsonb "
+    "materialized nothing over partition plpgsql raise refresh returns sequence serial text trigger "
+    "truncate uuid vacuum";
 
 const char postgresFunctions[] =
     "age array_agg concat currval date_part date_trunc generate_series greatest least length "
@@ -84,31 +59,43 @@ const char postgresExceptions[] =
     "string_data_right_truncation too_many_rows undefined_column undefined_table "
     "unique_violation";
 
-const char sqliteKeywords[] =
-    "abort analyze attach autoincrement conflict detach explain fail glob if ignore indexed "
-    "limit offset plan pragma query raise regexp reindex rename replace returning rowid strict "
-    "temp text trigger vacuum virtual without";
+const char sqliteKeywords[] = "rowid strict text";
 
 const char sqliteFunctions[] =
     "changes char date datetime group_concat hex ifnull instr julianday last_insert_rowid length "
     "likelihood ltrim printf quote random randomblob replace round rtrim sqlite_version strftime "
     "substr total total_changes typeof unicode zeroblob";
 
-// Joins word lists into one sorted, space-separated list without repeats.
-QByteArray wordList(std::initializer_list<const char *> parts)
+QList<QByteArray> words(std::initializer_list<const char *> parts)
 {
+    QList<QByteArray> result;
+    for (const char *part : parts)
+        result += QByteArray(part).split(' ');
+    return result;
+}
+
+QList<QByteArray> words(SqlDialect dialect)
+{
+    QList<QByteArray> result;
+    for (const QString &word : SqlDialectRules::of(dialect).reservedWords())
+        result.append(word.toLatin1());
+    return result;
+}
+
+// One sorted, space-separated list without repeats, leaving out the words of `without`.
+QByteArray wordList(const QList<QByteArray> &list, const QList<QByteArray> &without = {})
+{
+    const QSet<QByteArray> left(without.begin(), without.end());
     QSet<QByteArray> seen;
-    QList<QByteArray> words;
-    for (const char *part : parts) {
-        for (const QByteArray &word : QByteArray(part).split(' ')) {
-            if (!word.isEmpty() && !seen.contains(word)) {
-                seen.insert(word);
-                words.append(word);
-            }
+    QList<QByteArray> result;
+    for (const QByteArray &word : list) {
+        if (!word.isEmpty() && !left.contains(word) && !seen.contains(word)) {
+            seen.insert(word);
+            result.append(word);
         }
     }
-    std::sort(words.begin(), words.end());
-    return words.join(' ');
+    std::sort(result.begin(), result.end());
+    return result.join(' ');
 }
 
 } // namespace
@@ -121,42 +108,51 @@ SqlLexer::SqlLexer(QObject *parent) : QsciLexerSQL(parent)
 void SqlLexer::setDialect(SqlHighlightDialect dialect)
 {
     m_dialect = dialect;
+    const QList<QByteArray> standard = words(SqlDialect::Standard);
+    QList<QByteArray> keywords = standard;
+    QList<QByteArray> functions = words({standardFunctions});
+    QList<QByteArray> exceptions;
+    QList<QByteArray> notKeywords;
     switch (dialect) {
     case SqlHighlightDialect::Standard:
-        m_keywords = wordList({standardKeywords});
-        m_functions = wordList({standardFunctions});
-        m_exceptions = wordList({standardExceptions});
+        exceptions = words({standardExceptions});
         break;
     case SqlHighlightDialect::MSSQL7:
-        m_keywords = wordList({standardKeywords, mssql7Keywords});
-        m_functions = wordList({standardFunctions, mssql7Functions});
-        m_exceptions.clear();
-        break;
     case SqlHighlightDialect::MSSQL2K:
-        m_keywords = wordList({standardKeywords, mssql7Keywords, mssql2kKeywords});
-        m_functions = wordList({standardFunctions, mssql7Functions, mssql2kFunctions});
-        m_exceptions.clear();
+        keywords += words(SqlDialect::SqlServer) + words({mssql7Keywords, mssql2kKeywords});
+        functions += words({mssql7Functions});
+        if (dialect == SqlHighlightDialect::MSSQL2K)
+            functions += words({mssql2kFunctions});
+        else
+            notKeywords = words({mssql2kKeywords}); // version 7 knew none of them
         break;
     case SqlHighlightDialect::MySQL:
-        m_keywords = wordList({standardKeywords, mysqlKeywords});
-        m_functions = wordList({standardFunctions, mysqlFunctions});
-        m_exceptions = wordList({mysqlExceptions});
+        keywords += words(SqlDialect::MySql) + words({mysqlKeywords});
+        functions += words({mysqlFunctions});
+        exceptions = words({standardExceptions});
         break;
     case SqlHighlightDialect::Postgres:
-        m_keywords = wordList({standardKeywords, postgresKeywords});
-        m_functions = wordList({standardFunctions, postgresFunctions});
-        m_exceptions = wordList({postgresExceptions});
+        keywords += words(SqlDialect::PostgreSql) + words({postgresKeywords});
+        functions += words({postgresFunctions});
+        exceptions = words({postgresExceptions});
         break;
     case SqlHighlightDialect::Sqlite:
-        m_keywords = wordList({standardKeywords, sqliteKeywords});
-        m_functions = wordList({standardFunctions, sqliteFunctions});
-        m_exceptions.clear();
+        keywords += words(SqlDialect::Sqlite) + words({sqliteKeywords});
+        functions += words({sqliteFunctions});
         break;
     }
+    // A function or exception name shows in its own style unless standard SQL reserves it.
+    const QSet<QByteArray> reservedByStandard(standard.begin(), standard.end());
+    for (const QByteArray &word : functions + exceptions) {
+        if (!reservedByStandard.contains(word))
+            notKeywords.append(word);
+    }
+    m_keywords = wordList(keywords, notKeywords);
+    m_functions = wordList(functions);
+    m_exceptions = wordList(exceptions);
     // MySQL quotes names in backticks; elsewhere a backtick is an ordinary character.
     setQuotedIdentifiers(dialect == SqlHighlightDialect::MySQL);
 }
-
 const char *SqlLexer::keywords(int set) const
 {
     switch (set) {

@@ -5,7 +5,8 @@
 #include <QString>
 #include <QStringList>
 
-// Composes SQL text for one dialect: identifiers and literals go through here only.
+// Composes SQL text for one dialect, with names and literals written by the dialect's rules
+// (SqlDialectRules).
 class SqlComposer
 {
 public:
@@ -16,22 +17,18 @@ public:
 
     SqlDialect dialect() const { return m_dialect; }
 
-    // PostgreSQL folds unquoted names to lower case, so every name is quoted there. Elsewhere
-    // a plain identifier (ASCII letter or "_", then letters, digits or "_", and no reserved
-    // word) stays as it is and anything else is quoted with the quote character doubled.
+    // Every name is quoted on PostgreSQL; elsewhere a plain name stays as it is and anything
+    // else (a reserved word of the dialect included) is quoted.
     QString quoteIdentifier(const QString &name) const;
     // "schema.table" when the table lies outside the default schema, else the table alone.
     QString qualifiedName(const QString &schema, const QString &table) const;
-    // 'text' with every ' doubled; MySQL also reads backslashes as escapes, so those are
-    // doubled too there.
+    // 'text' with every ' doubled (backslashes too on MySQL).
     QString stringLiteral(const QString &text) const;
 
     // The query of a double-clicked table: "SELECT * FROM t" and, when the table has an
     // index, "ORDER BY a, b" with the key columns of its first index.
     QStringList selectWholeTable(const QString &schema, const QString &table,
                                  const QList<IndexInfo> &indexes) const;
-
-    static bool isPlainIdentifier(const QString &name);
 
 private:
     SqlDialect m_dialect;

@@ -1,5 +1,8 @@
 #include "sql/SqlQuoting.h"
 
+#include "connection/dataaccess/SqlDialectRules.h"
+
+#include <QTemporaryDir>
 #include <QTest>
 
 Q_DECLARE_METATYPE(SqlDialect)
@@ -17,6 +20,7 @@ private slots:
     void stringLiterals();
     void selectWholeTable_data();
     void selectWholeTable();
+    void everySqliteKeywordCanNameATableAndColumn();
 };
 
 void TestQuoting::identifiers_data()
@@ -90,6 +94,21 @@ void TestQuoting::identifiers_data()
                                   << "[user]";
     QTest::newRow("empty name") << sqlite << ""
                                 << "\"\"";
+    // Words one dialect reserves and the others do not.
+    QTest::newRow("mysql range") << my << "range"
+                                 << "`range`";
+    QTest::newRow("mysql rows") << my << "Rows"
+                                << "`Rows`";
+    QTest::newRow("range elsewhere") << ms << "range"
+                                     << "range";
+    QTest::newRow("sqlite index") << sqlite << "index"
+                                  << "\"index\"";
+    QTest::newRow("sqlite pragma") << sqlite << "pragma"
+                                   << "\"pragma\"";
+    QTest::newRow("access takes sqlite's words") << access << "pragma"
+                                                 << "[pragma]";
+    QTest::newRow("sql server top") << ms << "top"
+                                    << "[top]";
 }
 
 void TestQuoting::identifiers()
@@ -217,6 +236,34 @@ void TestQuoting::selectWholeTable()
     }
     const QString defaultSchema = dialect == SqlDialect::PostgreSql ? QStringLiteral("public") : QString();
     QCOMPARE(SqlComposer(dialect, defaultSchema).selectWholeTable(schema, table, indexes), expected);
+}
+
+void TestQuoting::everySqliteKeywordCanNameATableAndColumn()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("words.db"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    Connection connection;
+    connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
+    connection.open();
+    const SqlComposer sql(SqlDialect::Sqlite);
+    const QStringList words = SqlDialectRules::of(SqlDialect::Sqlite).reservedWords();
+    QVERIFY(words.contains(QStringLiteral("select")));
+    for (const QString &word : words) {
+        connection.execute(QStringLiteral("CREATE TABLE %1 (%1 INTEGER)").arg(sql.quoteIdentifier(word)));
+        IndexInfo index;
+        index.columns = QStringList{word};
+        const QString query = sql.selectWholeTable(QString(), word, {index}).join(QLatin1Char('\n'));
+        try {
+            QVERIFY(connection.execute(query).recordset);
+        } catch (const DataAccessError &e) {
+            QFAIL(qPrintable(query + QStringLiteral(": ") + e.text()));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestQuoting)

@@ -1,6 +1,7 @@
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
 #include "connection/dataaccess/Fetch.h"
+#include "connection/dataaccess/SqlDialectRules.h"
 
 namespace {
 
@@ -88,6 +89,11 @@ ExecResult Backend::executeParams(const QString &sql, const QList<QVariant> &par
 std::unique_ptr<StatementCursor> Backend::openCursor(const QString &, const QList<QVariant> *)
 {
     throw DataAccessError(QStringLiteral("This provider cannot read results step by step."));
+}
+
+QString Backend::quoteIdentifier(const QString &name) const
+{
+    return SqlDialectRules::of(dialect()).quoteIdentifier(name);
 }
 
 void Backend::beginTransaction()

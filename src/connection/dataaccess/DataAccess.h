@@ -196,7 +196,8 @@ public:
     virtual void cancel() = 0;
     virtual bool readOnly() const { return false; }
 
-    virtual QString quoteIdentifier(const QString &name) const = 0;
+    // By the dialect's rules (SqlDialectRules).
+    virtual QString quoteIdentifier(const QString &name) const;
     virtual QString placeholder(int index) const = 0; // index from 1
 
     // A transaction around the grid's edits. The defaults send BEGIN, COMMIT and ROLLBACK.

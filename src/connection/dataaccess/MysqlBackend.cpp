@@ -33,7 +33,6 @@ public:
     }
     void cancel() override { m_session.cancel(); }
 
-    QString quoteIdentifier(const QString &name) const override;
     QString placeholder(int) const override { return QStringLiteral("?"); }
 
     void beginTransaction() override;
@@ -252,11 +251,6 @@ TableMetadata MysqlBackend::tableMetadata(const QString &schema, const QString &
         metadata.fields.append(fieldFromColumn(column));
     metadata.indexes = indexes(columnList.first().schema, table);
     return metadata;
-}
-
-QString MysqlBackend::quoteIdentifier(const QString &name) const
-{
-    return mysqlQuoteIdentifier(name);
 }
 
 } // namespace

@@ -32,7 +32,3 @@ MysqlType mysqlTypeOf(const MysqlColumnType &column);
 // together with DATA_TYPE and the length, precision and scale columns.
 MysqlColumnType mysqlColumnType(const QByteArray &dataType, const QByteArray &columnType, qint64 length,
                                 int precision, int scale);
-
-// A name as MySQL SQL needs it: unchanged when it is a plain identifier and no reserved
-// word, otherwise in backquotes with inner backquotes doubled.
-QString mysqlQuoteIdentifier(const QString &name);

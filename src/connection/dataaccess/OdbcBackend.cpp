@@ -1,12 +1,8 @@
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/Fetch.h"
-#include "connection/dataaccess/MysqlTypes.h"
 #include "connection/dataaccess/OdbcConnectionString.h"
 #include "connection/dataaccess/OdbcSession.h"
 #include "connection/dataaccess/OdbcTypes.h"
-#include "connection/dataaccess/PostgresTypes.h"
-
-#include <QSet>
 
 #include <algorithm>
 #include <exception>
@@ -41,74 +37,6 @@ private:
     QString m_text;
 };
 
-bool isPlainIdentifier(const QString &name)
-{
-    if (name.isEmpty())
-        return false;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const QChar c = name[i];
-        const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
-        const bool digit = c >= u'0' && c <= u'9';
-        if (!letter && !(i > 0 && digit))
-            return false;
-    }
-    return true;
-}
-
-// Reserved words of SQL Server and of standard SQL that are common table or column names.
-const QSet<QString> &sqlKeywords()
-{
-    static const QSet<QString> words = [] {
-        const char *list[] = {"add",          "all",          "alter",        "and",
-                              "any",          "as",           "asc",          "authorization",
-                              "backup",       "begin",        "between",      "break",
-                              "browse",       "bulk",         "by",           "cascade",
-                              "case",         "check",        "checkpoint",   "close",
-                              "clustered",    "coalesce",     "collate",      "column",
-                              "commit",       "compute",      "constraint",   "contains",
-                              "continue",     "convert",      "create",       "cross",
-                              "current",      "current_date", "current_time", "current_timestamp",
-                              "current_user", "cursor",       "database",     "date",
-                              "dbcc",         "deallocate",   "declare",      "default",
-                              "delete",       "deny",         "desc",         "distinct",
-                              "distributed",  "double",       "drop",         "dump",
-                              "else",         "end",          "errlvl",       "escape",
-                              "except",       "exec",         "execute",      "exists",
-                              "exit",         "external",     "fetch",        "file",
-                              "fillfactor",   "for",          "foreign",      "freetext",
-                              "from",         "full",         "function",     "goto",
-                              "grant",        "group",        "having",       "holdlock",
-                              "identity",     "if",           "in",           "index",
-                              "inner",        "insert",       "intersect",    "into",
-                              "is",           "join",         "key",          "kill",
-                              "left",         "like",         "lineno",       "merge",
-                              "national",     "nocheck",      "nonclustered", "not",
-                              "null",         "nullif",       "of",           "off",
-                              "offsets",      "on",           "open",         "option",
-                              "or",           "order",        "outer",        "over",
-                              "percent",      "pivot",        "plan",         "precision",
-                              "primary",      "print",        "proc",         "procedure",
-                              "public",       "raiserror",    "read",         "readtext",
-                              "references",   "replication",  "restore",      "restrict",
-                              "return",       "revert",       "revoke",       "right",
-                              "rollback",     "rowcount",     "rule",         "save",
-                              "schema",       "select",       "session_user", "set",
-                              "setuser",      "shutdown",     "some",         "statistics",
-                              "system_user",  "table",        "then",         "time",
-                              "timestamp",    "to",           "top",          "tran",
-                              "transaction",  "trigger",      "truncate",     "union",
-                              "unique",       "unpivot",      "update",       "user",
-                              "using",        "value",        "values",       "varying",
-                              "view",         "waitfor",      "when",         "where",
-                              "while",        "with",         "writetext"};
-        QSet<QString> set;
-        for (const char *word : list)
-            set.insert(QLatin1String(word));
-        return set;
-    }();
-    return words;
-}
-
 class OdbcBackend final : public Backend
 {
 public:
@@ -139,7 +67,6 @@ public:
     }
     void cancel() override { m_session.cancel(); }
 
-    QString quoteIdentifier(const QString &name) const override;
     QString placeholder(int) const override { return QStringLiteral("?"); }
 
     void beginTransaction() override;
@@ -451,31 +378,6 @@ TableMetadata OdbcBackend::tableMetadata(const QString &schema, const QString &t
         metadata.fields.append(fieldFromColumn(column));
     metadata.indexes = indexes(columnList.first().schema, table);
     return metadata;
-}
-
-QString OdbcBackend::quoteIdentifier(const QString &name) const
-{
-    switch (m_dialect) {
-    case SqlDialect::PostgreSql:
-        return pgQuoteIdentifier(name);
-    case SqlDialect::MySql:
-        return mysqlQuoteIdentifier(name);
-    case SqlDialect::SqlServer:
-    case SqlDialect::Access: {
-        if (isPlainIdentifier(name) && !sqlKeywords().contains(name.toLower()))
-            return name;
-        QString quoted = name;
-        quoted.replace(QLatin1Char(']'), QLatin1String("]]"));
-        return QLatin1Char('[') + quoted + QLatin1Char(']');
-    }
-    default: {
-        if (isPlainIdentifier(name) && !sqlKeywords().contains(name.toLower()))
-            return name;
-        QString quoted = name;
-        quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        return QLatin1Char('"') + quoted + QLatin1Char('"');
-    }
-    }
 }
 
 bool OdbcBackend::succeeds(const QString &sql)

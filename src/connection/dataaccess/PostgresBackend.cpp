@@ -46,7 +46,6 @@ public:
     }
     void cancel() override { m_session.cancel(); }
 
-    QString quoteIdentifier(const QString &name) const override;
     QString placeholder(int index) const override { return QLatin1Char('$') + QString::number(index); }
 
     void beginTransaction() override;
@@ -356,11 +355,6 @@ TableMetadata PostgresBackend::tableMetadata(const QString &schema, const QStrin
         metadata.fields.append(fieldFromColumn(column));
     metadata.indexes = indexesWhere(QString(), QString(), oid.constData());
     return metadata;
-}
-
-QString PostgresBackend::quoteIdentifier(const QString &name) const
-{
-    return pgQuoteIdentifier(name);
 }
 
 } // namespace

@@ -22,7 +22,3 @@ PgType pgTypeOf(const QByteArray &typeName, int typmod);
 
 // typname of a built-in type, by its fixed OID; empty for others.
 QByteArray pgBuiltinTypeName(unsigned int oid);
-
-// A name as PostgreSQL SQL needs it: unchanged when it is a lower-case plain identifier and
-// no reserved word, otherwise in double quotes with inner quotes doubled.
-QString pgQuoteIdentifier(const QString &name);

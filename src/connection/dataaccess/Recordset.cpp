@@ -1,3 +1,4 @@
+#include "common/NameCompare.h"
 #include "connection/dataaccess/DataAccess.h"
 #include "connection/dataaccess/RowStore.h"
 
@@ -15,7 +16,7 @@ int Recordset::fieldIndex(const QString &name) const
     for (int i = 0; i < m_fields.size(); ++i) {
         if (m_fields[i].name == name)
             return i;
-        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0) {
+        if (sameName(m_fields[i].name, name)) {
             folded = i;
             ++foldedCount;
         }

@@ -1,3 +1,4 @@
+#include "common/NameCompare.h"
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
 #include "connection/dataaccess/Fetch.h"
@@ -12,12 +13,6 @@
 namespace {
 
 using Statement = SqliteStatement;
-
-bool lessName(const QString &a, const QString &b)
-{
-    const int c = a.compare(b, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : a < b;
-}
 
 class SqliteBackend : public Backend
 {
@@ -155,9 +150,9 @@ public:
             result += keys;
         }
         std::stable_sort(result.begin(), result.end(), [](const ForeignKeyInfo &a, const ForeignKeyInfo &b) {
-            if (a.pkTable.compare(b.pkTable, Qt::CaseInsensitive) != 0)
+            if (!sameName(a.pkTable, b.pkTable))
                 return lessName(a.pkTable, b.pkTable);
-            if (a.fkTable.compare(b.fkTable, Qt::CaseInsensitive) != 0)
+            if (!sameName(a.fkTable, b.fkTable))
                 return lessName(a.fkTable, b.fkTable);
             if (a.name != b.name)
                 return a.name < b.name;
@@ -197,26 +192,6 @@ public:
     bool readOnly() const override
     {
         return m_session.isOpen() ? sqlite3_db_readonly(m_session.db(), "main") == 1 : m_readOnlyMode;
-    }
-
-    QString quoteIdentifier(const QString &name) const override
-    {
-        bool plain = !name.isEmpty() && (name[0].isLetter() || name[0] == u'_');
-        for (const QChar c : name) {
-            if (!plain)
-                break;
-            plain =
-                (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
-        }
-        if (plain) {
-            const QByteArray bytes = name.toUtf8();
-            plain = !sqlite3_keyword_check(bytes.constData(), int(bytes.size()));
-        }
-        if (plain)
-            return name;
-        QString quoted = name;
-        quoted.replace(u'"', QStringLiteral("\"\""));
-        return u'"' + quoted + u'"';
     }
 
     QString placeholder(int) const override { return QStringLiteral("?"); }

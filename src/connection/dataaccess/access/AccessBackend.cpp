@@ -1,3 +1,4 @@
+#include "common/NameCompare.h"
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
 #include "connection/dataaccess/Fetch.h"
@@ -16,12 +17,6 @@
 namespace {
 
 const QString ReadOnlyText = QStringLiteral("Access files are opened read-only.");
-
-bool lessName(const QString &a, const QString &b)
-{
-    const int c = a.compare(b, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : a < b;
-}
 
 QByteArray sqlName(const QString &name)
 {
@@ -369,13 +364,13 @@ public:
         }
         QList<ForeignKeyInfo> result;
         for (const ForeignKeyInfo &key : all) {
-            if (table.isEmpty() || key.fkTable.compare(table, Qt::CaseInsensitive) == 0)
+            if (table.isEmpty() || sameName(key.fkTable, table))
                 result.append(key);
         }
         std::stable_sort(result.begin(), result.end(), [](const ForeignKeyInfo &a, const ForeignKeyInfo &b) {
-            if (a.pkTable.compare(b.pkTable, Qt::CaseInsensitive) != 0)
+            if (!sameName(a.pkTable, b.pkTable))
                 return lessName(a.pkTable, b.pkTable);
-            if (a.fkTable.compare(b.fkTable, Qt::CaseInsensitive) != 0)
+            if (!sameName(a.fkTable, b.fkTable))
                 return lessName(a.fkTable, b.fkTable);
             if (a.name != b.name)
                 return a.name < b.name;
@@ -418,26 +413,6 @@ public:
     void cancel() override { m_session.cancel(); }
 
     bool readOnly() const override { return true; }
-
-    QString quoteIdentifier(const QString &name) const override
-    {
-        bool plain = !name.isEmpty() && (name[0].isLetter() || name[0] == u'_');
-        for (const QChar c : name) {
-            if (!plain)
-                break;
-            plain =
-                (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
-        }
-        if (plain) {
-            const QByteArray bytes = name.toUtf8();
-            plain = !sqlite3_keyword_check(bytes.constData(), int(bytes.size()));
-        }
-        if (plain)
-            return name;
-        QString quoted = name;
-        quoted.replace(u']', QStringLiteral("]]"));
-        return u'[' + quoted + u']';
-    }
 
     QString placeholder(int) const override { return QStringLiteral("?"); }
 

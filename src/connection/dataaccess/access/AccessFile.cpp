@@ -1,5 +1,6 @@
 #include "connection/dataaccess/access/AccessFile.h"
 
+#include "common/NameCompare.h"
 #include "connection/dataaccess/access/AccessPropertyCheck.h"
 
 #include <QDate>
@@ -236,7 +237,7 @@ bool AccessFile::jet3() const
 int AccessFile::tableIndex(const QString &name) const
 {
     for (qsizetype i = 0; i < m_tables.size(); ++i) {
-        if (m_tables[i].name.compare(name, Qt::CaseInsensitive) == 0)
+        if (sameName(m_tables[i].name, name))
             return int(i);
     }
     return -1;
@@ -352,7 +353,7 @@ QList<ForeignKeyInfo> AccessFile::relationships()
         const AccessTable &table = m_tables[index];
         auto columnOf = [&table](const char *name) {
             for (qsizetype c = 0; c < table.columns.size(); ++c) {
-                if (table.columns[c].name.compare(QLatin1StringView(name), Qt::CaseInsensitive) == 0)
+                if (sameName(table.columns[c].name, QString::fromUtf8(name)))
                     return int(c);
             }
             return -1;
