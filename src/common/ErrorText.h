@@ -13,3 +13,9 @@ inline QString errorText(const std::exception &e)
         return app->text();
     return QString::fromUtf8(e.what());
 }
+
+// A log line about one table or view: its name, then the error's text.
+inline QString objectErrorText(const QString &objectName, const QString &text)
+{
+    return objectName + QLatin1String(": ") + text;
+}

@@ -18,6 +18,7 @@
 
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QHash>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -185,19 +186,45 @@ void TMainView::ADOConnection1AfterDisconnect()
 void TMainView::FillTree()
 {
     TreeView1->clear();
-    int widest = 0;
     auto *root = new QTreeWidgetItem(TreeView1, QStringList{DatabaseName});
-    const CatalogueReader reader(*ADOConnection1);
-    const QFontMetrics metrics(font());
-    for (const TableInfo &table : reader.tables()) {
-        auto *node = new QTreeWidgetItem(root, QStringList{table.name});
-        // The text stays the bare name; the schema travels with the node for the describe.
-        node->setData(0, Qt::UserRole, table.schema);
-        for (const QString &column : reader.columnNames(table)) {
-            new QTreeWidgetItem(node, QStringList{column});
-            widest = std::max(widest, metrics.horizontalAdvance(column) + 4);
-        }
+    Catalogue catalogue;
+    try {
+        catalogue = CatalogueReader(*ADOConnection1).read(CatalogueReader::Detail::Columns);
+    } catch (const std::exception &e) {
+        // A fill the user cancelled leaves the root alone, and the connection ready for use.
+        if (!ADOConnection1->cancelRequested())
+            throw;
+        LogMessage(errorText(e));
     }
+
+    // The nodes are built apart and added at once: one insertion for the tree to handle.
+    const QFontMetrics metrics(font());
+    QHash<QString, int> widths; // column names repeat from table to table
+    int widest = 0;
+    QList<QTreeWidgetItem *> tables;
+    tables.reserve(catalogue.objects.size());
+    for (const CatalogueObject &object : std::as_const(catalogue.objects)) {
+        auto *node = new QTreeWidgetItem(QStringList{object.table.name});
+        // The text stays the bare name; the schema travels with the node for the describe.
+        node->setData(0, Qt::UserRole, object.table.schema);
+        QList<QTreeWidgetItem *> columns;
+        columns.reserve(object.columns.size());
+        for (const ColumnInfo &column : object.columns) {
+            columns.append(new QTreeWidgetItem(QStringList{column.name}));
+            auto width = widths.constFind(column.name);
+            if (width == widths.constEnd())
+                width = widths.insert(column.name, metrics.horizontalAdvance(column.name) + 4);
+            widest = std::max(widest, *width);
+        }
+        node->addChildren(columns);
+        tables.append(node);
+        // A table or view that cannot be read stays listed; what went wrong is logged.
+        for (const QString &text : object.errors)
+            LogMessage(text);
+    }
+    root->addChildren(tables);
+    if (catalogue.cancelled)
+        LogMessage(CatalogueReader::cancelledText());
     root->setExpanded(true);
     Panel1->setFixedWidth(CatalogueReader::panelWidth(widest));
 }

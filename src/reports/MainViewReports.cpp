@@ -21,6 +21,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QHash>
+#include <QPair>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTabWidget>
@@ -68,19 +70,34 @@ void TMainView::ReportStructure()
     input.databaseName = DatabaseName;
     input.serverVersion = ServerVersion;
 
+    // The whole catalogue is read first, in a few requests and as one piece of work; the tables
+    // are then described from it without asking the database again.
+    Catalogue catalogue;
+    QHash<QPair<QString, QString>, const CatalogueObject *> objects;
     QString path;
     try {
         path = xmlreport::writeStructureReport(
             input,
-            [this] {
+            [&] {
+                catalogue = CatalogueReader(*ADOConnection1).read(CatalogueReader::Detail::ColumnsAndKeys);
+                if (catalogue.cancelled)
+                    throw DataAccessError(CatalogueReader::cancelledText());
                 QList<xmlreport::ReportTable> tables;
-                for (const TableInfo &table : CatalogueReader(*ADOConnection1).tables())
-                    tables.append({table.schema, table.name});
+                for (const CatalogueObject &object : std::as_const(catalogue.objects)) {
+                    tables.append({object.table.schema, object.table.name});
+                    objects.insert({object.table.schema, object.table.name}, &object);
+                }
                 return tables;
             },
-            [this](const xmlreport::ReportTable &table, xmlreport::ReportDocument &document) {
+            [&](const xmlreport::ReportTable &table, xmlreport::ReportDocument &document) {
+                const CatalogueObject *object = objects.value({table.schema, table.name});
+                // What could not be read of a table is logged; its element holds the rest.
+                if (object) {
+                    for (const QString &text : object->errors)
+                        LogMessage(text);
+                }
                 ScopedPointer<ReportSink> sink(reportSink, &document);
-                ScopedPointer<xmlreport::ReportDocument> current(currentReport, &document);
+                ScopedPointer<const CatalogueObject> described(m_reportObject, object);
                 DescribeTable(nullptr, table.name, table.schema);
             });
         if (!path.isEmpty()) {
@@ -93,10 +110,14 @@ void TMainView::ReportStructure()
                 this, [this] { guarded([this] { WebBrowser1DocumentComplete(); }); }, Qt::QueuedConnection);
             PageControl1->setCurrentWidget(TabSheet4);
         }
-    } catch (...) {
+    } catch (const std::exception &e) {
         // The wait text would otherwise stay on after the error report.
         setStatusText(QString());
-        throw;
+        // A report the user cancelled ends without one; nothing went wrong.
+        if (!ADOConnection1->cancelRequested())
+            throw;
+        LogMessage(errorText(e));
+        return;
     }
     setStatusText(QLatin1Char(' ') + TextReady);
 }

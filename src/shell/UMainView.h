@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -25,6 +26,7 @@ class QTreeWidgetItem;
 class QWidget;
 
 class AdoQuery;
+struct CatalogueObject;
 class AdoTable;
 class ReportSink;
 class DbNavigator;
@@ -99,6 +101,9 @@ public:
     void initSqlPart();
     // sql: where DescribeTable writes in report mode; the report sets it before each call.
     ReportSink *reportSink = nullptr;
+    // The error of a table or view the user asked for: logged with its name and the beep, or
+    // only noted when the user cancelled the reading.
+    void reportObjectError(const QString &objectName, const std::exception &e);
 
     // ---- grid (src/sql/MainViewGrid.cpp) ----------------------------------------------
     // Binds the navigator, the memo editor and error reporting to the result grid.
@@ -207,6 +212,9 @@ private:
     void activate();
     bool m_activating = false;
     bool m_activatedOnce = false;
+    // While ReportStructure runs: the object DescribeTable describes in report mode, read with
+    // the whole catalogue beforehand (none: DescribeTable reads the table itself).
+    const CatalogueObject *m_reportObject = nullptr;
 };
 
 // The one main window of the process.

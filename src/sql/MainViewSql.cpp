@@ -2,6 +2,7 @@
 #include "shell/UMainView.h"
 
 #include "common/ErrorText.h"
+#include "connection/CatalogueReader.h"
 #include "editor/SqlEditor.h"
 #include "shell/BusyCursor.h"
 #include "shell/Prompt.h"
@@ -50,19 +51,51 @@ void TMainView::initSqlPart()
 {
 }
 
+void TMainView::reportObjectError(const QString &objectName, const std::exception &e)
+{
+    // Cancel is the user's own choice: noted, without the error's beep.
+    if (ADOConnection1->cancelRequested())
+        LogMessage(errorText(e));
+    else
+        reportError(objectErrorText(objectName, errorText(e)));
+}
+
 void TMainView::DescribeTable(QObject *target, const QString &tableName, const QString &schema)
 {
-    ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
-    ADOTable1->tableName = tableName;
-    const TableDescription description = TableDescription::read(
-        *ADOConnection1, schema, tableName,
-        [&] {
-            ADOTable1->readDefinitions(schema, tableName);
-            return ADOTable1->metadata().fields;
-        },
-        [this](const QString &text) { LogMessage(text); });
+    const bool grid = target == TreeView1;
+    TableDescription description;
+    if (!grid && m_reportObject) {
+        description =
+            TableDescription::fromCatalogue(schema, tableName, m_reportObject->columns,
+                                            m_reportObject->primaryKeys, m_reportObject->foreignKeys);
+    } else {
+        ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
+        ADOTable1->tableName = tableName;
+        // The key errors come from the worker; they are shown once the work is over.
+        QStringList keyErrors;
+        try {
+            description = TableDescription::read(
+                *ADOConnection1, schema, tableName,
+                [&] {
+                    ADOTable1->readDefinitions(schema, tableName);
+                    return ADOTable1->metadata().fields;
+                },
+                [&keyErrors](const QString &text) { keyErrors.append(text); });
+        } catch (const std::exception &e) {
+            for (const QString &text : std::as_const(keyErrors))
+                LogMessage(text);
+            if (!grid)
+                throw;
+            // The grid shows no rows of an object that cannot be read.
+            StringGrid1->setRowCount(1);
+            reportObjectError(tableName, e);
+            return;
+        }
+        for (const QString &text : std::as_const(keyErrors))
+            LogMessage(text);
+    }
 
-    if (target != TreeView1) {
+    if (!grid) {
         if (reportSink) {
             for (const ReportField &field : description.reportFields())
                 reportSink->addField(field);
@@ -131,10 +164,19 @@ void TMainView::TreeView1DblClick()
 
     ADOTable1->tableName = name;
     ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
-    ADOTable1->readDefinitions(schema, name);
+    QString defaultSchema;
+    try {
+        ADOConnection1->run([&] {
+            ADOTable1->readDefinitions(schema, name);
+            defaultSchema = ADOConnection1->defaultSchema();
+        });
+    } catch (const std::exception &e) {
+        // Nothing is composed for an object that cannot be read; the editor keeps its text.
+        reportObjectError(name, e);
+        return;
+    }
 
-    const SqlComposer sql(IsPostgreSql ? SqlDialect::PostgreSql : ADOConnection1->dialect(),
-                          ADOConnection1->defaultSchema());
+    const SqlComposer sql(IsPostgreSql ? SqlDialect::PostgreSql : ADOConnection1->dialect(), defaultSchema);
     setScratchLines(RichEdit1, sql.selectWholeTable(schema, name, ADOTable1->metadata().indexes));
     SynEdit1->setText(RichEdit1->toPlainText());
 
@@ -148,13 +190,32 @@ void TMainView::TreeView1DblClick()
 void TMainView::StatsCommand()
 {
     RichEdit1->clear();
+    QString database;
+    QStringList sqliteLines;
+    QStringList skipped;
+    if (IsMySql || IsSqlite) {
+        try {
+            ADOConnection1->run([&] {
+                if (IsMySql)
+                    database = ADOConnection1->defaultDatabase();
+                if (IsSqlite)
+                    sqliteLines = statistics::sqliteText(*ADOConnection1, skipped);
+            });
+        } catch (const std::exception &e) {
+            if (!ADOConnection1->cancelRequested())
+                throw;
+            LogMessage(errorText(e));
+            return;
+        }
+    }
+    for (const QString &text : std::as_const(skipped))
+        LogMessage(text);
     QStringList lines;
     if (IsSqlServer)
         lines += statistics::sqlServerText();
     if (IsMySql)
-        lines += statistics::mySqlText(ADOConnection1->defaultDatabase());
-    if (IsSqlite)
-        lines += statistics::sqliteText(*ADOConnection1);
+        lines += statistics::mySqlText(database);
+    lines += sqliteLines;
     setScratchLines(RichEdit1, lines);
 
     SynEdit1->clear();

@@ -2,6 +2,8 @@
 
 #include "sql/SqlQuoting.h"
 
+#include "common/ErrorText.h"
+
 namespace statistics {
 
 QStringList sqlServerText()
@@ -92,22 +94,35 @@ QStringList sqliteText(const QList<TableInfo> &tables, bool withSizes, const QSt
     return lines;
 }
 
-QStringList sqliteText(Connection &connection)
+QStringList sqliteText(Connection &connection, QStringList &skipped)
 {
     QList<TableInfo> tables;
     bool withSizes = true;
     QString defaultSchema;
     connection.run([&] {
+        defaultSchema = connection.defaultSchema();
+        const SqlComposer sql(SqlDialect::Sqlite, defaultSchema);
         for (const TableInfo &table : connection.tables()) {
-            if (table.type == QLatin1String("TABLE"))
+            if (table.type != QLatin1String("TABLE"))
+                continue;
+            // One table SQLite cannot open would fail the whole query.
+            try {
+                connection.execute(QStringLiteral("SELECT 1 FROM ") +
+                                   sql.qualifiedName(table.schema, table.name) + QStringLiteral(" LIMIT 0"));
                 tables.append(table);
+            } catch (const std::exception &e) {
+                if (connection.cancelRequested())
+                    throw;
+                skipped.append(objectErrorText(table.name, errorText(e)));
+            }
         }
         try {
             connection.execute(QStringLiteral("SELECT 1 FROM dbstat LIMIT 0"));
         } catch (const DataAccessError &) {
+            if (connection.cancelRequested())
+                throw;
             withSizes = false; // a build without the dbstat table
         }
-        defaultSchema = connection.defaultSchema();
     });
     return sqliteText(tables, withSizes, defaultSchema);
 }

@@ -16,7 +16,9 @@ QStringList mySqlText(const QString &defaultDatabase);
 // get no size. Groups of terms are nested so no compound exceeds SQLite's term limit.
 // Without tables, a query with the same columns and no rows.
 QStringList sqliteText(const QList<TableInfo> &tables, bool withSizes, const QString &defaultSchema);
-// Reads the user tables and whether dbstat exists from an SQLite connection.
-QStringList sqliteText(Connection &connection);
+// Reads the user tables and whether dbstat exists from an SQLite connection, as one piece of
+// work. A table SQLite cannot open (a virtual table whose module is missing) is left out and
+// named, with its error, in skipped.
+QStringList sqliteText(Connection &connection, QStringList &skipped);
 
 } // namespace statistics

@@ -2,11 +2,35 @@
 
 #include "sql/FieldTypes.h"
 
+#include "common/ErrorText.h"
+#include "common/NameCompare.h"
+
 namespace {
 
-bool sameName(const QString &a, const QString &b)
+// The foreign keys of the described table only: a rowset may be wider than asked for, and a
+// column that merely shares its name with another table's foreign key is not marked.
+QList<TableDescription::ForeignKey> ownForeignKeys(const QString &schema, const QString &name,
+                                                   const QList<ForeignKeyInfo> &rowset)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    QList<TableDescription::ForeignKey> keys;
+    for (const ForeignKeyInfo &fk : rowset) {
+        if (!sameName(fk.fkTable, name))
+            continue;
+        if (!schema.isEmpty() && !fk.fkSchema.isEmpty() && fk.fkSchema != schema)
+            continue;
+        keys.append({fk.fkColumn, fk.pkTable + QLatin1Char('.') + fk.pkColumn});
+    }
+    return keys;
+}
+
+QStringList nullableColumns(const QList<ColumnInfo> &columns)
+{
+    QStringList names;
+    for (const ColumnInfo &column : columns) {
+        if (column.nullable)
+            names.append(column.name);
+    }
+    return names;
 }
 
 } // namespace
@@ -16,43 +40,57 @@ TableDescription TableDescription::read(Connection &connection, const QString &s
                                         const std::function<void(const QString &)> &log)
 {
     TableDescription d;
-    try {
-        for (const KeyColumnInfo &key : connection.primaryKeys(schema, name))
-            d.primaryKeys.append(key.column);
-    } catch (const std::exception &e) {
-        d.primaryKeys.clear();
-        log(QString::fromUtf8(e.what()));
-    }
-    try {
-        // The rowset may be wider than asked for; keep only this table's own keys, so a column
-        // that merely shares its name with another table's foreign key is not marked.
-        for (const ForeignKeyInfo &fk : connection.foreignKeys(schema, name)) {
-            if (!sameName(fk.fkTable, name))
-                continue;
-            if (!schema.isEmpty() && !fk.fkSchema.isEmpty() && fk.fkSchema != schema)
-                continue;
-            d.foreignKeys.append({fk.fkColumn, fk.pkTable + QLatin1Char('.') + fk.pkColumn});
+    // A read that failed because the user pressed Cancel ends the description.
+    auto failed = [&](const std::exception &e) {
+        if (connection.cancelRequested())
+            throw;
+        log(errorText(e));
+    };
+    connection.run([&] {
+        try {
+            for (const KeyColumnInfo &key : connection.primaryKeys(schema, name))
+                d.primaryKeys.append(key.column);
+        } catch (const std::exception &e) {
+            d.primaryKeys.clear();
+            failed(e);
         }
-    } catch (const std::exception &e) {
-        d.foreignKeys.clear();
-        log(QString::fromUtf8(e.what()));
-    }
-    try {
-        for (const ColumnInfo &column : connection.columns(schema, name)) {
-            if (column.nullable)
-                d.nullable.append(column.name);
+        try {
+            d.foreignKeys = ownForeignKeys(schema, name, connection.foreignKeys(schema, name));
+        } catch (const std::exception &e) {
+            d.foreignKeys.clear();
+            failed(e);
         }
-    } catch (const std::exception &) {
-        // Without the columns rowset every column counts as not nullable.
-        d.nullable.clear();
-    }
-    d.fields = readFields();
+        try {
+            d.nullable = nullableColumns(connection.columns(schema, name));
+        } catch (const std::exception &) {
+            if (connection.cancelRequested())
+                throw;
+            // Without the columns rowset every column counts as not nullable.
+            d.nullable.clear();
+        }
+        d.fields = readFields();
+    });
+    return d;
+}
+
+TableDescription TableDescription::fromCatalogue(const QString &schema, const QString &name,
+                                                 const QList<ColumnInfo> &columns,
+                                                 const QList<KeyColumnInfo> &primaryKeys,
+                                                 const QList<ForeignKeyInfo> &foreignKeys)
+{
+    TableDescription d;
+    for (const KeyColumnInfo &key : primaryKeys)
+        d.primaryKeys.append(key.column);
+    d.foreignKeys = ownForeignKeys(schema, name, foreignKeys);
+    d.nullable = nullableColumns(columns);
+    for (const ColumnInfo &column : columns)
+        d.fields.append(fieldFromColumn(column));
     return d;
 }
 
 bool TableDescription::isPrimaryKey(const QString &column) const
 {
-    return primaryKeys.contains(column, Qt::CaseInsensitive);
+    return containsName(primaryKeys, column);
 }
 
 const TableDescription::ForeignKey *TableDescription::foreignKey(const QString &column) const
@@ -66,7 +104,7 @@ const TableDescription::ForeignKey *TableDescription::foreignKey(const QString &
 
 bool TableDescription::isNullable(const QString &column) const
 {
-    return nullable.contains(column, Qt::CaseInsensitive);
+    return containsName(nullable, column);
 }
 
 QList<StructureRow> TableDescription::gridRows() const

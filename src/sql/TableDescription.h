@@ -31,12 +31,20 @@ public:
     };
 
     // Reads the lists through the connection, then the field definitions through readFields (the
-    // table object). Errors of the key reads go to log and the description goes on without
-    // those marks; an error of the columns read leaves every column not nullable; errors of
-    // readFields propagate. Foreign keys count only when they belong to the described table.
+    // table object), as one piece of work on the connection (log is called on its worker).
+    // Errors of the key reads go to log and the description goes on without those marks; an
+    // error of the columns read leaves every column not nullable; errors of readFields, and a
+    // read that Cancel stopped, propagate. Foreign keys count only when they belong to the
+    // described table.
     static TableDescription read(Connection &connection, const QString &schema, const QString &name,
                                  const std::function<QList<FieldInfo>()> &readFields,
                                  const std::function<void(const QString &)> &log);
+    // The same from rowsets already read for the whole catalogue: the field definitions are the
+    // table's columns.
+    static TableDescription fromCatalogue(const QString &schema, const QString &name,
+                                          const QList<ColumnInfo> &columns,
+                                          const QList<KeyColumnInfo> &primaryKeys,
+                                          const QList<ForeignKeyInfo> &foreignKeys);
 
     QStringList primaryKeys;
     QList<ForeignKey> foreignKeys;

@@ -1,9 +1,12 @@
 #include "ScriptedPrompt.h"
 #include "TestServers.h"
 
+#include "connection/CatalogueReader.h"
+#include "connection/dataaccess/SqlDialectRules.h"
 #include "editor/SqlEditor.h"
 #include "shell/UMainView.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -25,9 +28,16 @@ private slots:
     void sqliteFillsTablesViewsAndColumns();
     void emptyDatabaseGivesTheRootAlone();
     void clickDescribesTableNodesOnly();
+    void brokenObjectsStayListedAndTheRestWorks();
+    void cancelledFillKeepsTheTablesAndTheConnection();
 #else
     void postgresTablesOfOneNameInTwoSchemasKeepTheirColumns();
+    void postgresObjectsWithoutRightsStayListed();
+    void postgresReservedWordsAreQuoted();
     void mariadbFillsTheTree();
+    void mariadbBrokenViewStaysListedAndTheRestWorks();
+    void mariadbTablesNamedByReservedWordsQueryFromTheTree();
+    void mariadbKeywordsLeftUnquotedCanNameATable();
 #endif
 
 private:
@@ -35,6 +45,12 @@ private:
     void connectWith(const QString &connectionString);
     QStringList childTexts(const QTreeWidgetItem *node) const;
     int expectedPanelWidth(const QStringList &columns) const;
+    QStringList logLines() const;
+    bool logged(const QString &text) const;
+    // Runs the Report command with its files in a folder of the test; returns OVS.xml.
+    QString report();
+    // Double-clicks a table node and tells whether its query ran.
+    bool queryFromTree(QTreeWidgetItem *node);
 
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedPrompt> m_prompt;
@@ -90,6 +106,46 @@ int TestCatalogue::expectedPanelWidth(const QStringList &columns) const
     for (const QString &c : columns)
         widest = std::max(widest, metrics.horizontalAdvance(c) + 4);
     return widest + 85;
+}
+
+// The texts of the log's messages; a message may span lines (PostgreSQL's point at the error).
+QStringList TestCatalogue::logLines() const
+{
+    static const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT[^|]*\\|"));
+    QStringList messages;
+    for (const QString &line : m_view->reMessages->toPlainText().split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch match = stamp.match(line);
+        if (match.hasMatch())
+            messages.append(line.mid(match.capturedLength()));
+        else if (!messages.isEmpty())
+            messages.last() += QLatin1Char('\n') + line;
+    }
+    return messages;
+}
+
+bool TestCatalogue::logged(const QString &text) const
+{
+    return logLines().contains(text);
+}
+
+QString TestCatalogue::report()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("report"));
+    QDir().mkpath(folder);
+    const QByteArray previous = qgetenv("TMPDIR");
+    qputenv("TMPDIR", folder.toUtf8());
+    m_view->ReportStructure();
+    qputenv("TMPDIR", previous);
+    QFile file(QDir(folder).filePath(QStringLiteral("OVS.xml")));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+bool TestCatalogue::queryFromTree(QTreeWidgetItem *node)
+{
+    m_view->setStatusText(QStringLiteral("before"));
+    m_view->TreeView1->setCurrentItem(node);
+    m_view->TreeView1DblClick();
+    return m_view->statusTextValue().startsWith(QLatin1String(" Selected records: "));
 }
 
 #ifndef ORVESSA_SERVER_TESTS
@@ -182,6 +238,91 @@ void TestCatalogue::clickDescribesTableNodesOnly()
     QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("a"));
 }
 
+void TestCatalogue::brokenObjectsStayListedAndTheRestWorks()
+{
+    // A view on a function this SQLite lacks and a virtual table of a module it lacks, as files
+    // made elsewhere hold them, between objects that are fine.
+    const QString path =
+        sqliteFile(QStringLiteral("broken.sqlite"),
+                   {QStringLiteral("CREATE TABLE a_first (x INTEGER PRIMARY KEY, y TEXT)"),
+                    QStringLiteral("CREATE TABLE z_last (q TEXT)"),
+                    QStringLiteral("CREATE VIEW v_broken AS SELECT nosuch(y) AS n FROM a_first"),
+                    QStringLiteral("CREATE VIEW v_good AS SELECT y FROM a_first"),
+                    QStringLiteral("PRAGMA writable_schema = ON"),
+                    QStringLiteral("INSERT INTO sqlite_schema VALUES ('table', 'vt_gone', 'vt_gone', 0, "
+                                   "'CREATE VIRTUAL TABLE vt_gone USING nosuch(x)')")});
+    connectWith(QStringLiteral("Provider=SQLite;Data Source=") + path);
+    QVERIFY(m_view->ADOConnection1->isOpen());
+
+    const QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QVERIFY(root->isExpanded());
+    QCOMPARE(childTexts(root),
+             QStringList({QStringLiteral("a_first"), QStringLiteral("vt_gone"), QStringLiteral("z_last"),
+                          QStringLiteral("v_broken"), QStringLiteral("v_good")}));
+    QCOMPARE(childTexts(root->child(0)), QStringList({QStringLiteral("x"), QStringLiteral("y")}));
+    QCOMPARE(root->child(1)->childCount(), 0);
+    QCOMPARE(childTexts(root->child(2)), QStringList{QStringLiteral("q")});
+    QCOMPARE(root->child(3)->childCount(), 0);
+    QCOMPARE(childTexts(root->child(4)), QStringList{QStringLiteral("y")});
+    QVERIFY2(logged(QStringLiteral("v_broken: no such function: nosuch")), qPrintable(logLines().join('\n')));
+    QVERIFY(logged(QStringLiteral("vt_gone: no such module: nosuch")));
+    // The analysis went on past the tree.
+    QCOMPARE(m_view->Panel1->width(),
+             expectedPanelWidth({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("q")}));
+    QVERIFY(!m_view->SynEdit1->isHidden());
+    QCOMPARE(m_prompt->errorReports, QStringList());
+
+    // Describing the broken view logs its error and leaves the grid without rows.
+    QTableWidget *grid = m_view->StringGrid1;
+    m_view->TreeView1->setCurrentItem(root->child(0));
+    m_view->TreeView1Click();
+    QCOMPARE(grid->rowCount(), 3);
+    m_view->TreeView1->setCurrentItem(root->child(3));
+    m_view->TreeView1Click();
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(logLines().last(), QStringLiteral("v_broken: no such function: nosuch"));
+    QCOMPARE(m_prompt->beeps, 1);
+    QCOMPARE(m_view->PageControl1->currentWidget(), m_view->TabSheet3);
+
+    // Its double-click composes nothing; the other objects still describe and query.
+    m_view->SynEdit1->setText(QStringLiteral("SELECT 1"));
+    m_view->TreeView1->setCurrentItem(root->child(1));
+    m_view->TreeView1DblClick();
+    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT 1"));
+    QCOMPARE(logLines().last(), QStringLiteral("vt_gone: no such module: nosuch"));
+    m_view->TreeView1->setCurrentItem(root->child(2));
+    m_view->TreeView1DblClick();
+    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT * FROM z_last"));
+    QCOMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 0"));
+    m_view->TreeView1->setCurrentItem(root->child(4));
+    m_view->TreeView1Click();
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(m_prompt->errorReports, QStringList());
+}
+
+void TestCatalogue::cancelledFillKeepsTheTablesAndTheConnection()
+{
+    const QString path =
+        sqliteFile(QStringLiteral("cancel.sqlite"), {QStringLiteral("CREATE TABLE t1 (a INTEGER)"),
+                                                     QStringLiteral("CREATE TABLE t2 (b INTEGER)")});
+    // Cancel is pressed as soon as each piece of work starts.
+    m_view->ADOConnection1->setWorkRunner(
+        [](const std::function<void()> &work, const std::function<void()> &cancel) {
+            cancel();
+            work();
+        });
+    connectWith(QStringLiteral("Provider=SQLite;Data Source=") + path);
+    QVERIFY(m_view->ADOConnection1->isOpen());
+    const QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QVERIFY(root->isExpanded());
+    QCOMPARE(childTexts(root), QStringList({QStringLiteral("t1"), QStringLiteral("t2")}));
+    QCOMPARE(root->child(0)->childCount(), 0);
+    QVERIFY(logged(CatalogueReader::cancelledText()));
+    QCOMPARE(m_view->Panel1->width(), 85);
+    QVERIFY(!m_view->SynEdit1->isHidden());
+    QCOMPARE(m_prompt->beeps, 0);
+}
+
 #else
 void TestCatalogue::postgresTablesOfOneNameInTwoSchemasKeepTheirColumns()
 {
@@ -212,6 +353,80 @@ void TestCatalogue::postgresTablesOfOneNameInTwoSchemasKeepTheirColumns()
     QCOMPARE(childTexts(root->child(1)), QStringList{QStringLiteral("only_in_s2")});
 }
 
+void TestCatalogue::postgresObjectsWithoutRightsStayListed()
+{
+    ORVESSA_REQUIRE_PG(server);
+    const QString cs = TestServers::freshDatabase(server, QStringLiteral("orv_rights"));
+    {
+        Connection setup;
+        setup.setConnectionString(cs);
+        setup.open();
+        for (const char *sql :
+             {"DROP ROLE IF EXISTS orv_limited", "CREATE ROLE orv_limited LOGIN PASSWORD 'limited'",
+              "CREATE TABLE open_t (a int PRIMARY KEY, b text)", "GRANT SELECT ON open_t TO orv_limited",
+              "CREATE TABLE secret_t (c int)", "CREATE SCHEMA locked", "CREATE TABLE locked.hidden (d int)"})
+            setup.execute(QString::fromLatin1(sql));
+    }
+    // The login role sees the catalogue, but may neither read secret_t nor enter the schema.
+    connectWith(TestServers::withEntry(
+        TestServers::withEntry(cs, QStringLiteral("User ID"), QStringLiteral("orv_limited")),
+        QStringLiteral("Password"), QStringLiteral("limited")));
+    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(logLines().join('\n')));
+    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QVERIFY(root->isExpanded());
+    QCOMPARE(childTexts(root),
+             QStringList({QStringLiteral("hidden"), QStringLiteral("open_t"), QStringLiteral("secret_t")}));
+    QCOMPARE(childTexts(root->child(0)), QStringList{QStringLiteral("d")});
+    QCOMPARE(childTexts(root->child(2)), QStringList{QStringLiteral("c")});
+    QCOMPARE(logLines().size(), 1); // the version, nothing failed
+
+    QTableWidget *grid = m_view->StringGrid1;
+    m_view->TreeView1->setCurrentItem(root->child(2));
+    m_view->TreeView1Click();
+    QCOMPARE(grid->rowCount(), 2);
+    m_view->TreeView1->setCurrentItem(root->child(0));
+    m_view->TreeView1Click();
+    QCOMPARE(grid->rowCount(), 1);
+    QVERIFY2(logLines().last().startsWith(QLatin1String("hidden: ")) &&
+                 logLines().last().contains(QLatin1String("permission denied for schema locked")),
+             qPrintable(logLines().last()));
+
+    QVERIFY(!queryFromTree(root->child(2)));
+    QVERIFY2(logLines().last().contains(QLatin1String("permission denied for table secret_t")),
+             qPrintable(logLines().last()));
+    QVERIFY(queryFromTree(root->child(1)));
+
+    const QString xml = report();
+    QVERIFY2(xml.contains(
+                 QLatin1String("<table name=\"hidden\"><field null=\"true\" type=\"Integer\" name=\"d\"/>")),
+             qPrintable(xml));
+    QVERIFY(xml.contains(
+        QLatin1String("<table name=\"secret_t\"><field null=\"true\" type=\"Integer\" name=\"c\"/>")));
+    QVERIFY(
+        xml.contains(QLatin1String("<field key=\"primary\" null=\"false\" type=\"Integer\" name=\"a\"/>")));
+    QCOMPARE(m_prompt->errorReports, QStringList());
+}
+
+void TestCatalogue::postgresReservedWordsAreQuoted()
+{
+    ORVESSA_REQUIRE_PG(server);
+    Connection connection;
+    connection.setConnectionString(server);
+    connection.open();
+    // Reserved words and those that name types or functions cannot name a table unquoted.
+    const ExecResult words =
+        connection.execute(QStringLiteral("SELECT word FROM pg_get_keywords() WHERE catcode IN ('R', 'T')"));
+    QVERIFY(words.recordset && words.recordset->rowCount() > 50);
+    const SqlDialectRules &rules = SqlDialectRules::of(SqlDialect::PostgreSql);
+    QStringList unquoted;
+    for (qint64 r = 0; r < words.recordset->rowCount(); ++r) {
+        const QString word = words.recordset->value(r, 0).toString();
+        if (rules.quoteIdentifier(word) == word)
+            unquoted.append(word);
+    }
+    QCOMPARE(unquoted, QStringList());
+}
+
 void TestCatalogue::mariadbFillsTheTree()
 {
     ORVESSA_REQUIRE_MYSQL(server);
@@ -236,6 +451,100 @@ void TestCatalogue::mariadbFillsTheTree()
     QCOMPARE(childTexts(root),
              QStringList({QStringLiteral("alpha"), QStringLiteral("zeta"), QStringLiteral("beta")}));
     QCOMPARE(childTexts(root->child(1)), QStringList({QStringLiteral("id"), QStringLiteral("label")}));
+}
+
+void TestCatalogue::mariadbBrokenViewStaysListedAndTheRestWorks()
+{
+    ORVESSA_REQUIRE_MYSQL(server);
+    const QString cs = TestServers::freshDatabase(server, QStringLiteral("orv_broken"));
+    {
+        Connection setup;
+        setup.setConnectionString(cs);
+        setup.open();
+        for (const char *sql : {"CREATE TABLE alpha (x int PRIMARY KEY)", "CREATE TABLE dropped (y int)",
+                                "CREATE VIEW broken AS SELECT y FROM dropped",
+                                "CREATE VIEW good AS SELECT x FROM alpha", "DROP TABLE dropped"})
+            setup.execute(QString::fromLatin1(sql));
+    }
+    connectWith(cs);
+    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(logLines().join('\n')));
+    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QVERIFY(root->isExpanded());
+    QCOMPARE(childTexts(root),
+             QStringList({QStringLiteral("alpha"), QStringLiteral("broken"), QStringLiteral("good")}));
+    QCOMPARE(childTexts(root->child(0)), QStringList{QStringLiteral("x")});
+    QCOMPARE(root->child(1)->childCount(), 0);
+    QCOMPARE(childTexts(root->child(2)), QStringList{QStringLiteral("x")});
+    const QString error =
+        QStringLiteral("broken: View 'orv_broken.broken' references invalid table(s) or "
+                       "column(s) or function(s) or definer/invoker of view lack rights to use them");
+    QVERIFY2(logged(error), qPrintable(logLines().join('\n')));
+
+    m_view->TreeView1->setCurrentItem(root->child(1));
+    m_view->TreeView1Click();
+    QCOMPARE(m_view->StringGrid1->rowCount(), 1);
+    QCOMPARE(logLines().last(), error);
+    m_view->SynEdit1->setText(QStringLiteral("SELECT 1"));
+    QVERIFY(!queryFromTree(root->child(1)));
+    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT 1"));
+    QVERIFY(queryFromTree(root->child(2)));
+
+    // The report holds every object, the broken view without fields.
+    const QString xml = report();
+    QVERIFY2(xml.contains(QLatin1String("<table name=\"broken\"/><table name=\"good\"><field")),
+             qPrintable(xml));
+    QVERIFY(xml.contains(QLatin1String("<table name=\"alpha\"><field key=\"primary\"")));
+    QCOMPARE(logLines().filter(error).size(), 4); // fill, click, double-click, report
+    QCOMPARE(m_prompt->errorReports, QStringList());
+}
+
+void TestCatalogue::mariadbTablesNamedByReservedWordsQueryFromTheTree()
+{
+    ORVESSA_REQUIRE_MYSQL(server);
+    const QString cs = TestServers::freshDatabase(server, QStringLiteral("orv_words"));
+    const QStringList words{QStringLiteral("interval"), QStringLiteral("order"), QStringLiteral("portion"),
+                            QStringLiteral("range"), QStringLiteral("rows")};
+    {
+        Connection setup;
+        setup.setConnectionString(cs);
+        setup.open();
+        // Keyed by a reserved word too, so that the ORDER BY line names one.
+        for (const QString &word : words)
+            setup.execute(QStringLiteral("CREATE TABLE `%1` (`key` int PRIMARY KEY)").arg(word));
+    }
+    connectWith(cs);
+    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QCOMPARE(childTexts(root), words);
+    for (int i = 0; i < root->childCount(); ++i)
+        QVERIFY2(queryFromTree(root->child(i)), qPrintable(logLines().join('\n')));
+    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT * FROM `rows`\nORDER BY `key`"));
+    QCOMPARE(m_prompt->beeps, 0);
+}
+
+void TestCatalogue::mariadbKeywordsLeftUnquotedCanNameATable()
+{
+    ORVESSA_REQUIRE_MYSQL(server);
+    Connection connection;
+    connection.setConnectionString(server);
+    connection.open();
+    const ExecResult words =
+        connection.execute(QStringLiteral("SELECT LOWER(WORD) FROM information_schema.KEYWORDS"));
+    QVERIFY(words.recordset && words.recordset->rowCount() > 100);
+    const SqlDialectRules &rules = SqlDialectRules::of(SqlDialect::MySql);
+    QStringList refused;
+    for (qint64 r = 0; r < words.recordset->rowCount(); ++r) {
+        const QString word = words.recordset->value(r, 0).toString();
+        if (rules.quoteIdentifier(word) != word)
+            continue;
+        try {
+            connection.execute(QStringLiteral("CREATE TEMPORARY TABLE %1 (x int) ENGINE=MEMORY").arg(word));
+            connection.execute(QStringLiteral("SELECT * FROM %1").arg(word));
+            connection.execute(QStringLiteral("DROP TEMPORARY TABLE %1").arg(word));
+        } catch (const DataAccessError &) {
+            refused.append(word);
+        }
+    }
+    QCOMPARE(refused, QStringList());
 }
 
 #endif

@@ -212,6 +212,22 @@ private slots:
         QVERIFY(readAll(path).contains("<table name=\"Archive\">"));
     }
 
+    void aBrokenViewIsReportedEmptyAndTheRestWhole()
+    {
+        exec(m_database, "CREATE VIEW Broken AS SELECT nosuch(Note) AS n FROM Orders");
+        view().ADOConnection1->close();
+        connectTo(m_database);
+        view().ReportStructure();
+        const QString xml = QString::fromUtf8(readAll(m_temp->filePath(QStringLiteral("OVS.xml"))));
+        QVERIFY2(xml.contains(QLatin1String("<table name=\"Broken\"/><table name=\"OrderNotes\"><field ")),
+                 qPrintable(xml));
+        QVERIFY(xml.contains(QLatin1String("<table name=\"Orders\"><field key=\"primary\"")));
+        QVERIFY(
+            view().reMessages->toPlainText().contains(QLatin1String("|Broken: no such function: nosuch\n")));
+        QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet4);
+        QCOMPARE(m_prompt->errorReports, QStringList());
+    }
+
     void withoutStylesheetTheDocumentShowsAsText()
     {
         QTemporaryDir app;

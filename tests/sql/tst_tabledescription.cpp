@@ -13,6 +13,7 @@ public:
     QList<ForeignKeyInfo> fks;
     QList<ColumnInfo> cols;
     QString failPrimaryKeys, failForeignKeys, failColumns;
+    bool cancelled = false;
 
     void connect() override {}
     void disconnect() override {}
@@ -28,6 +29,8 @@ public:
     }
     QList<KeyColumnInfo> primaryKeys(const QString &, const QString &) override
     {
+        if (cancelled)
+            throw DataAccessError(QStringLiteral("canceling statement due to user request"));
         if (!failPrimaryKeys.isEmpty())
             throw DataAccessError(failPrimaryKeys);
         return pks;
@@ -43,7 +46,7 @@ public:
     TableMetadata tableMetadata(const QString &, const QString &) override { return {}; }
     ExecResult execute(const QString &, std::atomic<qint64> *) override { return {}; }
     ExecResult executeParams(const QString &, const QList<QVariant> &) override { return {}; }
-    void cancel() override {}
+    void cancel() override { cancelled = true; }
     QString quoteIdentifier(const QString &name) const override { return name; }
     QString placeholder(int) const override { return QStringLiteral("?"); }
 };
@@ -101,6 +104,7 @@ private slots:
     void keyReadErrorsAreLoggedAndDescriptionGoesOn();
     void columnsReadErrorMakesEveryColumnNotNull();
     void fieldDefinitionErrorPropagatesAfterKeyErrorsAreLogged();
+    void cancelEndsTheDescriptionUnlogged();
     void sqliteTable_data();
     void sqliteTable();
 
@@ -249,6 +253,25 @@ void TestTableDescription::fieldDefinitionErrorPropagatesAfterKeyErrorsAreLogged
     QCOMPARE(m_log, QStringList{"pk rowset failed"});
 }
 
+void TestTableDescription::cancelEndsTheDescriptionUnlogged()
+{
+    // Cancel pressed as the work starts: the key read it stops is no key error to log.
+    m_connection->setWorkRunner([](const std::function<void()> &work, const std::function<void()> &cancel) {
+        cancel();
+        work();
+    });
+    bool fieldsRead = false;
+    QVERIFY_THROWS_EXCEPTION(DataAccessError, TableDescription::read(
+                                                  *m_connection, QString(), QStringLiteral("lines"),
+                                                  [&] {
+                                                      fieldsRead = true;
+                                                      return m_fields;
+                                                  },
+                                                  [this](const QString &t) { m_log.append(t); }));
+    QVERIFY(m_log.isEmpty());
+    QVERIFY(!fieldsRead);
+}
+
 void TestTableDescription::sqliteTable_data()
 {
     QTest::addColumn<QString>("table");
@@ -323,6 +346,24 @@ void TestTableDescription::sqliteTable()
         reportRows.append(reportRow(f));
     QCOMPARE(gridRows, grid);
     QCOMPARE(reportRows, report);
+
+    // The rowsets of the whole database, as the report reads them, describe the same.
+    QList<ColumnInfo> columns;
+    for (const ColumnInfo &c : connection.columns(QString(), QString())) {
+        if (c.table == table)
+            columns.append(c);
+    }
+    QList<KeyColumnInfo> keys;
+    for (const KeyColumnInfo &k : connection.primaryKeys(QString(), QString())) {
+        if (k.table == table)
+            keys.append(k);
+    }
+    const TableDescription whole = TableDescription::fromCatalogue(
+        QString(), table, columns, keys, connection.foreignKeys(QString(), QString()));
+    QList<QStringList> wholeRows;
+    for (const ReportField &f : whole.reportFields())
+        wholeRows.append(reportRow(f));
+    QCOMPARE(wholeRows, report);
 }
 
 QTEST_GUILESS_MAIN(TestTableDescription)

@@ -278,6 +278,9 @@ public:
 
     // Runs several of the calls above as one piece of work: one progress display, one Cancel.
     void run(const std::function<void()> &work);
+    // True once Cancel was pressed during the piece of work that runs now (or ran last), so
+    // that work going on after a failed call can tell a cancel from the call's own error.
+    bool cancelRequested() const { return m_workCancelled.load(); }
     // Runs work inside a transaction: committed when work returns, rolled back when it throws
     // (the error then goes on to the caller).
     void transaction(const std::function<void()> &work);

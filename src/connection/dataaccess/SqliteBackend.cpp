@@ -5,6 +5,8 @@
 #include "connection/dataaccess/SqliteExec.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
 #include <sqlite3.h>
 
@@ -91,9 +93,20 @@ public:
 
     QList<ColumnInfo> columns(const QString &schema, const QString &table) override
     {
+        if (!table.isEmpty())
+            return tableColumns(schema, table);
+        // Every table and view in one statement; an object whose columns cannot be read (a
+        // view on a missing function, a virtual table of a missing module) fails it whole.
+        const QHash<QString, QList<ColumnInfo>> byTable =
+            readColumns(schema,
+                        "SELECT t.name FROM pragma_table_list AS t, pragma_index_list(t.name, t.schema) AS i "
+                        "WHERE t.schema = ?2 AND t.type = 'table' AND i.origin = 'pk'",
+                        "SELECT t.name, c.cid, c.name, c.type, c.\"notnull\", c.pk "
+                        "FROM pragma_table_list AS t, pragma_table_xinfo(t.name, t.schema) AS c "
+                        "WHERE t.schema = ?2 AND c.hidden <> 1");
         QList<ColumnInfo> result;
-        for (const QString &name : tablesFor(table, true))
-            result += tableColumns(schema, name);
+        for (const QString &name : tablesFor(QString(), true))
+            result += byTable.value(name);
         return result;
     }
 
@@ -263,31 +276,76 @@ private:
 
     QList<ColumnInfo> tableColumns(const QString &schema, const QString &table)
     {
-        const QString alias = sqliteRowidAlias(db(), schemaName(schema), table);
-        Statement stmt = prepare("SELECT name, type, \"notnull\", pk FROM pragma_table_xinfo(?1, ?2) "
-                                 "WHERE hidden <> 1 ORDER BY cid");
-        bind(stmt.get(), table, schema);
-        QList<ColumnInfo> result;
+        return readColumns(schema, "SELECT ?1 FROM pragma_index_list(?1, ?2) WHERE origin = 'pk'",
+                           "SELECT ?1, cid, name, type, \"notnull\", pk FROM pragma_table_xinfo(?1, ?2) "
+                           "WHERE hidden <> 1",
+                           table)
+            .value(table);
+    }
+
+    // Columns by table from a statement giving (table, cid, name, type, notnull, pk) rows; the
+    // tables that keyedSql gives keep their key in an index, so it is no rowid alias.
+    QHash<QString, QList<ColumnInfo>> readColumns(const QString &schema, const char *keyedSql,
+                                                  const char *columnsSql, const QString &table = QString())
+    {
+        QSet<QString> keyed;
+        Statement keys = prepare(keyedSql);
+        bind(keys.get(), table, schema);
         int rc;
-        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        while ((rc = sqlite3_step(keys.get())) == SQLITE_ROW)
+            keyed.insert(text(keys.get(), 0));
+        check(rc);
+
+        struct Row
+        {
+            int cid;
             ColumnInfo column;
+            QString declared;
+            bool key;
+        };
+        QHash<QString, QList<Row>> rows;
+        Statement stmt = prepare(columnsSql);
+        bind(stmt.get(), table, schema);
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+            Row row;
+            row.cid = sqlite3_column_int(stmt.get(), 1);
+            ColumnInfo &column = row.column;
             column.schema = schemaOut(schema);
-            column.table = table;
-            column.name = text(stmt.get(), 0);
-            column.ordinal = int(result.size()) + 1;
-            column.nullable = sqlite3_column_int(stmt.get(), 2) == 0;
-            const SqliteType type = sqliteDeclaredType(text(stmt.get(), 1));
+            column.table = text(stmt.get(), 0);
+            column.name = text(stmt.get(), 2);
+            row.declared = text(stmt.get(), 3);
+            column.nullable = sqlite3_column_int(stmt.get(), 4) == 0;
+            row.key = sqlite3_column_int(stmt.get(), 5) > 0;
+            const SqliteType type = sqliteDeclaredType(row.declared);
             column.type = type.type;
             column.definedSize = type.definedSize;
             column.precision = type.precision;
             column.scale = type.scale;
-            column.autoIncrement = !alias.isEmpty() && column.name.compare(alias, Qt::CaseInsensitive) == 0;
-            // The rowid alias never holds NULL: inserting NULL assigns the next key.
-            if (column.autoIncrement)
-                column.nullable = false;
-            result.append(column);
+            rows[column.table].append(row);
         }
         check(rc);
+
+        QHash<QString, QList<ColumnInfo>> result;
+        for (auto it = rows.begin(); it != rows.end(); ++it) {
+            QList<Row> &list = it.value();
+            std::sort(list.begin(), list.end(), [](const Row &a, const Row &b) { return a.cid < b.cid; });
+            QList<QPair<QString, QString>> keyColumns;
+            for (const Row &row : list) {
+                if (row.key)
+                    keyColumns.append({row.column.name, row.declared});
+            }
+            const QString alias = sqliteRowidAliasOf(keyColumns, keyed.contains(it.key()));
+            QList<ColumnInfo> &columns = result[it.key()];
+            for (const Row &row : list) {
+                ColumnInfo column = row.column;
+                column.ordinal = int(columns.size()) + 1;
+                column.autoIncrement = !alias.isEmpty() && sameName(column.name, alias);
+                // The rowid alias never holds NULL: inserting NULL assigns the next key.
+                if (column.autoIncrement)
+                    column.nullable = false;
+                columns.append(column);
+            }
+        }
         return result;
     }
 

@@ -187,17 +187,21 @@ QString sqliteRowidAlias(sqlite3 *db, const QString &schema, const QString &tabl
         sqlitePrepare(db, "SELECT name, type FROM pragma_table_xinfo(?1, ?2) WHERE pk > 0");
     sqlite3_bind_text(columns.get(), 1, tableName.constData(), int(tableName.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(columns.get(), 2, schemaName.constData(), int(schemaName.size()), SQLITE_TRANSIENT);
-    QString alias;
-    int keyColumns = 0;
+    QList<QPair<QString, QString>> keyColumns;
     int rc;
-    while ((rc = sqlite3_step(columns.get())) == SQLITE_ROW) {
-        ++keyColumns;
-        if (columnText(columns.get(), 1).compare(QLatin1StringView("INTEGER"), Qt::CaseInsensitive) == 0)
-            alias = columnText(columns.get(), 0);
-    }
+    while ((rc = sqlite3_step(columns.get())) == SQLITE_ROW)
+        keyColumns.append({columnText(columns.get(), 0), columnText(columns.get(), 1)});
     if (rc != SQLITE_DONE)
         throw sqliteError(db);
-    return keyColumns == 1 ? alias : QString();
+    return sqliteRowidAliasOf(keyColumns, false);
+}
+
+QString sqliteRowidAliasOf(const QList<QPair<QString, QString>> &keyColumns, bool keyIndexed)
+{
+    if (keyIndexed || keyColumns.size() != 1 ||
+        keyColumns.front().second.compare(QLatin1StringView("INTEGER"), Qt::CaseInsensitive) != 0)
+        return QString();
+    return keyColumns.front().first;
 }
 
 void sqliteBind(sqlite3 *db, sqlite3_stmt *stmt, int index, const QVariant &value)

@@ -82,6 +82,9 @@ void sqliteBind(sqlite3 *db, sqlite3_stmt *stmt, int index, const QVariant &valu
 // The column that is the rowid alias of a table (its INTEGER PRIMARY KEY), which SQLite fills
 // by itself; empty when the table has none. schema empty means "main".
 QString sqliteRowidAlias(sqlite3 *db, const QString &schema, const QString &table);
+// The same from a table's key columns (name and declared type, in key order) and whether its key
+// has an index of its own (origin "pk"): the lone INTEGER key column of a key without one.
+QString sqliteRowidAliasOf(const QList<QPair<QString, QString>> &keyColumns, bool keyIndexed);
 
 // A DataAccessError with the connection's last error message.
 DataAccessError sqliteError(sqlite3 *db);
