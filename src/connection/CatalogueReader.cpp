@@ -97,11 +97,11 @@ private:
         if (stopped())
             return;
         try {
-            const QList<Item> items = all();
-            for (const Item &item : items) {
+            QList<Item> items = all();
+            for (Item &item : items) {
                 const auto at = m_index.constFind(owner(item));
                 if (at != m_index.constEnd())
-                    slot(m_catalogue.objects[*at]).append(item);
+                    slot(m_catalogue.objects[*at]).append(std::move(item));
             }
             return;
         } catch (const std::exception &) {

@@ -132,27 +132,38 @@ QByteArray MysqlSession::literal(const QString &text) const
 
 QList<QStringList> MysqlSession::rows(const QByteArray &sql)
 {
-    MYSQL *mysql = handle();
-    const CancelGate::Running running(m_gate);
-    if (mysql_real_query(mysql, sql.constData(), static_cast<unsigned long>(sql.size())))
-        fail();
-    struct Freer
-    {
-        MYSQL_RES *result;
-        ~Freer() { mysql_free_result(result); }
-    } result{mysql_store_result(mysql)};
-    if (!result.result)
-        fail();
     QList<QStringList> list;
-    const unsigned int count = mysql_num_fields(result.result);
-    while (MYSQL_ROW row = mysql_fetch_row(result.result)) {
-        const unsigned long *lengths = mysql_fetch_lengths(result.result);
+    unsigned int count = 0;
+    eachRow(sql, [&](MYSQL_ROW row, const unsigned long *lengths) {
+        if (list.isEmpty())
+            count = mysql_field_count(m_mysql);
         QStringList values;
         for (unsigned int i = 0; i < count; ++i)
             values.append(row[i] ? QString::fromUtf8(row[i], qsizetype(lengths[i])) : QString());
         list.append(values);
-    }
+    });
     return list;
+}
+
+void MysqlSession::eachRow(const QByteArray &sql,
+                           const std::function<void(MYSQL_ROW, const unsigned long *)> &take)
+{
+    MYSQL *mysql = handle();
+    const CancelGate::Running running(m_gate);
+    if (mysql_real_query(mysql, sql.constData(), static_cast<unsigned long>(sql.size())))
+        fail();
+    // Streamed: freeing the result reads whatever the server still sends, also when take throws.
+    struct Freer
+    {
+        MYSQL_RES *result;
+        ~Freer() { mysql_free_result(result); }
+    } result{mysql_use_result(mysql)};
+    if (!result.result)
+        fail();
+    while (MYSQL_ROW row = mysql_fetch_row(result.result))
+        take(row, mysql_fetch_lengths(result.result));
+    if (mysql_errno(mysql))
+        fail();
 }
 
 void MysqlSession::cancel()

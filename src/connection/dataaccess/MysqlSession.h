@@ -8,6 +8,7 @@
 
 #include <mysql.h>
 
+#include <functional>
 #include <memory>
 
 // One MySQL/MariaDB connection: opening it, the catalogue queries' helper, statements read
@@ -41,6 +42,9 @@ public:
 
     // Runs a catalogue query and returns all its rows as text (NULL as a null QString).
     QList<QStringList> rows(const QByteArray &sql);
+    // Runs a catalogue query and hands each row to take as the server sends it (NULL as a null
+    // pointer, lengths in bytes); the row's memory is reused for the next one.
+    void eachRow(const QByteArray &sql, const std::function<void(MYSQL_ROW, const unsigned long *)> &take);
     // A string literal for this connection's character set.
     QByteArray literal(const QString &text) const;
 

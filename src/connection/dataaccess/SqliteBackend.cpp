@@ -97,7 +97,7 @@ public:
             return tableColumns(schema, table);
         // Every table and view in one statement; an object whose columns cannot be read (a
         // view on a missing function, a virtual table of a missing module) fails it whole.
-        const QHash<QString, QList<ColumnInfo>> byTable =
+        QHash<QString, QList<ColumnInfo>> byTable =
             readColumns(schema,
                         "SELECT t.name FROM pragma_table_list AS t, pragma_index_list(t.name, t.schema) AS i "
                         "WHERE t.schema = ?2 AND t.type = 'table' AND i.origin = 'pk'",
@@ -105,8 +105,11 @@ public:
                         "FROM pragma_table_list AS t, pragma_table_xinfo(t.name, t.schema) AS c "
                         "WHERE t.schema = ?2 AND c.hidden <> 1");
         QList<ColumnInfo> result;
-        for (const QString &name : tablesFor(QString(), true))
-            result += byTable.value(name);
+        for (const QString &name : tablesFor(QString(), true)) {
+            const auto columns = byTable.find(name);
+            if (columns != byTable.end())
+                result.append(std::move(*columns));
+        }
         return result;
     }
 
@@ -283,8 +286,9 @@ private:
             .value(table);
     }
 
-    // Columns by table from a statement giving (table, cid, name, type, notnull, pk) rows; the
-    // tables that keyedSql gives keep their key in an index, so it is no rowid alias.
+    // Columns by table from a statement giving (table, cid, name, type, notnull, pk) rows, a
+    // table's rows together; the tables that keyedSql gives keep their key in an index, so it
+    // is no rowid alias.
     QHash<QString, QList<ColumnInfo>> readColumns(const QString &schema, const char *keyedSql,
                                                   const char *columnsSql, const QString &table = QString())
     {
@@ -296,56 +300,71 @@ private:
             keyed.insert(text(keys.get(), 0));
         check(rc);
 
-        struct Row
-        {
-            int cid;
-            ColumnInfo column;
-            QString declared;
-            bool key;
-        };
-        QHash<QString, QList<Row>> rows;
-        Statement stmt = prepare(columnsSql);
-        bind(stmt.get(), table, schema);
-        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-            Row row;
-            row.cid = sqlite3_column_int(stmt.get(), 1);
-            ColumnInfo &column = row.column;
-            column.schema = schemaOut(schema);
-            column.table = text(stmt.get(), 0);
-            column.name = text(stmt.get(), 2);
-            row.declared = text(stmt.get(), 3);
-            column.nullable = sqlite3_column_int(stmt.get(), 4) == 0;
-            row.key = sqlite3_column_int(stmt.get(), 5) > 0;
-            const SqliteType type = sqliteDeclaredType(row.declared);
-            column.type = type.type;
-            column.definedSize = type.definedSize;
-            column.precision = type.precision;
-            column.scale = type.scale;
-            rows[column.table].append(row);
-        }
-        check(rc);
-
         QHash<QString, QList<ColumnInfo>> result;
-        for (auto it = rows.begin(); it != rows.end(); ++it) {
-            QList<Row> &list = it.value();
-            std::sort(list.begin(), list.end(), [](const Row &a, const Row &b) { return a.cid < b.cid; });
-            QList<QPair<QString, QString>> keyColumns;
-            for (const Row &row : list) {
-                if (row.key)
-                    keyColumns.append({row.column.name, row.declared});
+        QHash<QString, SqliteType> types; // declared types repeat from column to column
+        const QString schemaName = schemaOut(schema);
+        QList<ColumnInfo> *columns = nullptr;
+        QString current;
+        QList<QPair<QString, QString>> keyColumns; // of the current table: name, declared type
+        int lastCid = -1;
+        bool inOrder = true;
+        // A table's columns are complete: its rowid alias is known, its columns numbered.
+        auto finish = [&] {
+            if (!columns)
+                return;
+            if (!inOrder) {
+                std::stable_sort(
+                    columns->begin(), columns->end(),
+                    [](const ColumnInfo &a, const ColumnInfo &b) { return a.ordinal < b.ordinal; });
             }
-            const QString alias = sqliteRowidAliasOf(keyColumns, keyed.contains(it.key()));
-            QList<ColumnInfo> &columns = result[it.key()];
-            for (const Row &row : list) {
-                ColumnInfo column = row.column;
-                column.ordinal = int(columns.size()) + 1;
+            const QString alias = sqliteRowidAliasOf(keyColumns, keyed.contains(current));
+            for (qsizetype n = 0; n < columns->size(); ++n) {
+                ColumnInfo &column = (*columns)[n];
+                column.ordinal = int(n) + 1;
                 column.autoIncrement = !alias.isEmpty() && sameName(column.name, alias);
                 // The rowid alias never holds NULL: inserting NULL assigns the next key.
                 if (column.autoIncrement)
                     column.nullable = false;
-                columns.append(column);
             }
+        };
+
+        Statement stmt = prepare(columnsSql);
+        bind(stmt.get(), table, schema);
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+            sqlite3_stmt *row = stmt.get();
+            const QString tableName = text(row, 0);
+            if (!columns || tableName != current) {
+                finish();
+                current = tableName;
+                columns = &result[tableName];
+                keyColumns.clear();
+                lastCid = -1;
+                inOrder = true;
+            }
+            ColumnInfo column;
+            column.schema = schemaName;
+            column.table = current;
+            // Ordered by cid for now; numbered among the shown columns once the table is complete.
+            const int cid = sqlite3_column_int(row, 1);
+            inOrder = inOrder && cid > lastCid;
+            lastCid = cid;
+            column.ordinal = cid;
+            column.name = text(row, 2);
+            const QString declared = text(row, 3);
+            auto type = types.constFind(declared);
+            if (type == types.constEnd())
+                type = types.insert(declared, sqliteDeclaredType(declared));
+            column.type = type->type;
+            column.definedSize = type->definedSize;
+            column.precision = type->precision;
+            column.scale = type->scale;
+            column.nullable = sqlite3_column_int(row, 4) == 0;
+            if (sqlite3_column_int(row, 5) > 0)
+                keyColumns.append({column.name, declared});
+            columns->append(std::move(column));
         }
+        check(rc);
+        finish();
         return result;
     }
 
