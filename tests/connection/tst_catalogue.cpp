@@ -30,6 +30,7 @@ private slots:
     void clickDescribesTableNodesOnly();
     void brokenObjectsStayListedAndTheRestWorks();
     void cancelledFillKeepsTheTablesAndTheConnection();
+    void progressOfTheFillCountsNoRowsOfEarlierQueries();
 #else
     void postgresTablesOfOneNameInTwoSchemasKeepTheirColumns();
     void postgresObjectsWithoutRightsStayListed();
@@ -321,6 +322,25 @@ void TestCatalogue::cancelledFillKeepsTheTablesAndTheConnection()
     QCOMPARE(m_view->Panel1->width(), 85);
     QVERIFY(!m_view->SynEdit1->isHidden());
     QCOMPARE(m_prompt->beeps, 0);
+}
+
+void TestCatalogue::progressOfTheFillCountsNoRowsOfEarlierQueries()
+{
+    const QString path =
+        sqliteFile(QStringLiteral("progress.sqlite"), {QStringLiteral("CREATE TABLE t (a INTEGER)")});
+    connectWith(QStringLiteral("Provider=SQLite;Data Source=") + path);
+    Connection &connection = *m_view->ADOConnection1;
+    connection.execute(
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50) "
+                       "SELECT i FROM n"));
+    QList<qint64> shown; // what the progress display would show as each piece of work starts
+    connection.setWorkRunner([&](const std::function<void()> &work, const std::function<void()> &) {
+        shown.append(connection.rowsFetchedCounter()->load());
+        work();
+    });
+    m_view->FillTree();
+    QVERIFY(!shown.isEmpty());
+    QCOMPARE(shown.first(), 0);
 }
 
 #else

@@ -163,6 +163,8 @@ void Connection::runWork(Backend &b, const std::function<void()> &work)
         m_workActive = true;
         m_workCancelled.store(false);
     }
+    // The progress display counts the rows of this work only, not those of the last query.
+    m_rowsFetched.store(0);
     const auto piece = [this, &work] {
         const Connection *outer = t_working;
         t_working = this;
