@@ -9,6 +9,7 @@
 // SQLite always; PostgreSQL and MariaDB when the variables of scripts/start-test-servers are
 // set (ORVESSA_TEST_PG, ORVESSA_TEST_MYSQL, with _PORT, ORVESSA_TEST_USER and _PASSWORD).
 // Each database is made afresh; the servers' get databases of their own.
+#include "common/PrivateFolder.h"
 #include "connection/dataaccess/DataAccess.h"
 #include "shell/UMainView.h"
 
@@ -187,9 +188,8 @@ void compareTree(const char *backend, int tables, int columns, const QString &co
 }
 
 // The Report command on a connected main window, until the report is on show.
-Timing timeReport(const QString &connectionString, int tables, const QString &tempFolder)
+Timing timeReport(const QString &connectionString, int tables)
 {
-    qputenv("TMPDIR", tempFolder.toUtf8());
     std::vector<double> seconds;
     for (int i = 0; i < runs + 1; ++i) {
         TMainView view;
@@ -202,7 +202,7 @@ Timing timeReport(const QString &connectionString, int tables, const QString &te
         timer.start();
         view.ReportStructure();
         const double elapsed = timer.nsecsElapsed() / 1e9;
-        QFile file(QDir(tempFolder).filePath(QStringLiteral("OVS.xml")));
+        QFile file(QDir(privateTempFolder()).filePath(QStringLiteral("OVS.xml")));
         if (!file.open(QIODevice::ReadOnly) || file.readAll().count("<table ") != tables)
             fail(QStringLiteral("the report does not hold every table: ") + view.reMessages->toPlainText());
         if (i > 0)
@@ -289,8 +289,7 @@ int main(int argc, char **argv)
                                 .arg(t - 1, 4, 10, QLatin1Char('0')));
             execute(connection, keys.join(QStringLiteral("; ")));
         }
-        QTemporaryDir reportFolder;
-        const Timing report = timeReport(reportString, reportTables, reportFolder.path());
+        const Timing report = timeReport(reportString, reportTables);
         std::printf("report postgresql %d tables s: %.3f (median %.3f)\n", reportTables, report.best,
                     report.median);
         std::fflush(stdout);

@@ -96,8 +96,8 @@ void TMainView::ReportStructure()
                     for (const QString &text : object->errors)
                         LogMessage(text);
                 }
-                ScopedPointer<ReportSink> sink(reportSink, &document);
-                ScopedPointer<const CatalogueObject> described(m_reportObject, object);
+                ScopedPointer<ReportSink> sink(m_report.sink, &document);
+                ScopedPointer<const CatalogueObject> described(m_report.object, object);
                 DescribeTable(nullptr, table.name, table.schema);
             });
         if (!path.isEmpty()) {

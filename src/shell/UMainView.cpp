@@ -152,7 +152,6 @@ TMainView::TMainView(QWidget *parent) : QMainWindow(parent)
     ApplicationEvents1 = new WheelKeyFilter(this);
     qApp->installEventFilter(ApplicationEvents1);
     initConnectionPart();
-    initSqlPart();
     initGridPart();
     initReportsPart();
     initAccessPart();
@@ -722,9 +721,10 @@ void TMainView::bringToFront()
     }
 }
 
-void TMainView::setTreePanelWidth(int width)
+void TMainView::setScreenLimits(int width, int height)
 {
-    Panel1->setFixedWidth(width);
+    ScreenWidthLimit = width;
+    ScreenHeightLimit = height;
 }
 
 void TMainView::setStatusText(const QString &text)

@@ -37,10 +37,6 @@ class TAbout;
 class TMemoEditor;
 class WheelKeyFilter;
 
-namespace xmlreport {
-class ReportDocument;
-}
-
 // The main window: a switchboard. Handlers keep their given names and forward to the classes
 // of their subsystem; the subsystems' TMainView methods live in their own folders
 // (src/connection/MainViewConnection.cpp, src/sql/MainViewSql.cpp, src/reports/MainViewReports.cpp).
@@ -69,12 +65,9 @@ public:
     void SynEdit1Change();
     // The error-report sequence of the commands that catch errors: beep, Messages page, log.
     void reportError(const QString &text);
-    void showMessagesPage();
     // A second start asks for the program: restore, raise and activate it, and raise the open
     // modal dialog if there is one.
     void bringToFront();
-    // The width of the tree's panel (the tree fill sets it).
-    void setTreePanelWidth(int width);
     // Test seam: when set, AnyClick calls it with the number (1 to 20) of each row whose sender
     // matched, before the row's action; returning true skips the action.
     std::function<bool(int row)> commandInterceptor;
@@ -92,18 +85,13 @@ public:
     void initConnectionPart();
 
     // ---- structure and SQL (src/sql) --------------------------------------------------
-    // Grid mode when target is TreeView1; report mode otherwise (needs currentReportTable).
+    // Grid mode when target is TreeView1; report mode otherwise, which only ReportStructure uses:
+    // it writes the table's field elements into the report being written.
     void DescribeTable(QObject *target, const QString &tableName, const QString &schema = QString());
     void RunSql();
     void TreeView1DblClick();
     void StatsCommand();
     void DBGrid1DblClick();
-    void initSqlPart();
-    // sql: where DescribeTable writes in report mode; the report sets it before each call.
-    ReportSink *reportSink = nullptr;
-    // The error of a table or view the user asked for: logged with its name and the beep, or
-    // only noted when the user cancelled the reading.
-    void reportObjectError(const QString &objectName, const std::exception &e);
 
     // ---- grid (src/sql/MainViewGrid.cpp) ----------------------------------------------
     // Binds the navigator, the memo editor and error reporting to the result grid.
@@ -126,23 +114,28 @@ public:
     // ---- keyboard and assistive technology (src/shell/MainViewAccess.cpp) ---------------
     void initAccessPart();
 
-    // ---- program-wide state (globals of the original unit) -----------------------------
-    QString AppFolder;
-    QString ProfileFileName;
-    QString ProfileConnectionString;
-    QString DatabaseFileName;
-    QString DatabaseName;
-    QString ServerVersion;
+    // ---- program-wide state the other Parts share (globals of the original unit) --------
+    // The connection facts and dialect flags of the after-connect analysis (IsSqlite: the
+    // embedded fifth dialect); they keep their values after a disconnect.
     bool IsAccess = false;
     bool IsSqlServer = false;
     bool IsMySql = false;
     bool IsPostgreSql = false;
     bool IsSqlite = false;
+    QString DatabaseName;
+    QString DatabaseFileName;
+    QString ServerVersion;
+    // Profiles: the connection string waiting to be applied or last loaded, edited or saved,
+    // and the current profile file.
+    QString ProfileConnectionString;
+    QString ProfileFileName;
+    QString AppFolder; // the program's folder, with a trailing separator
     bool ExcelAvailable = false;
-    int ScreenWidthLimit = 0;
-    int ScreenHeightLimit = 0;
+    // Message templates of the current language (ApplyLanguage).
     QString TextSaveAs, TextFileExists, TextUndefined, TextCompactConfirm, TextSendToExcel, TextFileNotFound,
         TextCannotRename, TextCannotDelete, TextReporting, TextWait, TextReady;
+    // The limits of the maximise test at activation; FormCreate reads them from the screen.
+    void setScreenLimits(int width, int height);
 
     // ---- components -------------------------------------------------------------------
     // Menus
@@ -178,7 +171,6 @@ public:
     QWidget *Panel4 = nullptr;
     QPushButton *Button1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
-    QLabel *statusText = nullptr; // the status bar's one simple text
     // Non-visual
     std::unique_ptr<Connection> ADOConnection1;
     std::unique_ptr<AdoQuery> ADOQuery1;
@@ -186,12 +178,6 @@ public:
     ResultModel *DataSource1 = nullptr;
     FileDialogOptions OpenDialog1, SaveDialog1;
     WheelKeyFilter *ApplicationEvents1 = nullptr;
-    // The report's current table element while ReportStructure runs.
-    xmlreport::ReportDocument *currentReport = nullptr;
-    void *currentReportTable = nullptr;
-
-    TMemoEditor *MemoEditor = nullptr;
-    TAbout *About = nullptr;
 
     void setStatusText(const QString &text);
     QString statusTextValue() const;
@@ -210,11 +196,27 @@ private:
     void SaveCommand();
     void LoadCommand();
     void activate();
+    void showMessagesPage();
+    // The error of a table or view the user asked for: logged with its name and the beep, or
+    // only noted when the user cancelled the reading.
+    void reportObjectError(const QString &objectName, const std::exception &e);
+
+    // The windows created after the main window (start-up order).
+    TMemoEditor *MemoEditor = nullptr;
+    TAbout *About = nullptr;
+    QLabel *statusText = nullptr; // the status bar's one simple text
+    int ScreenWidthLimit = 0;
+    int ScreenHeightLimit = 0;
     bool m_activating = false;
     bool m_activatedOnce = false;
-    // While ReportStructure runs: the object DescribeTable describes in report mode, read with
-    // the whole catalogue beforehand (none: DescribeTable reads the table itself).
-    const CatalogueObject *m_reportObject = nullptr;
+    // While ReportStructure runs: where DescribeTable writes in report mode, and the object it
+    // describes there, read with the whole catalogue beforehand (none: it reads the table).
+    struct ReportTarget
+    {
+        ReportSink *sink = nullptr;
+        const CatalogueObject *object = nullptr;
+    };
+    ReportTarget m_report;
 };
 
 // The one main window of the process.

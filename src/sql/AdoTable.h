@@ -10,8 +10,9 @@ class AdoTable
 public:
     explicit AdoTable(Connection *connection) : m_connection(connection) {}
 
-    QString tableName; // as last given, possibly quoted by the caller
-    bool tableDirect = false;
+    // The table last described or queried, unquoted; the structure export names its workbook
+    // after it.
+    QString tableName;
 
     // Reads the definitions of table (unquoted) in schema (empty: the default schema).
     // Throws DataAccessError when the provider cannot open the table.

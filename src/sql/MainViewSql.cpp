@@ -47,10 +47,6 @@ void setScratchLines(QPlainTextEdit *pane, const QStringList &lines)
 
 } // namespace
 
-void TMainView::initSqlPart()
-{
-}
-
 void TMainView::reportObjectError(const QString &objectName, const std::exception &e)
 {
     // Cancel is the user's own choice: noted, without the error's beep.
@@ -64,12 +60,11 @@ void TMainView::DescribeTable(QObject *target, const QString &tableName, const Q
 {
     const bool grid = target == TreeView1;
     TableDescription description;
-    if (!grid && m_reportObject) {
-        description =
-            TableDescription::fromCatalogue(schema, tableName, m_reportObject->columns,
-                                            m_reportObject->primaryKeys, m_reportObject->foreignKeys);
+    if (!grid && m_report.object) {
+        const CatalogueObject &object = *m_report.object;
+        description = TableDescription::fromCatalogue(schema, tableName, object.columns, object.primaryKeys,
+                                                      object.foreignKeys);
     } else {
-        ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
         ADOTable1->tableName = tableName;
         // The key errors come from the worker; they are shown once the work is over.
         QStringList keyErrors;
@@ -96,9 +91,9 @@ void TMainView::DescribeTable(QObject *target, const QString &tableName, const Q
     }
 
     if (!grid) {
-        if (reportSink) {
+        if (m_report.sink) {
             for (const ReportField &field : description.reportFields())
-                reportSink->addField(field);
+                m_report.sink->addField(field);
         }
         return;
     }
@@ -163,7 +158,6 @@ void TMainView::TreeView1DblClick()
         MemoEditor->detach();
 
     ADOTable1->tableName = name;
-    ADOTable1->tableDirect = ADOConnection1->connectionString().contains(QLatin1String("Excel"));
     QString defaultSchema;
     try {
         ADOConnection1->run([&] {

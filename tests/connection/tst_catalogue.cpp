@@ -1,6 +1,7 @@
 #include "ScriptedPrompt.h"
 #include "TestServers.h"
 
+#include "common/PrivateFolder.h"
 #include "connection/CatalogueReader.h"
 #include "connection/dataaccess/SqlDialectRules.h"
 #include "editor/SqlEditor.h"
@@ -48,7 +49,7 @@ private:
     int expectedPanelWidth(const QStringList &columns) const;
     QStringList logLines() const;
     bool logged(const QString &text) const;
-    // Runs the Report command with its files in a folder of the test; returns OVS.xml.
+    // Runs the Report command; returns the OVS.xml it wrote.
     QString report();
     // Double-clicks a table node and tells whether its query ran.
     bool queryFromTree(QTreeWidgetItem *node);
@@ -131,13 +132,8 @@ bool TestCatalogue::logged(const QString &text) const
 
 QString TestCatalogue::report()
 {
-    const QString folder = m_dir.filePath(QStringLiteral("report"));
-    QDir().mkpath(folder);
-    const QByteArray previous = qgetenv("TMPDIR");
-    qputenv("TMPDIR", folder.toUtf8());
     m_view->ReportStructure();
-    qputenv("TMPDIR", previous);
-    QFile file(QDir(folder).filePath(QStringLiteral("OVS.xml")));
+    QFile file(QDir(privateTempFolder()).filePath(QStringLiteral("OVS.xml")));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 

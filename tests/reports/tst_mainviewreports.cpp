@@ -218,7 +218,7 @@ private slots:
         view().ADOConnection1->close();
         connectTo(m_database);
         view().ReportStructure();
-        const QString xml = QString::fromUtf8(readAll(m_temp->filePath(QStringLiteral("OVS.xml"))));
+        const QString xml = QString::fromUtf8(readAll(inPrivateFolder("OVS.xml")));
         QVERIFY2(xml.contains(QLatin1String("<table name=\"Broken\"/><table name=\"OrderNotes\"><field ")),
                  qPrintable(xml));
         QVERIFY(xml.contains(QLatin1String("<table name=\"Orders\"><field key=\"primary\"")));

@@ -475,8 +475,7 @@ private slots:
         QFETCH(int, heightLimit);
         QFETCH(bool, maximised);
         TMainView &v = *view;
-        v.ScreenWidthLimit = widthLimit;
-        v.ScreenHeightLimit = heightLimit;
+        v.setScreenLimits(widthLimit, heightLimit);
         v.setWindowState(Qt::WindowNoState);
         v.resize(800, 572);
         v.FormActivate();

@@ -1,29 +1,20 @@
 #include "ScriptedPrompt.h"
 
+#include "common/PrivateFolder.h"
 #include "editor/SqlEditor.h"
 #include "shell/UMainView.h"
 #include "sql/AdoQuery.h"
 #include "sql/AdoTable.h"
-#include "sql/ReportSink.h"
 #include "sql/ResultModel.h"
 #include "sql/UMemoEditor.h"
 
+#include <QDir>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
-
-namespace {
-
-struct CollectingSink : ReportSink
-{
-    QList<ReportField> fields;
-    void addField(const ReportField &field) override { fields.append(field); }
-};
-
-} // namespace
 
 class TestRunSql : public QObject
 {
@@ -40,9 +31,7 @@ private slots:
     void doubleClickOutsideTableNodesDoesNothing();
     void doubleClickDetachesTheMemoEditor();
     void describeFillsTheStructureGrid();
-    void describeWritesTheReportFields();
-    void tableDirectModeOnlyForExactExcel_data();
-    void tableDirectModeOnlyForExactExcel();
+    void reportDescribesWithoutTouchingTheStructureGrid();
     void statsListsTablesOnSqlite();
     void statsWithoutQueryForTheDialectRunsNothing();
 
@@ -257,40 +246,19 @@ void TestRunSql::describeFillsTheStructureGrid()
     QVERIFY(grid->columnWidth(1) > 150);
 }
 
-void TestRunSql::describeWritesTheReportFields()
+void TestRunSql::reportDescribesWithoutTouchingTheStructureGrid()
 {
-    CollectingSink sink;
-    m_view->reportSink = &sink;
-    const int rowsBefore = m_view->StringGrid1->rowCount();
-    m_view->DescribeTable(nullptr, QStringLiteral("Order Details"));
-    m_view->reportSink = nullptr;
-    QCOMPARE(m_view->StringGrid1->rowCount(), rowsBefore);
-    QCOMPARE(sink.fields.size(), 3);
-    QCOMPARE(sink.fields[0].name, QStringLiteral("Order ID"));
-    QCOMPARE(sink.fields[0].key, QStringLiteral("primary"));
-    QVERIFY(!sink.fields[2].hasKey);
-}
-
-void TestRunSql::tableDirectModeOnlyForExactExcel_data()
-{
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<bool>("direct");
-    QTest::newRow("Excel") << "Excel book.db" << true;
-    QTest::newRow("excel") << "excel book.db" << false;
-    QTest::newRow("EXCEL") << "EXCEL book.db" << false;
-}
-
-void TestRunSql::tableDirectModeOnlyForExactExcel()
-{
-    QFETCH(QString, fileName);
-    QFETCH(bool, direct);
-    connectTo(fileName);
     m_view->DescribeTable(m_view->TreeView1, QStringLiteral("t"));
-    QCOMPARE(m_view->ADOTable1->tableDirect, direct);
-    m_view->ADOTable1->tableDirect = !direct;
-    m_view->TreeView1->setCurrentItem(node(QStringLiteral("t")));
-    m_view->TreeView1DblClick();
-    QCOMPARE(m_view->ADOTable1->tableDirect, direct);
+    m_view->ReportStructure();
+    QFile report(QDir(privateTempFolder()).filePath(QStringLiteral("OVS.xml")));
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    const QByteArray xml = report.readAll();
+    QVERIFY2(xml.contains("<table name=\"Order Details\"><field key=\"primary\" null=\"true\" "
+                          "type=\"Integer\" name=\"Order ID\"/>"),
+             xml.constData());
+    QTableWidget *grid = m_view->StringGrid1;
+    QCOMPARE(grid->rowCount(), 3);
+    QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("x"));
 }
 
 void TestRunSql::statsListsTablesOnSqlite()
