@@ -1,5 +1,6 @@
 #include "connection/dataaccess/SqliteExec.h"
 
+#include "common/NameCompare.h"
 #include "connection/dataaccess/Fetch.h"
 
 #include <QDate>
@@ -477,7 +478,7 @@ private:
         auto it = m_rowidAliases.find(key);
         if (it == m_rowidAliases.end())
             it = m_rowidAliases.insert(key, sqliteRowidAlias(m_db, field.baseSchema, field.baseTable));
-        field.autoIncrement = autoinc || it->compare(field.baseColumn, Qt::CaseInsensitive) == 0;
+        field.autoIncrement = autoinc || sameName(*it, field.baseColumn);
     }
 
     sqlite3 *m_db;

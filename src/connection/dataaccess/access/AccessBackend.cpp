@@ -489,7 +489,7 @@ private:
                 continue;
             const AccessTable &table = m_file->tables()[index];
             for (const AccessColumn &column : table.columns) {
-                if (column.name.compare(field.baseColumn, Qt::CaseInsensitive) != 0)
+                if (!sameName(column.name, field.baseColumn))
                     continue;
                 const QString name = field.name;
                 field = fieldOf(table, column);
