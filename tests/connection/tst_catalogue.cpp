@@ -3,6 +3,7 @@
 
 #include "common/PrivateFolder.h"
 #include "connection/CatalogueReader.h"
+#include "connection/dataaccess/Fetch.h"
 #include "connection/dataaccess/SqlDialectRules.h"
 #include "editor/SqlEditor.h"
 #include "shell/UMainView.h"
@@ -15,6 +16,62 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+
+namespace {
+
+// A real backend whose whole-catalogue columns read is where the user presses Cancel: the
+// request stops as a cancelled statement does, with an error.
+class CancelledColumnsBackend final : public Backend
+{
+public:
+    CancelledColumnsBackend(std::unique_ptr<Backend> inner, std::function<void()> pressCancel)
+        : m_inner(std::move(inner)), m_pressCancel(std::move(pressCancel))
+    {
+    }
+
+    void connect() override { m_inner->connect(); }
+    void disconnect() override { m_inner->disconnect(); }
+    SqlDialect dialect() const override { return m_inner->dialect(); }
+    QString defaultDatabase() override { return m_inner->defaultDatabase(); }
+    QString defaultSchema() override { return m_inner->defaultSchema(); }
+    QList<TableInfo> tables() override { return m_inner->tables(); }
+    QList<ColumnInfo> columns(const QString &schema, const QString &table) override
+    {
+        if (table.isEmpty()) {
+            m_pressCancel();
+            throw DataAccessError(QStringLiteral("interrupted"));
+        }
+        return m_inner->columns(schema, table);
+    }
+    QList<KeyColumnInfo> primaryKeys(const QString &schema, const QString &table) override
+    {
+        return m_inner->primaryKeys(schema, table);
+    }
+    QList<ForeignKeyInfo> foreignKeys(const QString &schema, const QString &table) override
+    {
+        return m_inner->foreignKeys(schema, table);
+    }
+    QList<IndexInfo> indexes(const QString &schema, const QString &table) override
+    {
+        return m_inner->indexes(schema, table);
+    }
+    TableMetadata tableMetadata(const QString &schema, const QString &table) override
+    {
+        return m_inner->tableMetadata(schema, table);
+    }
+    std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params) override
+    {
+        return m_inner->openCursor(sql, params);
+    }
+    void cancel() override { m_inner->cancel(); }
+    QString placeholder(int index) const override { return m_inner->placeholder(index); }
+
+private:
+    std::unique_ptr<Backend> m_inner;
+    std::function<void()> m_pressCancel;
+};
+
+} // namespace
 
 class TestCatalogue : public QObject
 {
@@ -302,14 +359,19 @@ void TestCatalogue::cancelledFillKeepsTheTablesAndTheConnection()
     const QString path =
         sqliteFile(QStringLiteral("cancel.sqlite"), {QStringLiteral("CREATE TABLE t1 (a INTEGER)"),
                                                      QStringLiteral("CREATE TABLE t2 (b INTEGER)")});
-    // Cancel is pressed as soon as each piece of work starts.
-    m_view->ADOConnection1->setWorkRunner(
-        [](const std::function<void()> &work, const std::function<void()> &cancel) {
-            cancel();
-            work();
-        });
-    connectWith(QStringLiteral("Provider=SQLite;Data Source=") + path);
-    QVERIFY(m_view->ADOConnection1->isOpen());
+    const QString cs = QStringLiteral("Provider=SQLite;Data Source=") + path;
+    // Cancel is pressed while the columns are read, after the tables were listed.
+    Connection &connection = *m_view->ADOConnection1;
+    std::function<void()> cancelRunningWork;
+    connection.setWorkRunner([&](const std::function<void()> &work, const std::function<void()> &cancel) {
+        cancelRunningWork = cancel;
+        work();
+    });
+    connection.setConnectionString(cs);
+    connection.openWith(
+        std::make_unique<CancelledColumnsBackend>(Backend::create(cs), [&] { cancelRunningWork(); }));
+
+    QVERIFY(connection.isOpen());
     const QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
     QVERIFY(root->isExpanded());
     QCOMPARE(childTexts(root), QStringList({QStringLiteral("t1"), QStringLiteral("t2")}));
@@ -318,6 +380,12 @@ void TestCatalogue::cancelledFillKeepsTheTablesAndTheConnection()
     QCOMPARE(m_view->Panel1->width(), 85);
     QVERIFY(!m_view->SynEdit1->isHidden());
     QCOMPARE(m_prompt->beeps, 0);
+
+    // The connection is ready for the next piece of work.
+    m_view->TreeView1->setCurrentItem(root->child(1));
+    m_view->TreeView1Click();
+    QCOMPARE(m_view->StringGrid1->rowCount(), 2);
+    QCOMPARE(m_view->StringGrid1->item(1, 1)->text(), QStringLiteral("b"));
 }
 
 void TestCatalogue::progressOfTheFillCountsNoRowsOfEarlierQueries()
