@@ -11,7 +11,8 @@ CommandState CommandState::compute(const CommandInputs &in)
     s.edit = in.connected || !in.profileConnectionString.isEmpty();
     s.expand = in.treeHasNodes;
     s.collapse = in.treeHasNodes;
-    s.refresh = in.connected;
+    // Refresh reconnects a lost session; after a Disconnect only Connect opens it again.
+    s.refresh = in.connected || in.sessionLost;
     s.run = in.connected && !in.editorText.isEmpty();
     s.stats = in.connected && !in.isAccess;
     s.report = in.connected;

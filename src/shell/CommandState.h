@@ -6,6 +6,9 @@
 struct CommandInputs
 {
     bool connected = false;
+    // The session went away under the program (not a Disconnect) and its connection string is
+    // still the pending one: Refresh opens it again.
+    bool sessionLost = false;
     QString connectionString;        // as the connection reports it now
     QString profileConnectionString; // the one last loaded, edited or saved
     bool treeHasNodes = false;

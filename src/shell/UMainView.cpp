@@ -132,6 +132,13 @@ bool postsPendingEditFirst(int row)
         return false;
     }
 }
+// The last session went away under the program, not by a Disconnect, and a connection string is
+// pending (the lost one, unless Load or Edit put another): the connection keeps the mark until
+// it opens again, so a reconnect that fails can be tried again.
+bool lostSessionPending(const Connection &connection, const QString &pendingConnectionString)
+{
+    return !connection.isOpen() && connection.connectionLost() && !pendingConnectionString.isEmpty();
+}
 } // namespace
 
 TMainView::TMainView(QWidget *parent) : QMainWindow(parent)
@@ -455,7 +462,14 @@ void TMainView::AnyClick(QObject *sender)
     row(6, {Edit1}, [this] { EditConnection(); });
     row(7, {Expand1, ToolButton3}, [this] { TreeView1->expandAll(); });
     row(8, {Collapse1, ToolButton4}, [this] { TreeView1->collapseAll(); });
-    row(9, {Refresh1, ToolButton5}, [this] { ADOConnection1AfterConnect(); });
+    row(9, {Refresh1, ToolButton5}, [this] {
+        // A lost session is opened again with its string, and the after-connect handling
+        // refreshes. A Disconnect is the user's choice: Refresh leaves it closed.
+        if (ADOConnection1->isOpen())
+            ADOConnection1AfterConnect();
+        else if (lostSessionPending(*ADOConnection1, ProfileConnectionString))
+            OpenConnection();
+    });
     row(10, {mRun, btRun}, [this] { RunSql(); });
     row(11, {mStats, btStats}, [this] { StatsCommand(); });
     row(12, {mReport, btReport}, [this] { ReportStructure(); });
@@ -509,6 +523,7 @@ void TMainView::UpdateCommands()
 {
     CommandInputs in;
     in.connected = ADOConnection1->isOpen();
+    in.sessionLost = lostSessionPending(*ADOConnection1, ProfileConnectionString);
     in.connectionString = ADOConnection1->connectionString();
     in.profileConnectionString = ProfileConnectionString;
     in.treeHasNodes = TreeView1->topLevelItemCount() > 0;

@@ -5,8 +5,10 @@
 #include "editor/SqlEditor.h"
 #include "shell/UMainView.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest/QtTest>
 
@@ -22,6 +24,27 @@ enum class Server { Postgres, Mysql, OdbcPostgres };
 // How long the next command may take to notice: the connect timeout the backends use.
 constexpr qint64 NoticeWithinMs = 10000;
 
+// Stops a test server; whatever happens after, it is there again for the tests that follow.
+struct StoppedServer
+{
+    QString name;
+    bool stopped = false;
+    explicit StoppedServer(const QString &server) : name(server)
+    {
+        stopped = TestServers::controlServer(QStringLiteral("stop"), name);
+    }
+    bool start()
+    {
+        stopped = !TestServers::controlServer(QStringLiteral("start"), name);
+        return !stopped;
+    }
+    ~StoppedServer()
+    {
+        if (stopped)
+            TestServers::controlServer(QStringLiteral("start"), name);
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Server)
@@ -36,6 +59,7 @@ private slots:
     void aServerThatGoesAwayIsNoticedAndComesBack_data();
     void aServerThatGoesAwayIsNoticedAndComesBack();
     void theWindowShowsItAndConnectOpensItAgain();
+    void refreshReconnectsALostSessionOnly();
 
 private:
     // The test database of the server, or an empty string (the test then skipped or failed).
@@ -135,18 +159,8 @@ void TestLostConnection::aServerThatGoesAwayIsNoticedAndComesBack()
     connection.execute(QStringLiteral("CREATE TABLE kept (v INTEGER)"));
     connection.execute(QStringLiteral("INSERT INTO kept (v) VALUES (42)"));
 
-    QVERIFY(TestServers::controlServer(QStringLiteral("stop"), name));
-    // Whatever happens below, the server is there again for the tests that follow.
-    struct StartAgain
-    {
-        QString name;
-        bool needed = true;
-        ~StartAgain()
-        {
-            if (needed)
-                TestServers::controlServer(QStringLiteral("start"), name);
-        }
-    } startAgain{name};
+    StoppedServer stopped(name);
+    QVERIFY(stopped.stopped);
 
     QElapsedTimer timer;
     timer.start();
@@ -165,8 +179,7 @@ void TestLostConnection::aServerThatGoesAwayIsNoticedAndComesBack()
     QVERIFY(timer.elapsed() < NoticeWithinMs);
     QVERIFY(!connection.isOpen());
 
-    QVERIFY(TestServers::controlServer(QStringLiteral("start"), name));
-    startAgain.needed = false;
+    QVERIFY(stopped.start());
     connection.open();
     QCOMPARE(connection.execute(QStringLiteral("SELECT v FROM kept")).recordset->value(0, 0).toLongLong(),
              42);
@@ -203,6 +216,59 @@ void TestLostConnection::theWindowShowsItAndConnectOpensItAgain()
     QVERIFY(view.ADOConnection1->isOpen());
     QVERIFY(prompt.dataLinkInitials.isEmpty());
     QVERIFY(view.TreeView1->topLevelItemCount() > 0);
+}
+
+void TestLostConnection::refreshReconnectsALostSessionOnly()
+{
+    ORVESSA_REQUIRE(cs, Server::Postgres);
+    ScriptedPrompt prompt;
+    TMainView view;
+    view.ApplyLanguage();
+    view.ProfileConnectionString = cs;
+    view.OpenConnection();
+    QVERIFY(view.ADOConnection1->isOpen());
+    const QString root = view.TreeView1->topLevelItem(0)->text(0);
+    const QString pid = backendPid(*view.ADOConnection1, Server::Postgres);
+    Connection other;
+    other.setConnectionString(cs);
+    other.open();
+    other.execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid));
+    other.close();
+    view.SynEdit1->setText(QStringLiteral("SELECT 1"));
+    view.AnyClick(view.mRun);
+    QVERIFY(!view.ADOConnection1->isOpen());
+    QVERIFY(view.Refresh1->isEnabled());
+    QVERIFY(view.ToolButton5->isEnabled());
+
+    {
+        // A reconnect while the server is away fails with its words and can be tried again.
+        StoppedServer server(QStringLiteral("pg"));
+        QVERIFY(server.stopped);
+        const qsizetype logged = view.reMessages->toPlainText().size();
+        view.AnyClick(view.Refresh1);
+        QVERIFY(!view.ADOConnection1->isOpen());
+        QVERIFY(view.reMessages->toPlainText().size() > logged);
+        QVERIFY(view.Refresh1->isEnabled());
+        QVERIFY(server.start());
+    }
+
+    // The same string opens again, without asking for one, and the tree is filled again.
+    view.AnyClick(view.Refresh1);
+    QVERIFY2(view.ADOConnection1->isOpen(), qPrintable(view.reMessages->toPlainText()));
+    QVERIFY(prompt.dataLinkInitials.isEmpty());
+    QCOMPARE(view.TreeView1->topLevelItemCount(), 1);
+    QCOMPARE(view.TreeView1->topLevelItem(0)->text(0), root);
+    QVERIFY(view.windowTitle() != QStringLiteral("Orvessa"));
+    QVERIFY(backendPid(*view.ADOConnection1, Server::Postgres) != pid);
+    QVERIFY(view.Refresh1->isEnabled());
+
+    // A Disconnect is the user's choice: Refresh is off, and does nothing if called.
+    view.AnyClick(view.Disconnect1);
+    QVERIFY(!view.ADOConnection1->isOpen());
+    QVERIFY(!view.Refresh1->isEnabled());
+    view.AnyClick(view.Refresh1);
+    QVERIFY(!view.ADOConnection1->isOpen());
+    QVERIFY(prompt.dataLinkInitials.isEmpty());
 }
 
 QTEST_MAIN(TestLostConnection)

@@ -112,6 +112,34 @@ private slots:
         QCOMPARE(s.resetReportPage, !connected);
     }
 
+    // A session lost under the program can be refreshed, which opens it again; a closed one
+    // (never opened, or ended by Disconnect) can only be connected.
+    void refreshReconnectsOnlyALostSession_data()
+    {
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<bool>("sessionLost");
+        QTest::addColumn<QString>("enabled");
+        QTest::newRow("open") << true << false << "disconnect load exit edit refresh report stats";
+        QTest::newRow("lost, its string pending") << false << true << "connect load save exit edit refresh";
+        QTest::newRow("closed, not lost") << false << false << "connect load save exit edit";
+    }
+
+    void refreshReconnectsOnlyALostSession()
+    {
+        QFETCH(bool, connected);
+        QFETCH(bool, sessionLost);
+        QFETCH(QString, enabled);
+        CommandInputs in;
+        in.connected = connected;
+        in.sessionLost = sessionLost;
+        in.connectionString = connected ? kSqlite : QString();
+        in.profileConnectionString = kSqlite;
+        const CommandState s = CommandState::compute(in);
+        QCOMPARE(enabledOf(s), words(enabled.toLatin1().constData()));
+        // The report page goes with the session, lost or closed.
+        QCOMPARE(s.resetReportPage, !connected);
+    }
+
     void checkMarksFollowPageAndLanguage_data()
     {
         QTest::addColumn<int>("page");
