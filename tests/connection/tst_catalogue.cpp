@@ -7,6 +7,7 @@
 #include "connection/dataaccess/SqlDialectRules.h"
 #include "editor/SqlEditor.h"
 #include "shell/UMainView.h"
+#include "sql/AdoQuery.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,55 +20,103 @@
 
 namespace {
 
-// A real backend whose whole-catalogue columns read is where the user presses Cancel: the
-// request stops as a cancelled statement does, with an error.
-class CancelledColumnsBackend final : public Backend
+// Hands every call to a real backend, telling each one that talks to the database.
+class ObservedBackend : public Backend
 {
 public:
-    CancelledColumnsBackend(std::unique_ptr<Backend> inner, std::function<void()> pressCancel)
-        : m_inner(std::move(inner)), m_pressCancel(std::move(pressCancel))
+    ObservedBackend(std::unique_ptr<Backend> inner, std::function<void(const char *)> observe = {})
+        : m_inner(std::move(inner)), m_observe(std::move(observe))
     {
     }
 
-    void connect() override { m_inner->connect(); }
+    void connect() override
+    {
+        observe("connect");
+        m_inner->connect();
+    }
     void disconnect() override { m_inner->disconnect(); }
     SqlDialect dialect() const override { return m_inner->dialect(); }
-    QString defaultDatabase() override { return m_inner->defaultDatabase(); }
-    QString defaultSchema() override { return m_inner->defaultSchema(); }
-    QList<TableInfo> tables() override { return m_inner->tables(); }
+    QString defaultDatabase() override
+    {
+        observe("defaultDatabase");
+        return m_inner->defaultDatabase();
+    }
+    QString defaultSchema() override
+    {
+        observe("defaultSchema");
+        return m_inner->defaultSchema();
+    }
+    QList<TableInfo> tables() override
+    {
+        observe("tables");
+        return m_inner->tables();
+    }
+    QList<ColumnInfo> columns(const QString &schema, const QString &table) override
+    {
+        observe("columns");
+        return m_inner->columns(schema, table);
+    }
+    QList<KeyColumnInfo> primaryKeys(const QString &schema, const QString &table) override
+    {
+        observe("primaryKeys");
+        return m_inner->primaryKeys(schema, table);
+    }
+    QList<ForeignKeyInfo> foreignKeys(const QString &schema, const QString &table) override
+    {
+        observe("foreignKeys");
+        return m_inner->foreignKeys(schema, table);
+    }
+    QList<IndexInfo> indexes(const QString &schema, const QString &table) override
+    {
+        observe("indexes");
+        return m_inner->indexes(schema, table);
+    }
+    TableMetadata tableMetadata(const QString &schema, const QString &table) override
+    {
+        observe("tableMetadata");
+        return m_inner->tableMetadata(schema, table);
+    }
+    // Statements, with parameters or not, and transactions all come here.
+    std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params) override
+    {
+        observe("openCursor");
+        return m_inner->openCursor(sql, params);
+    }
+    void cancel() override { m_inner->cancel(); }
+    QString placeholder(int index) const override { return m_inner->placeholder(index); }
+
+protected:
+    void observe(const char *call)
+    {
+        if (m_observe)
+            m_observe(call);
+    }
+
+private:
+    std::unique_ptr<Backend> m_inner;
+    std::function<void(const char *)> m_observe;
+};
+
+// A real backend whose whole-catalogue columns read is where the user presses Cancel: the
+// request stops as a cancelled statement does, with an error.
+class CancelledColumnsBackend final : public ObservedBackend
+{
+public:
+    CancelledColumnsBackend(std::unique_ptr<Backend> inner, std::function<void()> pressCancel)
+        : ObservedBackend(std::move(inner)), m_pressCancel(std::move(pressCancel))
+    {
+    }
+
     QList<ColumnInfo> columns(const QString &schema, const QString &table) override
     {
         if (table.isEmpty()) {
             m_pressCancel();
             throw DataAccessError(QStringLiteral("interrupted"));
         }
-        return m_inner->columns(schema, table);
+        return ObservedBackend::columns(schema, table);
     }
-    QList<KeyColumnInfo> primaryKeys(const QString &schema, const QString &table) override
-    {
-        return m_inner->primaryKeys(schema, table);
-    }
-    QList<ForeignKeyInfo> foreignKeys(const QString &schema, const QString &table) override
-    {
-        return m_inner->foreignKeys(schema, table);
-    }
-    QList<IndexInfo> indexes(const QString &schema, const QString &table) override
-    {
-        return m_inner->indexes(schema, table);
-    }
-    TableMetadata tableMetadata(const QString &schema, const QString &table) override
-    {
-        return m_inner->tableMetadata(schema, table);
-    }
-    std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params) override
-    {
-        return m_inner->openCursor(sql, params);
-    }
-    void cancel() override { m_inner->cancel(); }
-    QString placeholder(int index) const override { return m_inner->placeholder(index); }
 
 private:
-    std::unique_ptr<Backend> m_inner;
     std::function<void()> m_pressCancel;
 };
 
@@ -88,6 +137,7 @@ private slots:
     void clickDescribesTableNodesOnly();
     void brokenObjectsStayListedAndTheRestWorks();
     void cancelledFillKeepsTheTablesAndTheConnection();
+    void everyDatabaseCallOfTheWindowRunsAsWork();
     void progressOfTheFillCountsNoRowsOfEarlierQueries();
 #else
     void postgresTablesOfOneNameInTwoSchemasKeepTheirColumns();
@@ -351,6 +401,22 @@ void TestCatalogue::brokenObjectsStayListedAndTheRestWorks()
     m_view->TreeView1->setCurrentItem(root->child(4));
     m_view->TreeView1Click();
     QCOMPARE(grid->rowCount(), 2);
+
+    // Stats counts the tables that open and logs the one that does not.
+    m_view->StatsCommand();
+    QCOMPARE(logLines().filter(QStringLiteral("vt_gone: no such module: nosuch")).size(), 3);
+    const Recordset *stats = m_view->ADOQuery1->recordset();
+    QVERIFY2(stats, qPrintable(logLines().join('\n')));
+    QCOMPARE(stats->rowCount(), 2);
+    QCOMPARE(stats->value(0, 0).toString(), QStringLiteral("a_first"));
+    QCOMPARE(stats->value(1, 0).toString(), QStringLiteral("z_last"));
+
+    // The report holds every object, the broken ones without fields, and logs what failed.
+    const QString xml = report();
+    QVERIFY2(xml.contains(QLatin1String("<table name=\"vt_gone\"/><table name=\"z_last\"><field")),
+             qPrintable(xml));
+    QVERIFY(xml.contains(QLatin1String("<table name=\"v_broken\"/><table name=\"v_good\"><field")));
+    QCOMPARE(logLines().filter(QStringLiteral("v_broken: no such function: nosuch")).size(), 3);
     QCOMPARE(m_prompt->errorReports, QStringList());
 }
 
@@ -386,6 +452,58 @@ void TestCatalogue::cancelledFillKeepsTheTablesAndTheConnection()
     m_view->TreeView1Click();
     QCOMPARE(m_view->StringGrid1->rowCount(), 2);
     QCOMPARE(m_view->StringGrid1->item(1, 1)->text(), QStringLiteral("b"));
+}
+
+void TestCatalogue::everyDatabaseCallOfTheWindowRunsAsWork()
+{
+    const QString path = sqliteFile(QStringLiteral("work.sqlite"),
+                                    {QStringLiteral("CREATE TABLE t (a INTEGER PRIMARY KEY, b TEXT)"),
+                                     QStringLiteral("CREATE VIEW v AS SELECT b FROM t"),
+                                     QStringLiteral("INSERT INTO t (b) VALUES ('x')")});
+    const QString cs = QStringLiteral("Provider=SQLite;Data Source=") + path;
+    Connection &connection = *m_view->ADOConnection1;
+    bool inWork = false;
+    int pieces = 0;
+    connection.setWorkRunner([&](const std::function<void()> &work, const std::function<void()> &) {
+        ++pieces;
+        struct Working
+        {
+            bool &flag;
+            explicit Working(bool &f) : flag(f) { flag = true; }
+            ~Working() { flag = false; }
+        } working(inWork);
+        work();
+    });
+    QStringList outside; // calls that reached the database outside a piece of work
+    connection.setConnectionString(cs);
+    connection.openWith(std::make_unique<ObservedBackend>(Backend::create(cs), [&](const char *call) {
+        if (!inWork)
+            outside.append(QString::fromLatin1(call));
+    }));
+    QVERIFY(connection.isOpen());
+    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QCOMPARE(childTexts(root), QStringList({QStringLiteral("t"), QStringLiteral("v")}));
+
+    // The fill, a describe and the report's reading are one piece of work each: one progress
+    // display and one Cancel for the whole command.
+    pieces = 0;
+    m_view->FillTree();
+    QCOMPARE(pieces, 1);
+    root = m_view->TreeView1->topLevelItem(0);
+    pieces = 0;
+    m_view->TreeView1->setCurrentItem(root->child(0));
+    m_view->TreeView1Click();
+    QCOMPARE(pieces, 1);
+    QCOMPARE(m_view->StringGrid1->rowCount(), 3);
+    pieces = 0;
+    QVERIFY(report().contains(QLatin1String("<table name=\"v\"><field")));
+    QCOMPARE(pieces, 1);
+
+    QVERIFY(queryFromTree(root->child(1)));
+    m_view->StatsCommand();
+    QCOMPARE(m_view->ADOQuery1->recordset()->rowCount(), 1);
+    QCOMPARE(outside, QStringList());
+    QCOMPARE(m_prompt->errorReports, QStringList());
 }
 
 void TestCatalogue::progressOfTheFillCountsNoRowsOfEarlierQueries()
@@ -579,6 +697,11 @@ void TestCatalogue::mariadbBrokenViewStaysListedAndTheRestWorks()
              qPrintable(xml));
     QVERIFY(xml.contains(QLatin1String("<table name=\"alpha\"><field key=\"primary\"")));
     QCOMPARE(logLines().filter(error).size(), 4); // fill, click, double-click, report
+
+    // Stats lists every object of the database, the broken view among them.
+    m_view->setStatusText(QStringLiteral("before"));
+    m_view->StatsCommand();
+    QCOMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 3"));
     QCOMPARE(m_prompt->errorReports, QStringList());
 }
 
