@@ -1,3 +1,4 @@
+#include "common/NameCompare.h"
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/Fetch.h"
 #include "connection/dataaccess/OdbcConnectionString.h"
@@ -161,9 +162,9 @@ QList<TableInfo> OdbcBackend::tables()
     std::stable_sort(list.begin(), list.end(), [](const TableInfo &a, const TableInfo &b) {
         if (a.type != b.type)
             return a.type < b.type;
-        if (int c = a.schema.compare(b.schema, Qt::CaseInsensitive))
-            return c < 0;
-        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+        if (a.schema != b.schema)
+            return lessName(a.schema, b.schema);
+        return lessName(a.name, b.name);
     });
     return list;
 }
@@ -353,9 +354,9 @@ QList<IndexInfo> OdbcBackend::indexes(const QString &schema, const QString &tabl
     std::stable_sort(list.begin(), list.end(), [](const IndexInfo &a, const IndexInfo &b) {
         if (a.unique != b.unique)
             return a.unique;
-        if (int c = a.schema.compare(b.schema, Qt::CaseInsensitive))
-            return c < 0;
-        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+        if (a.schema != b.schema)
+            return lessName(a.schema, b.schema);
+        return lessName(a.name, b.name);
     });
     return list;
 }

@@ -240,10 +240,7 @@ private:
     {
         return schema.isEmpty() ? QStringLiteral("main") : schema;
     }
-    static QString schemaOut(const QString &schema)
-    {
-        return schema.compare(QLatin1StringView("main"), Qt::CaseInsensitive) == 0 ? QString() : schema;
-    }
+    static QString schemaOut(const QString &schema) { return sameName(schema, u"main") ? QString() : schema; }
 
     void bind(sqlite3_stmt *stmt, const QString &table, const QString &schema)
     {

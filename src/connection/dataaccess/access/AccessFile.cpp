@@ -18,12 +18,6 @@ namespace {
 constexpr int OffsetMask = 0x1fff;
 constexpr int MemoOverhead = 12;
 
-bool lessName(const QString &a, const QString &b)
-{
-    const int c = a.compare(b, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : a < b;
-}
-
 quint32 le32(const unsigned char *p)
 {
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
