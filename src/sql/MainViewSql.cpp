@@ -77,8 +77,12 @@ void TMainView::DescribeTable(QObject *target, const QString &tableName, const Q
                 },
                 [&keyErrors](const QString &text) { keyErrors.append(text); });
         } catch (const std::exception &e) {
-            for (const QString &text : std::as_const(keyErrors))
-                LogMessage(text);
+            // A broken object fails its key reads for the same reason: that line is said once.
+            const QString own = objectErrorText(tableName, errorText(e));
+            for (const QString &text : std::as_const(keyErrors)) {
+                if (text != own)
+                    LogMessage(text);
+            }
             if (!grid)
                 throw;
             // The grid shows no rows of an object that cannot be read.

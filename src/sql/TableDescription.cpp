@@ -44,7 +44,7 @@ TableDescription TableDescription::read(Connection &connection, const QString &s
     auto failed = [&](const std::exception &e) {
         if (connection.cancelRequested())
             throw;
-        log(errorText(e));
+        log(objectErrorText(name, errorText(e)));
     };
     connection.run([&] {
         try {

@@ -32,10 +32,10 @@ public:
 
     // Reads the lists through the connection, then the field definitions through readFields (the
     // table object), as one piece of work on the connection (log is called on its worker).
-    // Errors of the key reads go to log and the description goes on without those marks; an
-    // error of the columns read leaves every column not nullable; errors of readFields, and a
-    // read that Cancel stopped, propagate. Foreign keys count only when they belong to the
-    // described table.
+    // Errors of the key reads go to log, naming the object, and the description goes on without
+    // those marks; an error of the columns read leaves every column not nullable; errors of
+    // readFields, and a read that Cancel stopped, propagate. Foreign keys count only when they
+    // belong to the described table.
     static TableDescription read(Connection &connection, const QString &schema, const QString &name,
                                  const std::function<QList<FieldInfo>()> &readFields,
                                  const std::function<void(const QString &)> &log);

@@ -381,10 +381,12 @@ void TestCatalogue::brokenObjectsStayListedAndTheRestWorks()
     m_view->TreeView1->setCurrentItem(root->child(0));
     m_view->TreeView1Click();
     QCOMPARE(grid->rowCount(), 3);
+    const qsizetype logged = logLines().size();
     m_view->TreeView1->setCurrentItem(root->child(3));
     m_view->TreeView1Click();
     QCOMPARE(grid->rowCount(), 1);
-    QCOMPARE(logLines().last(), QStringLiteral("v_broken: no such function: nosuch"));
+    // Its key reads fail for the same reason: one line, naming it.
+    QCOMPARE(logLines().mid(logged), QStringList{QStringLiteral("v_broken: no such function: nosuch")});
     QCOMPARE(m_prompt->beeps, 1);
     QCOMPARE(m_view->PageControl1->currentWidget(), m_view->TabSheet3);
 

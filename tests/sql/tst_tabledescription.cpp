@@ -197,11 +197,11 @@ void TestTableDescription::keyReadErrorsAreLoggedAndDescriptionGoesOn_data()
     QTest::addColumn<bool>("failForeign");
     QTest::addColumn<QStringList>("expectedLog");
     QTest::addColumn<QStringList>("expectedKeys");
-    QTest::newRow("primary keys") << true << false << QStringList{"pk rowset failed"}
+    QTest::newRow("primary keys") << true << false << QStringList{"lines: pk rowset failed"}
                                   << QStringList{"FK", "", "FK", "", ""};
-    QTest::newRow("foreign keys") << false << true << QStringList{"fk rowset failed"}
+    QTest::newRow("foreign keys") << false << true << QStringList{"lines: fk rowset failed"}
                                   << QStringList{"PK", "PK", "", "", ""};
-    QTest::newRow("both") << true << true << QStringList{"pk rowset failed", "fk rowset failed"}
+    QTest::newRow("both") << true << true << QStringList{"lines: pk rowset failed", "lines: fk rowset failed"}
                           << QStringList{"", "", "", "", ""};
 }
 
@@ -250,7 +250,7 @@ void TestTableDescription::fieldDefinitionErrorPropagatesAfterKeyErrorsAreLogged
         QCOMPARE(e.text(), QStringLiteral("no such table: gone"));
     }
     QVERIFY(thrown);
-    QCOMPARE(m_log, QStringList{"pk rowset failed"});
+    QCOMPARE(m_log, QStringList{"gone: pk rowset failed"});
 }
 
 void TestTableDescription::cancelEndsTheDescriptionUnlogged()
