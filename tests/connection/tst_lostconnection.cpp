@@ -65,6 +65,9 @@ private:
     // The test database of the server, or an empty string (the test then skipped or failed).
     static QString connectionString(Server server);
     static QString backendPid(Connection &connection, Server server);
+    // Opens the window on a PostgreSQL database, then ends its session from another connection;
+    // returns the ended session's process id, or an empty string when the window did not open.
+    static QString openThenEndItsSession(TMainView &view, const QString &cs);
 };
 
 QString TestLostConnection::connectionString(Server server)
@@ -81,6 +84,21 @@ QString TestLostConnection::backendPid(Connection &connection, Server server)
 {
     const char *sql = server == Server::Mysql ? "SELECT CONNECTION_ID()" : "SELECT pg_backend_pid()";
     return connection.execute(QString::fromLatin1(sql)).recordset->value(0, 0).toString();
+}
+
+QString TestLostConnection::openThenEndItsSession(TMainView &view, const QString &cs)
+{
+    view.ApplyLanguage();
+    view.ProfileConnectionString = cs;
+    view.OpenConnection();
+    if (!view.ADOConnection1->isOpen() || view.TreeView1->topLevelItemCount() == 0)
+        return QString();
+    const QString pid = backendPid(*view.ADOConnection1, Server::Postgres);
+    Connection other;
+    other.setConnectionString(cs);
+    other.open();
+    other.execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid));
+    return pid;
 }
 
 #define ORVESSA_REQUIRE(var, server)                                                                         \
@@ -190,16 +208,7 @@ void TestLostConnection::theWindowShowsItAndConnectOpensItAgain()
     ORVESSA_REQUIRE(cs, Server::Postgres);
     ScriptedPrompt prompt;
     TMainView view;
-    view.ApplyLanguage();
-    view.ProfileConnectionString = cs;
-    view.OpenConnection();
-    QVERIFY(view.ADOConnection1->isOpen());
-    QVERIFY(view.TreeView1->topLevelItemCount() > 0);
-    const QString pid = backendPid(*view.ADOConnection1, Server::Postgres);
-    Connection other;
-    other.setConnectionString(cs);
-    other.open();
-    other.execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid));
+    QVERIFY(!openThenEndItsSession(view, cs).isEmpty());
 
     // The next command logs the server's words; caption, tree and commands say disconnected.
     view.SynEdit1->setText(QStringLiteral("SELECT 1"));
@@ -223,17 +232,9 @@ void TestLostConnection::refreshReconnectsALostSessionOnly()
     ORVESSA_REQUIRE(cs, Server::Postgres);
     ScriptedPrompt prompt;
     TMainView view;
-    view.ApplyLanguage();
-    view.ProfileConnectionString = cs;
-    view.OpenConnection();
-    QVERIFY(view.ADOConnection1->isOpen());
+    const QString pid = openThenEndItsSession(view, cs);
+    QVERIFY(!pid.isEmpty());
     const QString root = view.TreeView1->topLevelItem(0)->text(0);
-    const QString pid = backendPid(*view.ADOConnection1, Server::Postgres);
-    Connection other;
-    other.setConnectionString(cs);
-    other.open();
-    other.execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid));
-    other.close();
     view.SynEdit1->setText(QStringLiteral("SELECT 1"));
     view.AnyClick(view.mRun);
     QVERIFY(!view.ADOConnection1->isOpen());
