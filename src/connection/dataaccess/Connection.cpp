@@ -1,7 +1,10 @@
 #include "connection/dataaccess/DataAccess.h"
 #include "connection/dataaccess/Fetch.h"
+#include "connection/dataaccess/ResultStream.h"
 
+#include <condition_variable>
 #include <exception>
+#include <thread>
 
 namespace {
 
@@ -23,7 +26,55 @@ void runDirectly(const std::function<void()> &work, const std::function<void()> 
     work();
 }
 
+bool isLost(const std::exception_ptr &error)
+{
+    if (!error)
+        return false;
+    try {
+        std::rethrow_exception(error);
+    } catch (const ConnectionLostError &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace
+
+// A fetch that goes on after Connection::stream has returned: the reader on a thread of its own.
+struct Connection::Stream
+{
+    std::unique_ptr<ResultStream> reader;
+    std::function<void(const QList<FieldInfo> &)> endStep;
+    std::function<void()> ended;
+    std::function<void(StreamEnd)> finished;
+    Backend *backend = nullptr;
+    std::thread thread;
+    std::thread canceller;
+
+    mutable std::mutex mutex;
+    std::condition_variable doneChanged;
+    bool done = false; // under mutex, with end
+    StreamEnd end;
+
+    bool isDone() const
+    {
+        const std::lock_guard lock(mutex);
+        return done;
+    }
+    void waitDone()
+    {
+        std::unique_lock lock(mutex);
+        doneChanged.wait(lock, [this] { return done; });
+    }
+    void join()
+    {
+        if (thread.joinable())
+            thread.join();
+        if (canceller.joinable())
+            canceller.join();
+    }
+};
 
 Connection::Connection() : m_runner(runDirectly)
 {
@@ -31,6 +82,12 @@ Connection::Connection() : m_runner(runDirectly)
 
 Connection::~Connection()
 {
+    if (m_stream) {
+        // Nobody is left to hear how the fetch ended.
+        cancelWork(*m_stream->backend);
+        m_stream->join();
+        m_stream.reset();
+    }
     if (m_backend) {
         try {
             m_backend->disconnect();
@@ -86,6 +143,10 @@ void Connection::close()
 {
     if (!m_backend)
         return;
+    // Closing drops the result, so a fetch still streaming is cancelled, not waited for.
+    finishStream(true);
+    if (!m_backend)
+        return; // the fetch found the session lost and closed the connection
     // The connection is closed afterwards whatever the backend says; its error is reported
     // after the after-disconnect notification has run.
     std::unique_ptr<Backend> backend = std::move(m_backend);
@@ -151,7 +212,7 @@ void Connection::endWork()
     m_workActive = false;
 }
 
-void Connection::runWork(Backend &b, const std::function<void()> &work)
+void Connection::runWork(Backend &b, const std::function<void()> &work, const bool *keepOpen)
 {
     if (t_working == this) {
         throwIfCancelled();
@@ -165,19 +226,21 @@ void Connection::runWork(Backend &b, const std::function<void()> &work)
     }
     // The progress display counts the rows of this work only, not those of the last query.
     m_rowsFetched.store(0);
-    const auto piece = [this, &work] {
+    const auto piece = [this, &work, keepOpen] {
         const Connection *outer = t_working;
         t_working = this;
         struct Leave
         {
             Connection *self;
             const Connection *outer;
+            const bool *keepOpen;
             ~Leave()
             {
-                self->endWork();
+                if (!keepOpen || !*keepOpen)
+                    self->endWork();
                 t_working = outer;
             }
-        } leave{this, outer};
+        } leave{this, outer, keepOpen};
         throwIfCancelled();
         work();
     };
@@ -197,18 +260,27 @@ void Connection::runWork(Backend &b, const std::function<void()> &work)
         }
         throw;
     }
-    endWork();
+    if (!keepOpen || !*keepOpen)
+        endWork();
+}
+
+Backend &Connection::freeBackend()
+{
+    // A call from the fetch's own end step runs inside its piece of work.
+    if (m_stream && t_working != this)
+        finishStream(false);
+    return backend();
 }
 
 void Connection::run(const std::function<void()> &work)
 {
-    runWork(backend(), work);
+    runWork(freeBackend(), work);
 }
 
 // One call of the backend through the runner, its answer handed back.
 template <typename Call> auto Connection::call(Call &&callBackend)
 {
-    Backend &b = backend();
+    Backend &b = freeBackend();
     decltype(callBackend(b)) result;
     runWork(b, [&] { result = callBackend(b); });
     return result;
@@ -216,6 +288,8 @@ template <typename Call> auto Connection::call(Call &&callBackend)
 
 QString Connection::defaultDatabase()
 {
+    if (m_stream && t_working != this)
+        finishStream(false);
     if (!m_backend)
         return QString();
     try {
@@ -302,4 +376,133 @@ void Connection::transaction(const std::function<void()> &work)
             throw;
         }
     });
+}
+
+ExecResult Connection::stream(const QString &sql, StreamOptions options)
+{
+    refuseNul(sql);
+    Backend &b = freeBackend();
+    m_rowsFetched.store(0);
+    const QDeadlineTimer deadline(options.firstRowsMs);
+    std::unique_ptr<ResultStream> reader;
+    ExecResult first;
+    bool keepOpen = false;
+    runWork(
+        b,
+        [&] {
+            reader = std::make_unique<ResultStream>(b.openCursor(sql, nullptr), &m_rowsFetched);
+            try {
+                first = reader->start(deadline);
+            } catch (...) {
+                reader.reset(); // the statement ends before anything else happens to the session
+                throw;
+            }
+            if (reader->handedOut()) {
+                keepOpen = true;
+                return;
+            }
+            reader.reset();
+            if (first.recordset && !first.recordset->incomplete() && options.endStep)
+                options.endStep(first.recordset->fields());
+        },
+        &keepOpen);
+    if (!keepOpen)
+        return first;
+
+    auto stream = std::make_shared<Stream>();
+    stream->reader = std::move(reader);
+    stream->endStep = std::move(options.endStep);
+    stream->ended = std::move(options.ended);
+    stream->finished = std::move(options.finished);
+    stream->backend = &b;
+    try {
+        stream->thread = std::thread([this, s = stream.get()] { readStream(*s); });
+    } catch (...) {
+        stream->reader.reset();
+        endWork();
+        throw;
+    }
+    m_stream = std::move(stream);
+    return first;
+}
+
+void Connection::readStream(Stream &stream)
+{
+    // The rest of the fetch belongs to the piece of work stream() opened: the end step's calls run
+    // directly, and its Cancel reaches them.
+    t_working = this;
+    StreamEnd end = stream.reader->finish();
+    stream.reader.reset();
+    if (!end.cancelled && !end.error && stream.endStep) {
+        try {
+            stream.endStep(end.later ? end.later->fields() : *end.fields);
+        } catch (...) {
+            end.error = std::current_exception();
+        }
+    }
+    t_working = nullptr;
+    {
+        const std::lock_guard lock(stream.mutex);
+        stream.end = std::move(end);
+        stream.done = true;
+    }
+    stream.doneChanged.notify_all();
+    if (stream.ended)
+        stream.ended();
+}
+
+bool Connection::streamDone() const
+{
+    const std::shared_ptr<Stream> stream = m_stream;
+    return !stream || stream->isDone();
+}
+
+void Connection::cancelStream()
+{
+    if (!m_stream || m_stream->canceller.joinable())
+        return;
+    // KILL QUERY opens a connection of its own, the PostgreSQL cancel request waits for the
+    // server: neither on the window's thread.
+    Backend *b = m_stream->backend;
+    m_stream->canceller = std::thread([this, b] {
+        try {
+            cancelWork(*b);
+        } catch (const std::exception &) {
+            // A cancel the server refuses leaves the fetch to end by itself.
+        }
+    });
+}
+
+void Connection::finishStream(bool cancel)
+{
+    const std::shared_ptr<Stream> stream = m_stream;
+    if (!stream)
+        return;
+    if (cancel)
+        cancelStream();
+    if (!stream->isDone()) {
+        Backend *b = stream->backend;
+        m_runner([stream] { stream->waitDone(); }, [this, b] { cancelWork(*b); });
+    }
+    // A notification handled while the runner waited may have finished the stream already.
+    if (m_stream != stream)
+        return;
+    stream->join();
+    m_stream.reset();
+    endWork();
+    StreamEnd end;
+    {
+        const std::lock_guard lock(stream->mutex);
+        end = std::move(stream->end);
+    }
+    if (isLost(end.error) && m_backend.get() == stream->backend) {
+        m_lost = true;
+        try {
+            close();
+        } catch (const DataAccessError &) {
+            // The lost session's own error is the one to report.
+        }
+    }
+    if (stream->finished)
+        stream->finished(std::move(end));
 }

@@ -9,9 +9,11 @@
 #include <QVariant>
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // The data-access layer: one Connection over one of several backends (providers).
 // No widgets here; every failure is a DataAccessError carrying the driver's own text.
@@ -154,6 +156,24 @@ struct ExecResult
     qint64 recordsAffected = -1;
 };
 
+// How a result handed out while its rows were still arriving ended (Connection::stream).
+struct StreamEnd
+{
+    // Cancel reached the fetch: the rows so far stay.
+    bool cancelled = false;
+    // What ended the fetch when it failed; the rows so far stay.
+    std::exception_ptr error;
+    // The result handed out lacks rows: cancelled, or cut short by the error.
+    bool incomplete = false;
+    // The text's result when it is not the one handed out: a later statement of the text gave
+    // rows of its own (a text gives its last result, as Backend::execute does).
+    std::unique_ptr<Recordset> later;
+    // Once the text has ended normally and no later result replaces it: the fields of the
+    // result handed out, completed with what the database tells only then (base tables).
+    std::optional<QList<FieldInfo>> fields;
+    qint64 recordsAffected = -1;
+};
+
 // How identifiers are quoted and parameters written in a backend's SQL.
 enum class SqlDialect { Standard, Sqlite, PostgreSql, MySql, SqlServer, Access };
 
@@ -212,6 +232,24 @@ public:
 // the work and any cancel it started have ended. The default runs the work directly.
 using WorkRunner =
     std::function<void(const std::function<void()> &work, const std::function<void()> &cancel)>;
+
+// How a result shown while its rows arrive goes on (Connection::stream).
+struct StreamOptions
+{
+    // The first rows are handed out once this long has passed since the call (with at least one
+    // row), or sooner when the text ends.
+    int firstRowsMs = 50;
+    // Runs once the text has ended normally (not after a cancel or an error), in the same piece
+    // of work on the connection's worker, with the fields of the text's result: the record
+    // editor's analysis. It must not touch the window; an error it throws ends the fetch as failed.
+    std::function<void(const QList<FieldInfo> &)> endStep;
+    // Told on the fetch's own thread that the fetch has ended: it may only post a notification
+    // (whose handler calls finishStream).
+    std::function<void()> ended;
+    // Runs on the thread that finishes the stream (finishStream), once the connection is free,
+    // with how the fetch ended. The rows handed out are complete and no longer written to.
+    std::function<void(StreamEnd)> finished;
+};
 
 // The program's one connection (ADOConnection1): a connection string, open/close with the
 // after-connect and after-disconnect notifications, and everything else through the backend.
@@ -276,6 +314,25 @@ public:
     // Rows fetched so far by the running execute(), for a progress display on another thread.
     const std::atomic<qint64> *rowsFetchedCounter() const { return &m_rowsFetched; }
 
+    // Runs a statement and returns as soon as its first rows are in (StreamOptions). When the
+    // text ends by then, this is execute() followed by the end step. Otherwise the result's rows
+    // go on arriving into its RowStore on a thread of the connection's (RowStore::isFetching()
+    // until the last one), Cancel still reaching the statement, and the connection stays busy
+    // until finishStream(): every other call first waits for the fetch to end, in the work
+    // runner, whose Cancel cancels the fetch. The caller keeps the result alive until then.
+    ExecResult stream(const QString &sql, StreamOptions options);
+    // True while rows of a stream() go on arriving, until finishStream() has run.
+    bool streaming() const { return m_stream != nullptr; }
+    // The fetch has read its last row, or stopped: finishStream() returns at once. Any thread.
+    bool streamDone() const;
+    // Asks the fetch to stop (the rows so far stay) and returns at once; the cancel reaches the
+    // server on a thread of its own.
+    void cancelStream();
+    // Ends the fetch, cancelled first when asked, waiting for it in the work runner; then runs
+    // StreamOptions::finished. A lost session closes the connection, as for any call. Nothing
+    // when no fetch runs; never throws.
+    void finishStream(bool cancel);
+
     // Runs several of the calls above as one piece of work: one progress display, one Cancel.
     void run(const std::function<void()> &work);
     // True once Cancel was pressed during the piece of work that runs now (or ran last), so
@@ -286,10 +343,17 @@ public:
     void transaction(const std::function<void()> &work);
 
 private:
+    struct Stream;
+
     Backend &backend() const;
+    // The backend once a fetch that streams has ended: the busy guard of every call that talks to
+    // the database. Throws when the connection is not open.
+    Backend &freeBackend();
     template <typename Call> auto call(Call &&callBackend);
-    // Runs work as one piece of work on b, or directly when already inside one.
-    void runWork(Backend &b, const std::function<void()> &work);
+    // Runs work as one piece of work on b, or directly when already inside one. When keepOpen is
+    // set by the work, the piece of work stays open after it (a stream goes on).
+    void runWork(Backend &b, const std::function<void()> &work, const bool *keepOpen = nullptr);
+    void readStream(Stream &stream);
     void cancelWork(Backend &b);
     void endWork();
     void throwIfCancelled() const;
@@ -305,4 +369,6 @@ private:
     std::mutex m_workMutex;
     bool m_workActive = false;
     std::atomic<bool> m_workCancelled{false};
+    // The fetch that streams, until finishStream.
+    std::shared_ptr<Stream> m_stream;
 };

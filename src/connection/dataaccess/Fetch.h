@@ -24,7 +24,8 @@
 //  - A data export: the same steps with the file writer as the sink, no RowStore in between.
 // Both reach the cursor through Connection, which owns the worker: a Connection call that runs
 // the first steps through the work runner, keeps the cursor and the piece of work open (its
-// Cancel still reaching the backend) while the rest is read, and ends them when the cursor goes.
+// Cancel still reaching the backend) while the rest is read, and ends them when the cursor goes
+// (Connection::stream, over ResultStream).
 
 // One statement text running on a backend's connection, read result by result, row by row.
 // Destroying it ends the statement: what the server still has to send is discarded (drained,
