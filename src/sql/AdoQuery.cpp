@@ -1,42 +1,161 @@
 #include "sql/AdoQuery.h"
 
-AdoQuery::AdoQuery(Connection *connection, QObject *parent) : QObject(parent), m_connection(connection)
+#include "common/ErrorText.h"
+
+#include <limits>
+
+namespace {
+
+QString textOf(const std::exception_ptr &error)
 {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &e) {
+        return errorText(e);
+    } catch (...) {
+        return QStringLiteral("Unexpected error");
+    }
 }
 
-AdoQuery::~AdoQuery() = default;
+} // namespace
+
+AdoQuery::AdoQuery(Connection *connection, QObject *parent) : QObject(parent), m_connection(connection)
+{
+    m_announcer.setInterval(announceMs);
+    connect(&m_announcer, &QTimer::timeout, this, &AdoQuery::announceRows);
+}
+
+AdoQuery::~AdoQuery()
+{
+    // The fetch writes into the rows owned here: it ends before they go. Nobody listens any more.
+    blockSignals(true);
+    if (m_fetching)
+        m_connection->finishStream(true);
+}
 
 bool AdoQuery::run()
 {
-    close();
-    ExecResult result;
-    m_connection->run([&] {
-        result = m_connection->execute(m_sql);
-        if (result.recordset && m_rowsStep)
-            m_rowsStep(*result.recordset);
-    });
-    m_recordsAffected = result.recordsAffected;
-    if (!result.recordset)
-        return false;
-    m_recordset = std::move(result.recordset);
-    m_tags = QList<int>(m_recordset->fields().size(), 0);
-    emit opened();
-    return true;
+    return runWith(m_streaming);
 }
 
 void AdoQuery::open()
 {
-    if (!run())
+    if (!runWith(false))
         throw DataAccessError(QStringLiteral("The statement returned no rows."));
+}
+
+bool AdoQuery::runWith(bool streaming)
+{
+    close();
+    m_fetchError.clear();
+    ExecResult result;
+    if (streaming) {
+        StreamOptions options;
+        options.firstRowsMs = m_firstRowsMs;
+        options.endStep = m_rowsStep;
+        options.ended = [this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    // By now the fetch may have been finished by another call, and another one
+                    // begun: only one that has ended is finished here.
+                    if (m_connection->streamDone())
+                        m_connection->finishStream(false);
+                },
+                Qt::QueuedConnection);
+        };
+        options.finished = [this](StreamEnd end) { fetchFinished(std::move(end)); };
+        result = m_connection->stream(m_sql, std::move(options));
+    } else {
+        m_connection->run([&] {
+            result = m_connection->execute(m_sql);
+            if (result.recordset && m_rowsStep && !result.recordset->incomplete())
+                m_rowsStep(result.recordset->fields());
+        });
+    }
+    m_recordsAffected = result.recordsAffected;
+    if (!result.recordset)
+        return false;
+    // The connection streams only for a result it handed out unfinished: this one.
+    m_fetching = streaming && m_connection->streaming();
+    setRecordset(std::move(result.recordset));
+    if (m_fetching)
+        m_announcer.start();
+    emit opened();
+    return true;
+}
+
+void AdoQuery::setRecordset(std::unique_ptr<Recordset> recordset)
+{
+    m_recordset = std::move(recordset);
+    m_tags = QList<int>(m_recordset->fields().size(), 0);
+    m_announced = m_recordset->rowCount();
 }
 
 void AdoQuery::close()
 {
+    finishFetch(true);
+    if (m_fetching)
+        throw DataAccessError(QStringLiteral("The rows of the result are still arriving."));
     if (!m_recordset)
         return;
     m_recordset.reset();
     m_tags.clear();
     emit closed();
+}
+
+qint64 AdoQuery::rowCount() const
+{
+    if (!m_recordset)
+        return 0;
+    return m_fetching ? m_announced : m_recordset->rowCount();
+}
+
+void AdoQuery::announceRows()
+{
+    if (!m_recordset)
+        return;
+    // The grid counts rows in int.
+    const qint64 arrived = qMin<qint64>(m_recordset->rowCount(), std::numeric_limits<int>::max());
+    if (arrived <= m_announced)
+        return;
+    const qint64 first = m_announced;
+    emit rowsAboutToArrive(first, arrived - 1);
+    m_announced = arrived;
+    emit rowsArrived(first, arrived - 1);
+}
+
+void AdoQuery::cancelFetch()
+{
+    if (m_fetching)
+        m_connection->cancelStream();
+}
+
+void AdoQuery::finishFetch(bool cancel)
+{
+    if (m_fetching)
+        m_connection->finishStream(cancel);
+}
+
+void AdoQuery::fetchFinished(StreamEnd end)
+{
+    m_announcer.stop();
+    announceRows();
+    m_fetching = false;
+    m_recordsAffected = end.recordsAffected;
+    if (end.error)
+        m_fetchError = textOf(end.error);
+    if (end.later) {
+        // A later statement of the text gave the text's result.
+        setRecordset(std::move(end.later));
+        emit opened();
+    } else {
+        if (end.fields)
+            m_recordset->fields() = std::move(*end.fields);
+        if (end.incomplete)
+            m_recordset->setIncomplete(true);
+    }
+    emit fetchEnded();
 }
 
 int AdoQuery::tag(int field) const

@@ -150,6 +150,7 @@ void DbNavigator::setEditor(RowEditor *editor)
         connect(m_editor, &RowEditor::rowRemoved, this, &DbNavigator::updateButtons);
         connect(m_editor, &RowEditor::currentRowChanged, this, &DbNavigator::updateButtons);
         connect(m_editor, &RowEditor::stateChanged, this, &DbNavigator::updateButtons);
+        connect(m_editor, &RowEditor::rowsArrived, this, &DbNavigator::updateButtons);
     }
     updateButtons();
 }

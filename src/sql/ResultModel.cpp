@@ -9,6 +9,8 @@
 #include <QFont>
 #include <QGuiApplication>
 
+#include <limits>
+
 namespace {
 
 bool isBinary(AdoType t)
@@ -89,6 +91,10 @@ ResultModel::ResultModel(AdoQuery *query, QObject *parent)
         beginRemoveRows(QModelIndex(), int(row), int(row));
     });
     connect(m_editor, &RowEditor::rowRemoved, this, [this] { endRemoveRows(); });
+    // Rows still arriving join in batches, a few times a second.
+    connect(m_editor, &RowEditor::rowsAboutToArrive, this,
+            [this](qint64 first, qint64 last) { beginInsertRows(QModelIndex(), int(first), int(last)); });
+    connect(m_editor, &RowEditor::rowsArrived, this, [this] { endInsertRows(); });
     connect(m_editor, &RowEditor::rowChanged, this, [this](qint64 row) {
         if (row >= 0 && row < rowCount() && columnCount() > 0)
             emit dataChanged(index(int(row), 0), index(int(row), columnCount() - 1));
@@ -117,7 +123,7 @@ int ResultModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid())
         return 0;
-    return int(m_editor->rowCount());
+    return int(qMin<qint64>(m_editor->rowCount(), std::numeric_limits<int>::max()));
 }
 
 int ResultModel::columnCount(const QModelIndex &parent) const

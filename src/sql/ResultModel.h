@@ -9,7 +9,8 @@ class RowEditor;
 
 // DataSource1: the table model the result grid and the navigator show, over AdoQuery's rows.
 // Cells are decoded only when shown, so a million rows cost nothing at reset. The pending
-// edit or insert of the record editor shows through it.
+// edit or insert of the record editor shows through it. Rows that arrive after the result has
+// opened are inserted in batches as the query announces them.
 class ResultModel : public QAbstractTableModel
 {
     Q_OBJECT

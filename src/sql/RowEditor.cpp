@@ -6,17 +6,23 @@
 #include "sql/EditAnalysis.h"
 #include "sql/RowWriter.h"
 
+#include <utility>
+
 RowEditor::RowEditor(AdoQuery *query, QObject *parent) : QObject(parent), m_query(query)
 {
     // A new result (or none) replaces the rows: a pending change of the old rows is dropped.
     connect(query, &AdoQuery::closed, this, &RowEditor::replaced);
     connect(query, &AdoQuery::opened, this, &RowEditor::replaced);
-    query->setRowsStep([this](const Recordset &rows) {
-        m_arrivingTarget = EditAnalysis::analyse(*m_query->connection(), rows.fields());
+    connect(query, &AdoQuery::rowsAboutToArrive, this, &RowEditor::rowsAboutToArrive);
+    connect(query, &AdoQuery::rowsArrived, this, &RowEditor::rowsCame);
+    connect(query, &AdoQuery::fetchEnded, this, &RowEditor::fetchDone);
+    // On the connection's worker, once all rows are in; read here only after the fetch has ended.
+    query->setRowsStep([this](const QList<FieldInfo> &fields) {
+        m_arrivingTarget = EditAnalysis::analyse(*m_query->connection(), fields);
         m_targetArrived = true;
     });
     resetState();
-    if (isOpen())
+    if (isOpen() && !isFetching())
         analyse();
 }
 
@@ -30,17 +36,81 @@ void RowEditor::replaced()
 {
     emit aboutToReset();
     resetState();
-    if (isOpen()) {
-        if (m_targetArrived)
-            m_target = std::move(m_arrivingTarget);
-        else
-            analyse();
+    m_wantedRow = -1;
+    if (isOpen() && isFetching()) {
+        // The fetch's end step may be writing the arriving analysis now: it is read at the end.
+        m_target.reason = arrivingText();
+        m_awaitingFetch = true;
+    } else {
+        if (isOpen())
+            takeAnalysis();
+        m_awaitingFetch = false;
+        m_targetArrived = false;
+        m_arrivingTarget = EditTarget();
     }
-    m_targetArrived = false;
-    m_arrivingTarget = EditTarget();
     emit reset();
     emit currentRowChanged(m_current);
     emit stateChanged(m_state);
+}
+
+void RowEditor::takeAnalysis()
+{
+    m_awaitingFetch = false;
+    if (m_targetArrived)
+        m_target = std::move(m_arrivingTarget);
+    else
+        analyse();
+    m_targetArrived = false;
+    m_arrivingTarget = EditTarget();
+}
+
+void RowEditor::rowsCame(qint64 first, qint64 last)
+{
+    emit rowsArrived(first, last);
+    if (m_current < 0 && rowCount() > 0) {
+        m_current = 0;
+        emit currentRowChanged(m_current);
+    }
+    if (m_wantedRow >= 0 && m_wantedRow < rowCount()) {
+        const qint64 wanted = std::exchange(m_wantedRow, -1);
+        moveTo(wanted);
+    }
+}
+
+void RowEditor::fetchDone()
+{
+    if (m_wantedRow >= 0 && rowCount() > 0)
+        moveTo(qMin(std::exchange(m_wantedRow, -1), rowCount() - 1));
+    m_wantedRow = -1;
+    if (m_awaitingFetch && isOpen()) {
+        if (m_targetArrived) {
+            takeAnalysis();
+        } else {
+            // After a cancel or an error the analysis is a piece of work of its own, made once the
+            // command that ended the fetch is done: when that command drops the rows it never runs.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_awaitingFetch && isOpen() && !isFetching()) {
+                        takeAnalysis();
+                        emit stateChanged(m_state);
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    emit fetchEnded();
+    emit stateChanged(m_state);
+}
+
+bool RowEditor::isFetching() const
+{
+    return m_query && m_query->isFetching();
+}
+
+QString RowEditor::arrivingText()
+{
+    return EditAnalysis::readOnlyPrefix() + QStringLiteral("its rows are still arriving.");
 }
 
 void RowEditor::resetState()
@@ -51,7 +121,7 @@ void RowEditor::resetState()
     m_original.clear();
     m_values.clear();
     m_touched.clear();
-    m_current = isOpen() && m_query->recordset()->rowCount() > 0 ? 0 : -1;
+    m_current = rowCount() > 0 ? 0 : -1;
 }
 
 void RowEditor::analyse()
@@ -81,10 +151,9 @@ bool RowEditor::isOpen() const
 
 qint64 RowEditor::rowCount() const
 {
-    const Recordset *rs = recordset();
-    if (!rs)
+    if (!m_query || !m_query->isOpen())
         return 0;
-    return rs->rowCount() + (m_state == State::Insert ? 1 : 0);
+    return m_query->rowCount() + (m_state == State::Insert ? 1 : 0);
 }
 
 int RowEditor::fieldCount() const
@@ -178,6 +247,13 @@ void RowEditor::setState(State state)
 }
 
 bool RowEditor::setCurrentRow(qint64 row)
+{
+    // The user has moved: Refresh no longer leads back to its row.
+    m_wantedRow = -1;
+    return moveTo(row);
+}
+
+bool RowEditor::moveTo(qint64 row)
 {
     if (!isOpen() || row < 0 || row >= rowCount())
         return false;
@@ -316,7 +392,10 @@ bool RowEditor::refresh()
     if (!attempt([this] { m_query->run(); }))
         return false;
     if (isOpen() && rowCount() > 0)
-        setCurrentRow(qBound<qint64>(0, row, rowCount() - 1));
+        moveTo(qBound<qint64>(0, row, rowCount() - 1));
+    // A row that has not arrived yet becomes current when it does.
+    if (isFetching() && row >= rowCount())
+        m_wantedRow = row;
     return true;
 }
 

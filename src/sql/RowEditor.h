@@ -18,8 +18,9 @@
 // the one UPDATE, INSERT or DELETE a post or delete sends (RowWriter). The rows shown are the
 // result's rows followed, while an insert is pending, by the new row.
 //
-// Whether the result can be written back is decided once, when it opens (EditAnalysis, run in
-// the same piece of work as the query); everything else here reads that answer.
+// Whether the result can be written back is decided once all its rows are in (EditAnalysis, run
+// in the same piece of work as the query, or on its own after a cancel); everything else here
+// reads that answer. While rows are still arriving the result is read-only.
 //
 // Operations that fail hand the error text to the error handler (the main window logs it) and
 // return false; without a handler the error is thrown. Nothing here asks the user anything:
@@ -61,6 +62,7 @@ public:
 
     // Moving posts a pending edit or insert first; when that fails the record stays current.
     bool setCurrentRow(qint64 row);
+    bool isFetching() const;
     bool first() { return setCurrentRow(0); }
     bool prior() { return setCurrentRow(m_current - 1); }
     bool next() { return setCurrentRow(m_current + 1); }
@@ -79,7 +81,8 @@ public:
     bool canRemove();
     // Deletes the current record (a pending insert is just dropped).
     bool remove();
-    // Posts a pending change, runs the query again and keeps the current row index.
+    // Posts a pending change, runs the query again and keeps the current row index (once that
+    // row has arrived).
     bool refresh();
 
     void setErrorHandler(std::function<void(const QString &)> handler)
@@ -91,6 +94,7 @@ public:
     QLocale locale() const;
 
     static QString conflictText();
+    static QString arrivingText();
 
 signals:
     void aboutToReset();
@@ -102,9 +106,18 @@ signals:
     void rowChanged(qint64 row);
     void currentRowChanged(qint64 row);
     void stateChanged(RowEditor::State state);
+    // Rows of a result still arriving (AdoQuery): first..last join the rows, then the fetch ends.
+    void rowsAboutToArrive(qint64 first, qint64 last);
+    void rowsArrived(qint64 first, qint64 last);
+    void fetchEnded();
 
 private:
     void replaced();
+    void rowsCame(qint64 first, qint64 last);
+    void fetchDone();
+    // Takes the analysis made at the end of the fetch, or makes one now.
+    void takeAnalysis();
+    bool moveTo(qint64 row);
     void resetState();
     QList<QVariant> storedRow(qint64 row) const;
     void ensureEditable() const;
@@ -121,6 +134,10 @@ private:
     // The analysis made in the query's own piece of work, taken over when the result opens.
     EditTarget m_arrivingTarget;
     bool m_targetArrived = false;
+    // The result opened while its rows were arriving: its analysis comes once they are in.
+    bool m_awaitingFetch = false;
+    // The row Refresh goes back to once it has arrived; -1 when none.
+    qint64 m_wantedRow = -1;
     qint64 m_current = -1;
     qint64 m_beforeInsert = -1;
     State m_state = State::Browse;
