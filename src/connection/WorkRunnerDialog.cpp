@@ -16,20 +16,39 @@
 #include <QWindow>
 
 #include <exception>
+#include <memory>
 #include <thread>
+#include <vector>
 
 namespace {
 
-// Swallows user input meant for anything but the progress dialog while the work runs, so that
-// nothing starts a second piece of work on the same connection and no window closes under it.
-// Unlike disabling the main window this does not repaint anything, so short work does not flicker.
+// Holds back user input meant for anything but the progress dialog while the work runs, so that
+// nothing starts a second piece of work on the same connection and no window closes under it,
+// and hands it on once the work has ended: nothing the user does during short work is lost (the
+// second click of a double-click whose first click started the work still arrives). Unlike
+// disabling the main window this does not repaint anything, so short work does not flicker.
+// Once the progress dialog shows, the rest of the program is blocked as by any modal dialog:
+// input to it from then on is dropped.
 class InputBlocker : public QObject
 {
 public:
     InputBlocker() { qApp->installEventFilter(this); }
-    ~InputBlocker() override { qApp->removeEventFilter(this); }
+    ~InputBlocker() override
+    {
+        qApp->removeEventFilter(this);
+        // Posted, not sent: the input is handled once the caller is back in the event loop, as if
+        // it had come then, never inside the command that ran the work.
+        for (Held &held : m_held) {
+            if (held.receiver)
+                QCoreApplication::postEvent(held.receiver, held.event.release());
+        }
+    }
 
-    void allow(QWidget *dialog) { m_dialog = dialog; }
+    void allow(QWidget *dialog)
+    {
+        m_dialog = dialog;
+        m_dialogShown = true;
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -42,22 +61,38 @@ protected:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
         case QEvent::Shortcut:
-        case QEvent::ShortcutOverride:
         case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
+            return holdBack(watched, event);
+        case QEvent::Close:
+            return event->spontaneous() && holdBack(watched, event);
+        case QEvent::ShortcutOverride: // a question about a key, asked again when it is handed on
+        case QEvent::TouchBegin:       // a touch sequence cannot be resumed half way
         case QEvent::TouchUpdate:
         case QEvent::TouchEnd:
-        case QEvent::DragEnter:
+        case QEvent::DragEnter: // the dragged data is gone by the end of the work
         case QEvent::Drop:
             return !belongsToDialog(watched);
-        case QEvent::Close:
-            return event->spontaneous() && !belongsToDialog(watched);
         default:
             return false;
         }
     }
 
 private:
+    struct Held
+    {
+        QPointer<QObject> receiver;
+        std::unique_ptr<QEvent> event;
+    };
+
+    bool holdBack(QObject *watched, QEvent *event)
+    {
+        if (belongsToDialog(watched))
+            return false;
+        if (!m_dialogShown)
+            m_held.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
+        return true;
+    }
+
     bool belongsToDialog(QObject *watched) const
     {
         if (!m_dialog)
@@ -70,6 +105,8 @@ private:
     }
 
     QPointer<QWidget> m_dialog;
+    bool m_dialogShown = false;
+    std::vector<Held> m_held;
 };
 
 } // namespace

@@ -26,7 +26,8 @@ public:
     QPushButton *cancelButton() const { return m_cancelButton; }
 
     // Runs work on a worker thread while the UI thread waits in a local event loop with the
-    // busy cursor and user input held back; after half a second this dialog shows. Its Cancel
+    // busy cursor and user input held back (handed on once the work has ended, unless this dialog
+    // showed meanwhile and blocked it); after half a second this dialog shows. Its Cancel
     // runs cancel on a thread of its own. Returns when both have ended; the work's exception is
     // rethrown here. Off the UI thread, or without a QApplication, the work runs directly.
     static void run(QWidget *parent, const std::function<void()> &work, const std::function<void()> &cancel,
