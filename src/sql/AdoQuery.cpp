@@ -27,10 +27,9 @@ AdoQuery::AdoQuery(Connection *connection, QObject *parent) : QObject(parent), m
 
 AdoQuery::~AdoQuery()
 {
-    // The fetch writes into the rows owned here: it ends before they go. Nobody listens any more.
-    blockSignals(true);
+    // The fetch writes into the rows owned here: it ends before they go.
     if (m_fetching)
-        m_connection->finishStream(true);
+        m_connection->dropStream();
 }
 
 bool AdoQuery::run()

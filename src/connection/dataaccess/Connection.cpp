@@ -82,12 +82,7 @@ Connection::Connection() : m_runner(runDirectly)
 
 Connection::~Connection()
 {
-    if (m_stream) {
-        // Nobody is left to hear how the fetch ended.
-        cancelWork(*m_stream->backend);
-        m_stream->join();
-        m_stream.reset();
-    }
+    dropStream();
     if (m_backend) {
         try {
             m_backend->disconnect();
@@ -464,13 +459,27 @@ void Connection::cancelStream()
     // KILL QUERY opens a connection of its own, the PostgreSQL cancel request waits for the
     // server: neither on the window's thread.
     Backend *b = m_stream->backend;
-    m_stream->canceller = std::thread([this, b] {
-        try {
-            cancelWork(*b);
-        } catch (const std::exception &) {
-            // A cancel the server refuses leaves the fetch to end by itself.
-        }
-    });
+    m_stream->canceller = std::thread([this, b] { cancelFetch(*b); });
+}
+
+void Connection::cancelFetch(Backend &b) noexcept
+{
+    try {
+        cancelWork(b);
+    } catch (const std::exception &) {
+        // A cancel the server refuses leaves the fetch to end by itself.
+    }
+}
+
+void Connection::dropStream()
+{
+    const std::shared_ptr<Stream> stream = m_stream;
+    if (!stream)
+        return;
+    cancelFetch(*stream->backend);
+    stream->join();
+    m_stream.reset();
+    endWork();
 }
 
 void Connection::finishStream(bool cancel)

@@ -332,6 +332,9 @@ public:
     // StreamOptions::finished. A lost session closes the connection, as for any call. Nothing
     // when no fetch runs; never throws.
     void finishStream(bool cancel);
+    // Cancels the fetch and waits for it here, telling nobody: for the owner of its result as
+    // it goes away.
+    void dropStream();
 
     // Runs several of the calls above as one piece of work: one progress display, one Cancel.
     void run(const std::function<void()> &work);
@@ -354,6 +357,7 @@ private:
     // set by the work, the piece of work stays open after it (a stream goes on).
     void runWork(Backend &b, const std::function<void()> &work, const bool *keepOpen = nullptr);
     void readStream(Stream &stream);
+    void cancelFetch(Backend &b) noexcept;
     void cancelWork(Backend &b);
     void endWork();
     void throwIfCancelled() const;
