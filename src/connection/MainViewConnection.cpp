@@ -85,7 +85,12 @@ void TMainView::initConnectionPart()
     ADOConnection1->setAfterConnect([this] { ADOConnection1AfterConnect(); });
     ADOConnection1->setAfterDisconnect([this] { ADOConnection1AfterDisconnect(); });
     ADOConnection1->setWorkRunner(makeDialogWorkRunner(this, ADOConnection1->rowsFetchedCounter()));
-    connect(TreeView1, &QTreeWidget::itemClicked, this, [this] { guarded([this] { TreeView1Click(); }); });
+    connect(TreeView1, &QTreeWidget::itemClicked, this, [this] {
+        guarded([this] {
+            endFetch(FetchRule::Wait);
+            TreeView1Click();
+        });
+    });
     connect(TreeView1, &QTreeWidget::itemExpanded, this,
             [this](QTreeWidgetItem *node) { guarded([this, node] { TreeView1Expanded(node); }); });
 }

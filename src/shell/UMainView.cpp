@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
@@ -40,6 +41,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <optional>
 
 TMainView *MainView = nullptr;
 
@@ -111,11 +114,20 @@ int activePageIndex(const QTabWidget *pages)
     return pages->currentIndex();
 }
 
-// The dispatcher rows whose command replaces or drops the grid's rows, or changes how typed
-// numbers are read: a pending edit is posted before they act (Exit closes the window, whose
-// close handler does the same).
-bool postsPendingEditFirst(int row)
+// What a dispatcher row needs before its command acts. A pending edit is posted before the
+// commands that replace or drop the grid's rows, or change how typed numbers are read. A fetch
+// still streaming is cancelled before the commands that replace or drop the result, and waited
+// for before those that keep it but need the connection. (Exit closes the window, whose close
+// handler does the same as the commands that drop the rows.)
+struct CommandGate
 {
+    bool postEdit = false;
+    std::optional<TMainView::FetchRule> fetch;
+};
+
+CommandGate gateOf(int row)
+{
+    using Rule = TMainView::FetchRule;
     switch (row) {
     case 1:  // Connect
     case 2:  // Disconnect
@@ -125,11 +137,14 @@ bool postsPendingEditFirst(int row)
     case 10: // Run
     case 11: // Stats
     case 13: // Compact
+        return {true, Rule::Cancel};
+    case 12: // Report
+        return {false, Rule::Wait};
     case 17: // English
     case 18: // Portuguese
-        return true;
+        return {true, std::nullopt};
     default:
-        return false;
+        return {};
     }
 }
 // The last session went away under the program, not by a Disconnect, and a connection string is
@@ -160,6 +175,7 @@ TMainView::TMainView(QWidget *parent) : QMainWindow(parent)
     qApp->installEventFilter(ApplicationEvents1);
     initConnectionPart();
     initGridPart();
+    initFetchPart();
     initReportsPart();
     initAccessPart();
     FormCreate();
@@ -371,7 +387,14 @@ void TMainView::buildWorkArea()
     StatusBar1 = statusBar();
     StatusBar1->setFixedHeight(19);
     statusText = new QLabel;
-    StatusBar1->addWidget(statusText, 1);
+    StatusBar1->addWidget(statusText);
+    btCancelFetch = new QToolButton;
+    btCancelFetch->setAutoRaise(true);
+    btCancelFetch->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    btCancelFetch->setFixedHeight(17);
+    btCancelFetch->hide();
+    StatusBar1->addWidget(btCancelFetch);
+    StatusBar1->addWidget(new QWidget, 1);
 }
 
 void TMainView::connectShellSignals()
@@ -444,9 +467,14 @@ void TMainView::AnyClick(QObject *sender)
     auto row = [&](int number, std::initializer_list<const QObject *> senders, auto &&action) {
         for (const QObject *s : senders) {
             if (s == sender) {
-                if ((!commandInterceptor || !commandInterceptor(number)) &&
-                    (!postsPendingEditFirst(number) || postPendingEdit()))
-                    action();
+                if (commandInterceptor && commandInterceptor(number))
+                    return;
+                const CommandGate gate = gateOf(number);
+                if (gate.postEdit && !postPendingEdit())
+                    return;
+                if (gate.fetch)
+                    endFetch(*gate.fetch);
+                action();
                 return;
             }
         }
@@ -630,6 +658,12 @@ void TMainView::ApplyLanguage()
 
     btClearMessages->setText(t.btClearMessages);
 
+    btCancelFetch->setText(t.cancelFetch);
+    // After the text, which replaces the shortcut with its mnemonic.
+    btCancelFetch->setShortcut(QKeySequence(Qt::Key_Escape));
+    a11y::setHint(btCancelFetch, t.cancelFetchHint);
+    showFetchStatus();
+
     StringGrid1->setToolTip(t.gridHint);
 
     if (About) {
@@ -793,6 +827,9 @@ void TMainView::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    guarded([this] { FormClose(); });
+    guarded([this] {
+        endFetch(FetchRule::Cancel);
+        FormClose();
+    });
     QMainWindow::closeEvent(event);
 }

@@ -102,6 +102,19 @@ public:
     // False when that failed: the error has been shown, the edit stays, the command must stop.
     bool postPendingEdit();
 
+    // ---- results that arrive while the window stays live (src/sql/MainViewFetch.cpp) ----
+    // What a command that needs the connection does with a fetch still running.
+    enum class FetchRule { Cancel, Wait };
+    // The gate beside postPendingEdit, before every command that needs the connection while
+    // rows stream in. Commands that replace or drop the result (Connect, Disconnect, Load, Edit,
+    // Refresh, Run, Stats, Compact, the tree double-click, closing the window) cancel it: the
+    // rows so far stay until they are replaced. Commands that keep it (Report, the tree click,
+    // a data export) wait for it to end, in the progress dialog whose Cancel cancels it. Any
+    // other call that reaches the connection meanwhile waits the same way (Connection's own
+    // guard). Afterwards the connection is free; nothing happens when no fetch runs.
+    void endFetch(FetchRule rule);
+    void initFetchPart();
+
     // ---- reports and maintenance (src/reports) ----------------------------------------
     void ReportStructure();
     void WebBrowser1DocumentComplete();
@@ -171,6 +184,8 @@ public:
     QWidget *Panel4 = nullptr;
     QPushButton *Button1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
+    // Beside the running count while rows arrive: stops the fetch (also Escape).
+    QToolButton *btCancelFetch = nullptr;
     // Non-visual
     std::unique_ptr<Connection> ADOConnection1;
     std::unique_ptr<AdoQuery> ADOQuery1;
@@ -195,6 +210,9 @@ private:
     void writeGridHeader();
     void SaveCommand();
     void LoadCommand();
+    // The running count while rows arrive; the runner's own text once they are in.
+    void showFetchStatus();
+    void ADOQuery1FetchEnded();
     void activate();
     void showMessagesPage();
     // The error of a table or view the user asked for: logged with its name and the beep, or

@@ -133,7 +133,11 @@ void TMainView::RunSql()
             // Whether rows came back decides between query and command, not the first word.
             if (ADOQuery1->run()) {
                 const Recordset *rows = ADOQuery1->recordset();
-                setStatusText(selectedRecordsText(rows->rowCount(), rows->incomplete()));
+                if (ADOQuery1->isFetching())
+                    showFetchStatus(); // the runner's text follows once the rows are in
+                else
+                    setStatusText(selectedRecordsText(
+                        rows->rowCount(), rows->incomplete() ? RowsEnd::Cancelled : RowsEnd::Complete));
             } else {
                 setStatusText(affectedRecordsText(ADOQuery1->recordsAffected()));
             }
@@ -156,6 +160,7 @@ void TMainView::TreeView1DblClick()
     const QString schema = node->data(0, Qt::UserRole).toString();
     if (!postPendingEdit())
         return;
+    endFetch(FetchRule::Cancel);
 
     // The memo editor must not keep a field of rows the new query is about to replace.
     if (MemoEditor)
@@ -224,6 +229,8 @@ void TMainView::StatsCommand()
         return;
 
     RunSql();
+    // The widths are fitted to the whole result, which is small: its last rows are waited for.
+    endFetch(FetchRule::Wait);
 
     if (const Recordset *rows = ADOQuery1->recordset()) {
         const int field = rows->fieldIndex(QStringLiteral("TableName"));

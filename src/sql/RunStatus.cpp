@@ -1,11 +1,13 @@
 #include "sql/RunStatus.h"
 
-QString selectedRecordsText(qint64 count, bool incomplete)
+QString selectedRecordsText(qint64 count, RowsEnd end)
 {
     QString text = QStringLiteral(" Selected records: ") + QString::number(count);
-    // A cancelled fetch keeps the rows it had; the count must not pass for the whole result.
-    if (incomplete)
+    // A fetch cut short keeps the rows it had; the count must not pass for the whole result.
+    if (end == RowsEnd::Cancelled)
         text += QStringLiteral(" (incomplete: cancelled)");
+    else if (end == RowsEnd::Failed)
+        text += QStringLiteral(" (incomplete: error)");
     return text;
 }
 

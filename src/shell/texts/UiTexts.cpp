@@ -94,6 +94,9 @@ UiTexts makeEnglish()
                         QStringLiteral("Edit record"),   QStringLiteral("Post edit"),
                         QStringLiteral("Cancel edit"),   QStringLiteral("Refresh data")};
     t.deleteRecordQuestion = QStringLiteral("Delete record?");
+    t.fetchingRecords = QStringLiteral(" Fetching records: %1...");
+    t.cancelFetch = QStringLiteral("Cancel");
+    t.cancelFetchHint = QStringLiteral("Stop fetching records (Esc); the records fetched so far stay");
 
     t.gridHint = QStringLiteral(u"Double click to send to Microsoft® Excel");
     t.aboutCaption = QStringLiteral("About this software");
@@ -171,6 +174,9 @@ UiTexts makePortuguese()
                         QStringLiteral("Edita registro"),    QStringLiteral(u"Grava edição"),
                         QStringLiteral(u"Cancela edição"),   QStringLiteral("Atualiza dados")};
     t.deleteRecordQuestion = QStringLiteral("Excluir registro?");
+    t.fetchingRecords = QStringLiteral(" Buscando registros: %1...");
+    t.cancelFetch = QStringLiteral("Cancelar");
+    t.cancelFetchHint = QStringLiteral(u"Parar a busca de registros (Esc); os registros já buscados ficam");
 
     t.gridHint = QStringLiteral(u"Duplo clique para enviar para o Microsoft® Excel");
     t.aboutCaption = QStringLiteral("Sobre este software");

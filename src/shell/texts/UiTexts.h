@@ -37,6 +37,9 @@ struct UiTexts
     QStringList navigatorHints;
     // The navigator's confirmation before a record is deleted.
     QString deleteRecordQuestion;
+    // The status bar while rows arrive: the running count ("%1" takes it), and the button beside
+    // it that stops the fetch, with its hint.
+    QString fetchingRecords, cancelFetch, cancelFetchHint;
     // Hint of the structure grid (only while a spreadsheet application is available).
     QString gridHint;
     // About box.
