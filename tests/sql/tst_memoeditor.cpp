@@ -65,6 +65,8 @@ void TestMemoEditor::init()
     m_view->ADOConnection1->open();
     m_view->ADOQuery1->setSql(QStringLiteral("SELECT * FROM notes ORDER BY id"));
     QVERIFY(m_view->ADOQuery1->run());
+    // A loaded machine may show the first rows before the rest have come: wait for them all.
+    m_view->ADOQuery1->finishFetch(false);
 }
 
 void TestMemoEditor::cleanup()
@@ -196,6 +198,7 @@ void TestMemoEditor::writesBackOnlyWhatTheUserChanged()
     connection.executeParams(QStringLiteral("UPDATE notes SET body = ? WHERE id = 2"),
                              {stored.isNull() ? QVariant() : QVariant(stored)});
     QVERIFY(m_view->ADOQuery1->run());
+    m_view->ADOQuery1->finishFetch(false);
     doubleClick(1, 2);
     QCOMPARE(m_memo->boundField(), 2);
 

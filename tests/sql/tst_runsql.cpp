@@ -131,6 +131,8 @@ void TestRunSql::runShowsRowsWheneverTheStatementYieldsThem()
     QFETCH(QString, status);
     m_view->SynEdit1->setText(sql);
     m_view->RunSql();
+    // A loaded machine may show the first rows before the rest: the runner's text comes at the end.
+    m_view->ADOQuery1->finishFetch(false);
     QCOMPARE(m_view->statusTextValue(), status);
     const bool rows = status.startsWith(QLatin1String(" Selected"));
     QCOMPARE(m_view->ADOQuery1->isOpen(), rows);
@@ -142,6 +144,7 @@ void TestRunSql::failedRunIsLoggedAndKeepsTheStatus()
 {
     m_view->SynEdit1->setText(QStringLiteral("SELECT * FROM t"));
     m_view->RunSql();
+    m_view->ADOQuery1->finishFetch(false);
     QCOMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 3"));
     m_view->PageControl1->setCurrentWidget(m_view->TabSheet2);
 
@@ -190,7 +193,7 @@ void TestRunSql::doubleClickComposesAndRunsTheTableQuery()
     QCOMPARE(m_view->RichEdit1->toPlainText(), text);
     QCOMPARE(m_view->ADOQuery1->sql(), text);
     QVERIFY2(m_view->ADOQuery1->isOpen(), qPrintable(m_view->reMessages->toPlainText()));
-    QCOMPARE(m_view->statusTextValue(), status);
+    QTRY_COMPARE(m_view->statusTextValue(), status);
     QCOMPARE(m_view->ADOQuery1->recordset()->value(0, 0).toString(), firstValue);
     QCOMPARE(m_prompt->beeps, 0);
 }
