@@ -36,12 +36,19 @@ public:
     ~InputBlocker() override
     {
         qApp->removeEventFilter(this);
-        // Posted, not sent: the input is handled once the caller is back in the event loop, as if
-        // it had come then, never inside the command that ran the work.
-        for (Held &held : m_held) {
-            if (held.receiver)
-                QCoreApplication::postEvent(held.receiver, held.event.release());
-        }
+        if (m_held.empty())
+            return;
+        // Handed on once the caller is back in the event loop, as if it had come then, never
+        // inside the command that ran the work. A window closed meanwhile gets nothing, and one
+        // that a modal dialog opened since then blocks gets nothing either, as the window system
+        // would have had it.
+        auto held = std::make_shared<std::vector<Held>>(std::move(m_held));
+        QTimer::singleShot(0, qApp, [held] {
+            for (Held &h : *held) {
+                if (h.receiver && !blockedByModal(h.receiver))
+                    QCoreApplication::sendEvent(h.receiver, h.event.get());
+            }
+        });
     }
 
     void allow(QWidget *dialog)
@@ -91,6 +98,18 @@ private:
         if (!m_dialogShown)
             m_held.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
         return true;
+    }
+
+    static bool blockedByModal(QObject *receiver)
+    {
+        const QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return false;
+        if (auto *widget = qobject_cast<QWidget *>(receiver))
+            return widget->window() != modal;
+        if (auto *window = qobject_cast<QWindow *>(receiver))
+            return window != modal->windowHandle();
+        return false;
     }
 
     bool belongsToDialog(QObject *watched) const
