@@ -187,7 +187,7 @@ QString pgRows(qint64 rows)
                           "date '2020-01-01' + (i % 2000)::int AS created, "
                           "CASE WHEN i % 10 = 0 THEN NULL ELSE i % 1000 END AS code, "
                           "CASE WHEN i % 7 = 0 THEN NULL ELSE i * 0.25 END::float8 AS ratio "
-                          "FROM generate_series(1::bigint, %1) AS i")
+                          "FROM generate_series(1, %1) AS i")
         .arg(rows)
         .arg(QLatin1String(lorem));
 }
