@@ -1,3 +1,4 @@
+#include "PressCommand.h"
 #include "ScriptedPrompt.h"
 
 #include "connection/WorkRunnerDialog.h"
@@ -24,19 +25,6 @@
 #include <thread>
 
 namespace {
-
-// Chooses a command the way the user does, through its signal.
-void press(QAction *item)
-{
-    item->setEnabled(true);
-    item->trigger();
-}
-
-void press(QToolButton *button)
-{
-    button->setEnabled(true);
-    button->click();
-}
 
 // Rows 1, 2, 3, ... of a text: more than any test waits for, or just `rows`.
 QString counting(qint64 rows)

@@ -1,4 +1,5 @@
 #include "EditCases.h"
+#include "PressCommand.h"
 #include "ScriptedPrompt.h"
 
 #include "editor/SqlEditor.h"
@@ -18,23 +19,6 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
-
-namespace {
-
-// Chooses a command the way the user does, through its signal.
-void press(QAction *item)
-{
-    item->setEnabled(true);
-    item->trigger();
-}
-
-void press(QToolButton *button)
-{
-    button->setEnabled(true);
-    button->click();
-}
-
-} // namespace
 
 // What is typed in the grid is never lost to a command that replaces or drops the rows: the
 // real main window posts it first, and stops the command when the post fails.
