@@ -1,6 +1,7 @@
 #include "connection/WorkRunnerDialog.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -28,6 +29,7 @@ private slots:
     void shortWorkRunsOffTheUiThreadWithoutADialog();
     void errorsOfTheWorkComeBackToTheCaller();
     void cancelAsksOnceOffTheWindowsThreadAndKeepsWaitingForTheWork();
+    void inputToTheMainWindowIsHeldBack_data();
     void inputToTheMainWindowIsHeldBack();
 };
 
@@ -107,8 +109,16 @@ void TestWorkRunnerDialog::cancelAsksOnceOffTheWindowsThreadAndKeepsWaitingForTh
     QVERIFY(!QApplication::overrideCursor());
 }
 
+void TestWorkRunnerDialog::inputToTheMainWindowIsHeldBack_data()
+{
+    QTest::addColumn<bool>("modalAfter");
+    QTest::newRow("handed on after the work") << false;
+    QTest::newRow("dropped behind a modal dialog opened after the work") << true;
+}
+
 void TestWorkRunnerDialog::inputToTheMainWindowIsHeldBack()
 {
+    QFETCH(bool, modalAfter);
     QWidget window;
     auto *button = new QPushButton(QStringLiteral("Run"), &window);
     window.show();
@@ -129,10 +139,24 @@ void TestWorkRunnerDialog::inputToTheMainWindowIsHeldBack()
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
         },
         [] {});
+    // Nothing reaches the window while the work runs, nor inside the command that ran it.
     QCOMPARE(clicks, 0);
+    if (modalAfter) {
+        // The command went on to a modal dialog: the window is blocked, as it would be for input
+        // that came now.
+        QDialog dialog(&window);
+        dialog.setModal(true);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCoreApplication::processEvents();
+        QCOMPARE(clicks, 0);
+    } else {
+        // Back in the event loop, the click and the key arrive.
+        QTRY_COMPARE(clicks, 2);
+    }
     // Afterwards the window takes input again.
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(clicks, 1);
+    QCOMPARE(clicks, modalAfter ? 1 : 3);
 }
 
 QTEST_MAIN(TestWorkRunnerDialog)
