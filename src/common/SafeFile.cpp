@@ -89,6 +89,27 @@ int createFileExclusively(const QString &path, mode_t mode)
 
 bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t newFileMode, QString *error)
 {
+    ReplacementFile file;
+    if (!file.open(path, newFileMode, error))
+        return false;
+    if (!writeAndSync(file.descriptor(), bytes)) {
+        const int code = errno;
+        file.discard();
+        if (error)
+            *error = systemError(code);
+        return false;
+    }
+    return file.commit(error);
+}
+
+ReplacementFile::~ReplacementFile()
+{
+    discard();
+}
+
+bool ReplacementFile::open(const QString &path, mode_t newFileMode, QString *error)
+{
+    discard();
     auto fail = [error](int code) {
         if (error)
             *error = systemError(code);
@@ -99,44 +120,97 @@ bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t 
     if (!resolveLinks(target, failure))
         return fail(failure);
 
-    mode_t mode = newFileMode;
+    m_mode = newFileMode;
+    m_keepOwner = false;
     struct stat existing
     {
     };
-    const bool exists = ::stat(target.constData(), &existing) == 0;
-    if (exists) {
+    if (::stat(target.constData(), &existing) == 0) {
         if (!S_ISREG(existing.st_mode))
             return fail(S_ISDIR(existing.st_mode) ? EISDIR : EINVAL);
-        mode = existing.st_mode & 07777;
+        m_mode = existing.st_mode & 07777;
+        // Keep the owner and group of a file written on someone else's behalf.
+        m_keepOwner = existing.st_uid != ::geteuid() || existing.st_gid != ::getegid();
+        m_owner = existing.st_uid;
+        m_group = existing.st_gid;
     }
 
-    const QByteArray folder = folderOf(target);
-    QByteArray name = target.mid(target.lastIndexOf('/') + 1);
-    QByteArray temporary = folder + "/." + name + ".XXXXXX";
+    // mkostemp creates the file new (O_EXCL) with mode 0600 under a name nobody could guess.
+    const QByteArray name = target.mid(target.lastIndexOf('/') + 1);
+    QByteArray temporary = folderOf(target) + "/." + name + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return fail(errno);
-    bool ok = ::fchmod(fd, mode) == 0;
-    if (ok && exists && (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())) {
-        // Keep the owner and group of a file written on someone else's behalf; a failure only
-        // means the new file is ours.
-        [[maybe_unused]] const int kept = ::fchown(fd, existing.st_uid, existing.st_gid);
+    m_fd = fd;
+    m_target = target;
+    m_temporary = temporary;
+    return true;
+}
+
+bool ReplacementFile::commit(QString *error)
+{
+    auto fail = [this, error](int code) {
+        discard();
+        if (error)
+            *error = systemError(code);
+        return false;
+    };
+    if (m_fd < 0)
+        return fail(EBADF);
+    if (::fchmod(m_fd, m_mode) != 0)
+        return fail(errno);
+    if (m_keepOwner) {
+        // A failure only means the new file is ours.
+        [[maybe_unused]] const int kept = ::fchown(m_fd, m_owner, m_group);
     }
-    ok = ok && writeAndSync(fd, bytes);
-    int code = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        code = errno;
-    }
-    if (ok && ::rename(temporary.constData(), target.constData()) != 0) {
-        ok = false;
-        code = errno;
-    }
-    if (!ok) {
-        ::unlink(temporary.constData());
+    if (::fsync(m_fd) != 0)
+        return fail(errno);
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+        const int code = errno;
+        ::unlink(m_temporary.constData());
+        m_temporary.clear();
         return fail(code);
     }
-    if (!syncFolder(folder))
+    if (::rename(m_temporary.constData(), m_target.constData()) != 0) {
+        const int code = errno;
+        ::unlink(m_temporary.constData());
+        m_temporary.clear();
+        return fail(code);
+    }
+    m_temporary.clear();
+    if (!syncFolder(folderOf(m_target)))
         return fail(errno);
     return true;
+}
+
+void ReplacementFile::discard()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_temporary.isEmpty()) {
+        // Created by open(), under a name of its own: nothing else is removed.
+        ::unlink(m_temporary.constData());
+        m_temporary.clear();
+    }
+}
+
+mode_t newUserFileMode()
+{
+    // Reading the umask through umask() would change it for every thread for a moment.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return mode_t(0666 & ~mask);
+            }
+        }
+    }
+    return 0644;
 }

@@ -14,6 +14,40 @@
 // a new one gets newFileMode. Returns false with the system's reason in error.
 bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t newFileMode, QString *error);
 
+// The same done as a stream, for content too large to hold in memory: the bytes go to a new file
+// beside the target (created exclusively, readable by its owner only while it is written) and
+// commit() flushes it, gives it its final mode, renames it over the target and flushes the
+// folder. Until then the target is untouched; a file that is never committed is removed, so a
+// failed or abandoned write leaves nothing behind. Symlinks, modes and owners as above.
+class ReplacementFile
+{
+public:
+    ReplacementFile() = default;
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile &) = delete;
+    ReplacementFile &operator=(const ReplacementFile &) = delete;
+
+    // Creates the new file; false with the system's reason in error.
+    bool open(const QString &path, mode_t newFileMode, QString *error);
+    // Where the content is written until commit(); -1 when not open.
+    int descriptor() const { return m_fd; }
+    bool commit(QString *error);
+    // Removes the new file now; the target stays as it was.
+    void discard();
+
+private:
+    QByteArray m_target;
+    QByteArray m_temporary;
+    int m_fd = -1;
+    mode_t m_mode = 0600;
+    bool m_keepOwner = false;
+    uid_t m_owner = 0;
+    gid_t m_group = 0;
+};
+
+// The mode a new file of this user gets (0666 less the process's umask).
+mode_t newUserFileMode();
+
 // Creates a new file at path for writing, failing when anything (a file, a symlink) is there
 // already. Returns the open descriptor, or -1 with errno set.
 int createFileExclusively(const QString &path, mode_t mode);
