@@ -344,6 +344,39 @@ ExecResult Connection::executeParams(const QString &sql, const QList<QVariant> &
     return call([&](Backend &b) { return b.executeParams(sql, params); });
 }
 
+bool Connection::streamRows(const QString &sql,
+                            const std::function<CellSink &(const QList<FieldInfo> &)> &startResult)
+{
+    refuseNul(sql);
+    m_rowsFetched.store(0);
+    Backend &b = backend();
+    bool complete = false;
+    try {
+        runWork(b, [&] {
+            const std::unique_ptr<StatementCursor> cursor = b.openCursor(sql, nullptr);
+            while (cursor->nextResult()) {
+                if (cursor->fields().isEmpty())
+                    continue;
+                CellSink &sink = startResult(cursor->fields());
+                RowFetcher fetcher(*cursor, &m_rowsFetched);
+                if (fetcher.fetch(sink) == RowFetcher::Step::Cancelled)
+                    return;
+                // A cancel between two statements of the text stops it there.
+                if (cursor->cancelled())
+                    return;
+            }
+            complete = true;
+        });
+    } catch (const ConnectionLostError &) {
+        throw;
+    } catch (const DataAccessError &) {
+        // The database answers a cancel with an error of its own.
+        if (!m_workCancelled.load())
+            throw;
+    }
+    return complete;
+}
+
 void Connection::transaction(const std::function<void()> &work)
 {
     run([&] {

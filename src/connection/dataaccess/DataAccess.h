@@ -120,6 +120,9 @@ class RowStore;
 // A statement running on a backend, read step by step (Fetch.h).
 class StatementCursor;
 
+// Where rows go one typed cell at a time (CellSink.h).
+class CellSink;
+
 // The rows of a row-returning statement.
 class Recordset
 {
@@ -311,7 +314,16 @@ public:
     ExecResult execute(const QString &sql);
     // Runs a statement with bound parameters through the work runner.
     ExecResult executeParams(const QString &sql, const QList<QVariant> &params);
-    // Rows fetched so far by the running execute(), for a progress display on another thread.
+    // Runs a statement text through the work runner and streams the rows of its results into a
+    // sink on the worker, none kept in memory (a data export). For each result with rows,
+    // startResult gets its fields first and returns the sink of its rows; a text of several
+    // results hands each over in turn, the last being the one execute() gives. Progress follows
+    // rowsFetchedCounter(). False when Cancel stopped the text (the rows so far are in the
+    // sink); a failure of the database or of the sink throws, its statement ended.
+    bool streamRows(const QString &sql,
+                    const std::function<CellSink &(const QList<FieldInfo> &)> &startResult);
+    // Rows fetched so far by the running execute() or streamRows(), for a progress display on
+    // another thread.
     const std::atomic<qint64> *rowsFetchedCounter() const { return &m_rowsFetched; }
 
     // Runs a statement and returns as soon as its first rows are in (StreamOptions). When the
