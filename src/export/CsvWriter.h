@@ -1,0 +1,38 @@
+#pragma once
+
+#include "export/ExportWriter.h"
+
+// Comma-separated values as RFC 4180 has them: a header row of the column names, records ended
+// by CR LF, a field quoted when it holds a comma, a quote or a line break (quotes doubled
+// inside). UTF-8 throughout, ill-formed sequences from the server replaced by U+FFFD; with
+// byteOrderMark the file starts with one, which spreadsheet applications need to read UTF-8.
+//
+// NULL is an empty field and the empty string "" (so the two stay apart). Numbers are written
+// as the database sent them, doubles in their shortest exact form (NaN, Infinity, -Infinity);
+// booleans as true and false; binary values in base64.
+class CsvWriter final : public ExportWriter
+{
+public:
+    CsvWriter(int fd, bool byteOrderMark);
+
+    void startResult(const QList<FieldInfo> &fields) override;
+    void finish() override;
+
+    void beginRow() override;
+    void addNull() override;
+    void addInt(qint64 value) override;
+    void addDouble(double value) override;
+    void addBool(bool value) override;
+    void addText(const char *utf8, qsizetype length) override;
+    void addBlob(const char *bytes, qsizetype length) override;
+    void endRow() override;
+
+private:
+    void separate();
+    void appendField(const char *text, qsizetype length);
+
+    FileOutput m_out;
+    bool m_byteOrderMark;
+    int m_column = 0;
+    std::string m_scratch;
+};
