@@ -16,6 +16,8 @@ CommandState CommandState::compute(const CommandInputs &in)
     s.run = in.connected && !in.editorText.isEmpty();
     s.stats = in.connected && !in.isAccess;
     s.report = in.connected;
+    // Export data follows Report.
+    s.exportData = s.report;
     // SQLite files compact as well as Access files.
     s.compact = in.connected && (in.isAccess || in.isSqlite);
 

@@ -35,6 +35,7 @@ struct CommandState
     bool stats = false;
     bool report = false;
     bool compact = false;
+    bool exportData = false;
 
     bool structureChecked = false;
     bool sqlChecked = false;

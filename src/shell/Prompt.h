@@ -40,6 +40,14 @@ struct FileDialogOptions
     QString fileName; // preset name (may carry a folder)
     QString filter;   // Qt filter string
     QString defaultSuffix;
+    QString selectedFilter; // the entry of filter chosen at first; empty for the first
+};
+
+// A save dialog's answer where the file type chosen in it matters.
+struct SaveAnswer
+{
+    QString fileName;
+    QString filter; // the entry of FileDialogOptions::filter chosen when the name was confirmed
 };
 
 // The one door for every modal interaction, so tests can script the answers.
@@ -52,6 +60,9 @@ public:
     virtual int messageDialog(QWidget *parent, const DialogDescription &dialog) = 0;
     virtual std::optional<QString> openFileName(QWidget *parent, const FileDialogOptions &options) = 0;
     virtual std::optional<QString> saveFileName(QWidget *parent, const FileDialogOptions &options) = 0;
+    // The save dialog, answering also the file type chosen in it. The default asks saveFileName
+    // and answers the entry that was chosen at first.
+    virtual std::optional<SaveAnswer> saveFileAndType(QWidget *parent, const FileDialogOptions &options);
     // Returns the composed connection string on OK, the initial string on Cancel.
     virtual QString dataLinkDialog(QWidget *parent, const QString &initial) = 0;
     // The general error report: caption "Orvessa", error icon, one OK button.

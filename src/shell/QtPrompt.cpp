@@ -96,6 +96,8 @@ std::unique_ptr<QFileDialog> QtPrompt::buildFileDialog(QWidget *parent, const Fi
     dialog->setOption(QFileDialog::HideNameFilterDetails);
     if (!options.filter.isEmpty())
         dialog->setNameFilter(options.filter);
+    if (!options.selectedFilter.isEmpty())
+        dialog->selectNameFilter(options.selectedFilter);
     if (!options.defaultSuffix.isEmpty())
         dialog->setDefaultSuffix(options.defaultSuffix);
     const QFileInfo preset(options.fileName);
@@ -125,6 +127,16 @@ std::optional<QString> QtPrompt::saveFileName(QWidget *parent, const FileDialogO
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
     return dialog->selectedFiles().constFirst();
+}
+
+std::optional<SaveAnswer> QtPrompt::saveFileAndType(QWidget *parent, const FileDialogOptions &options)
+{
+    std::unique_ptr<QFileDialog> dialog = buildFileDialog(parent, options, true);
+    // The caller asks its own question before it overwrites.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    return SaveAnswer{dialog->selectedFiles().constFirst(), dialog->selectedNameFilter()};
 }
 
 QString QtPrompt::dataLinkDialog(QWidget *parent, const QString &initial)

@@ -17,6 +17,7 @@ public:
     int messageDialog(QWidget *parent, const DialogDescription &dialog) override;
     std::optional<QString> openFileName(QWidget *parent, const FileDialogOptions &options) override;
     std::optional<QString> saveFileName(QWidget *parent, const FileDialogOptions &options) override;
+    std::optional<SaveAnswer> saveFileAndType(QWidget *parent, const FileDialogOptions &options) override;
     QString dataLinkDialog(QWidget *parent, const QString &initial) override;
     void errorReport(QWidget *parent, const QString &text) override;
     void openUrl(const QUrl &url) override;

@@ -143,6 +143,9 @@ CommandGate gateOf(int row)
     case 17: // English
     case 18: // Portuguese
         return {true, std::nullopt};
+    case 21: // Export data runs the statement again beside the rows on show: what was typed goes
+             // in first, and a fetch still arriving ends before the connection is used
+        return {true, Rule::Wait};
     default:
         return {};
     }
@@ -215,6 +218,7 @@ void TMainView::buildMenus()
     mRun = item(tools, QStringLiteral("Run"), Run);
     mStats = item(tools, QStringLiteral("Stats"), Statistics);
     mReport = item(tools, QStringLiteral("Report"), Report);
+    mExport = item(tools, QStringLiteral(u"Export data…"));
     tools->addSeparator();
     mCompact = item(tools, QStringLiteral("Compact"), Compact);
     QMenu *window = bar->addMenu(QStringLiteral("Window"));
@@ -401,7 +405,7 @@ void TMainView::connectShellSignals()
 {
     for (QAction *action : {Connect1,  Disconnect1, Load1, Save1,  Exit1,    Edit1,    Expand1,
                             Collapse1, Refresh1,    mRun,  mStats, mReport,  mCompact, Structure1,
-                            SQL1,      Messages1,   En_US, Pt_BR,  Pelmora1, About1}) {
+                            SQL1,      Messages1,   En_US, Pt_BR,  Pelmora1, About1,   mExport}) {
         connect(action, &QAction::triggered, this,
                 [this, action] { guarded([this, action] { AnyClick(action); }); });
     }
@@ -522,6 +526,7 @@ void TMainView::AnyClick(QObject *sender)
         if (About)
             prompt().showModal(About);
     });
+    row(21, {mExport}, [this] { ExportCommand(); });
     UpdateCommands();
 }
 
@@ -575,6 +580,7 @@ void TMainView::UpdateCommands()
     mStats->setEnabled(s.stats);
     mReport->setEnabled(s.report);
     mCompact->setEnabled(s.compact);
+    mExport->setEnabled(s.exportData);
 
     Structure1->setChecked(s.structureChecked);
     SQL1->setChecked(s.sqlChecked);
@@ -625,6 +631,7 @@ void TMainView::ApplyLanguage()
     mStats->setText(t.mStats);
     mReport->setText(t.mReport);
     mCompact->setText(t.mCompact);
+    mExport->setText(t.mExport);
     Window1->setText(t.Window1);
     Structure1->setText(t.Structure1);
     SQL1->setText(t.SQL1);

@@ -68,7 +68,7 @@ public:
     // A second start asks for the program: restore, raise and activate it, and raise the open
     // modal dialog if there is one.
     void bringToFront();
-    // Test seam: when set, AnyClick calls it with the number (1 to 20) of each row whose sender
+    // Test seam: when set, AnyClick calls it with the number (1 to 21) of each row whose sender
     // matched, before the row's action; returning true skips the action.
     std::function<bool(int row)> commandInterceptor;
 
@@ -124,6 +124,11 @@ public:
     void StringGrid1DblClick();
     void initReportsPart();
 
+    // ---- data export (src/export/MainViewExport.cpp) -----------------------------------
+    // Tools > Export data: the current result's statement, or the selected tree table, run again
+    // and its rows streamed into a CSV, workbook or JSON Lines file.
+    void ExportCommand();
+
     // ---- keyboard and assistive technology (src/shell/MainViewAccess.cpp) ---------------
     void initAccessPart();
 
@@ -158,6 +163,7 @@ public:
             *mCompact = nullptr, *Window1 = nullptr, *Structure1 = nullptr, *SQL1 = nullptr,
             *Messages1 = nullptr, *Language1 = nullptr, *En_US = nullptr, *Pt_BR = nullptr, *Help1 = nullptr,
             *Pelmora1 = nullptr, *About1 = nullptr;
+    QAction *mExport = nullptr; // Tools > Export data, after Report
     // Tool bar
     QToolBar *ToolBar1 = nullptr;
     QToolButton *ToolButton1 = nullptr, *ToolButton2 = nullptr, *ToolButton3 = nullptr,
@@ -235,6 +241,8 @@ private:
         const CatalogueObject *object = nullptr;
     };
     ReportTarget m_report;
+    // The folder of the last export, where the next one proposes its file; empty at first.
+    QString m_exportFolder;
 };
 
 // The one main window of the process.

@@ -15,7 +15,7 @@ QSet<QString> enabledOf(const CommandState &s)
                                                  {s.expand, "expand"},   {s.collapse, "collapse"},
                                                  {s.refresh, "refresh"}, {s.run, "run"},
                                                  {s.stats, "stats"},     {s.report, "report"},
-                                                 {s.compact, "compact"}};
+                                                 {s.compact, "compact"}, {s.exportData, "export"}};
     for (const auto &[on, name] : all) {
         if (on)
             names.insert(QString::fromLatin1(name));
@@ -67,25 +67,25 @@ private slots:
                                                        << false << false << "connect load save exit edit";
         QTest::newRow("connected to SQLite with a statement")
             << true << kSqlite << kSqlite << true << "select 1" << false << true
-            << "disconnect load exit edit expand collapse refresh run stats report compact";
+            << "disconnect load exit edit expand collapse refresh run stats report export compact";
         QTest::newRow("connected to Access")
             << true << kSqlite << kSqlite << true << "x" << true << false
-            << "disconnect load exit edit expand collapse refresh run report compact";
+            << "disconnect load exit edit expand collapse refresh run report export compact";
         QTest::newRow("connected to a server database")
             << true << kSqlite << kSqlite << true << "x" << false << false
-            << "disconnect load exit edit expand collapse refresh run stats report";
+            << "disconnect load exit edit expand collapse refresh run stats report export";
         QTest::newRow("connected, empty editor, empty tree")
             << true << kSqlite << kSqlite << false << QString() << false << false
-            << "disconnect load exit edit refresh stats report";
+            << "disconnect load exit edit refresh stats report export";
         QTest::newRow("editor holding only blanks still runs")
             << true << kSqlite << kSqlite << false << " \r\n"
-            << false << false << "disconnect load exit edit refresh run stats report";
+            << false << false << "disconnect load exit edit refresh run stats report export";
         QTest::newRow("strings differing in case enable Save")
             << true << kSqlite << kSqlite.toLower() << false << QString() << false << false
-            << "disconnect load save exit edit refresh stats report";
+            << "disconnect load save exit edit refresh stats report export";
         QTest::newRow("edited string not yet applied")
             << true << kSqlite << QString() << false << QString() << false << false
-            << "disconnect load save exit edit refresh stats report";
+            << "disconnect load save exit edit refresh stats report export";
     }
 
     void commandsFollowTheState()
@@ -119,7 +119,7 @@ private slots:
         QTest::addColumn<bool>("connected");
         QTest::addColumn<bool>("sessionLost");
         QTest::addColumn<QString>("enabled");
-        QTest::newRow("open") << true << false << "disconnect load exit edit refresh report stats";
+        QTest::newRow("open") << true << false << "disconnect load exit edit refresh report export stats";
         QTest::newRow("lost, its string pending") << false << true << "connect load save exit edit refresh";
         QTest::newRow("closed, not lost") << false << false << "connect load save exit edit";
     }

@@ -33,10 +33,10 @@ QStringList languageTexts(TMainView &v, TAbout &about)
 {
     QStringList t;
     for (QAction *a :
-         {v.File1,   v.Connect1, v.Disconnect1, v.Load1,      v.Save1,   v.Exit1,     v.Edit1,
-          v.View1,   v.Expand1,  v.Collapse1,   v.Refresh1,   v.Tools1,  v.mRun,      v.mStats,
-          v.mReport, v.mCompact, v.Window1,     v.Structure1, v.SQL1,    v.Messages1, v.Language1,
-          v.Help1,   v.About1,   v.En_US,       v.Pt_BR,      v.Pelmora1})
+         {v.File1,   v.Connect1, v.Disconnect1, v.Load1,      v.Save1,    v.Exit1,     v.Edit1,
+          v.View1,   v.Expand1,  v.Collapse1,   v.Refresh1,   v.Tools1,   v.mRun,      v.mStats,
+          v.mReport, v.mCompact, v.Window1,     v.Structure1, v.SQL1,     v.Messages1, v.Language1,
+          v.Help1,   v.About1,   v.En_US,       v.Pt_BR,      v.Pelmora1, v.mExport})
         t << a->text();
     for (QToolButton *b : {v.ToolButton1, v.ToolButton2, v.ToolButton3, v.ToolButton4, v.ToolButton5,
                            v.btLoad, v.btSave, v.btRun, v.btStats, v.btReport, v.btAbout})
@@ -96,7 +96,8 @@ class TestMainView : public QObject
                                                {"Pt_BR", v.Pt_BR},
                                                {"Pelmora1", v.Pelmora1},
                                                {"About1", v.About1},
-                                               {"btAbout", v.btAbout}};
+                                               {"btAbout", v.btAbout},
+                                               {"mExport", v.mExport}};
         return all.value(name);
     }
 
@@ -179,7 +180,7 @@ private slots:
             {"ToolButton5", 9}, {"mRun", 10},       {"btRun", 10},      {"mStats", 11},     {"btStats", 11},
             {"mReport", 12},    {"btReport", 12},   {"mCompact", 13},   {"Structure1", 14}, {"SQL1", 15},
             {"Messages1", 16},  {"En_US", 17},      {"Pt_BR", 18},      {"Pelmora1", 19},   {"About1", 20},
-            {"btAbout", 20}};
+            {"btAbout", 20},    {"mExport", 21}};
         for (const auto &[name, row] : rows)
             QTest::newRow(name) << QString::fromLatin1(name) << row;
     }
@@ -346,6 +347,7 @@ private slots:
         QVERIFY(v.Pt_BR->isChecked() && !v.En_US->isChecked());
         const QStringList portuguese = languageTexts(v, *about);
         QCOMPARE(v.mStats->text(), QStringLiteral(u"Estatísticas"));
+        QCOMPARE(v.mExport->text(), QStringLiteral(u"Exportar dados…"));
         QCOMPARE(v.btReport->toolTip(), QStringLiteral(u"Relatório"));
         QCOMPARE(v.StringGrid1->item(0, 3)->text(), QStringLiteral("Larg"));
         QCOMPARE(v.DBNavigator1->hints().value(3), QStringLiteral(u"Último registro"));

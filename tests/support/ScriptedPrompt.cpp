@@ -28,6 +28,15 @@ std::optional<QString> ScriptedPrompt::saveFileName(QWidget *, const FileDialogO
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
 }
 
+std::optional<SaveAnswer> ScriptedPrompt::saveFileAndType(QWidget *parent, const FileDialogOptions &options)
+{
+    const QString chosen = filterAnswers.isEmpty() ? QString() : filterAnswers.dequeue();
+    std::optional<SaveAnswer> answer = Prompt::saveFileAndType(parent, options);
+    if (answer && !chosen.isEmpty())
+        answer->filter = chosen;
+    return answer;
+}
+
 QString ScriptedPrompt::dataLinkDialog(QWidget *, const QString &initial)
 {
     dataLinkInitials.append(initial);

@@ -18,6 +18,7 @@ public:
     // Answers, consumed in order.
     QQueue<int> dialogAnswers;                  // DialogResult numbers
     QQueue<std::optional<QString>> fileAnswers; // for open and save dialogs
+    QQueue<QString> filterAnswers;              // file types chosen in save dialogs that offer them
     QQueue<QString> dataLinkAnswers;            // composed connection strings
     QQueue<int> modalAnswers;                   // results of showModal
     QQueue<bool> printAnswers;
@@ -36,6 +37,7 @@ public:
     int messageDialog(QWidget *parent, const DialogDescription &dialog) override;
     std::optional<QString> openFileName(QWidget *parent, const FileDialogOptions &options) override;
     std::optional<QString> saveFileName(QWidget *parent, const FileDialogOptions &options) override;
+    std::optional<SaveAnswer> saveFileAndType(QWidget *parent, const FileDialogOptions &options) override;
     QString dataLinkDialog(QWidget *parent, const QString &initial) override;
     void errorReport(QWidget *parent, const QString &text) override;
     void openUrl(const QUrl &url) override;

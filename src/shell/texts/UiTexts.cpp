@@ -106,6 +106,23 @@ UiTexts makeEnglish()
         "reproduction or distribution of this program, or of any part of it, is forbidden and may "
         "result in civil and criminal penalties.");
 
+    t.mExport = QStringLiteral(u"Export data…");
+    t.exportCaption = QStringLiteral("Export data");
+    t.exportFilterCsv = QStringLiteral("CSV (*.csv *.CSV)");
+    t.exportFilterCsvBom = QStringLiteral("CSV for spreadsheets, with BOM (*.csv *.CSV)");
+    t.exportFilterWorkbook = QStringLiteral("Excel workbook (*.xlsx *.XLSX)");
+    t.exportFilterJsonLines = QStringLiteral("JSON Lines (*.jsonl *.JSONL)");
+    t.exportNothing = QStringLiteral("Nothing to export: run a query, or select a table in the tree.");
+    t.exportRerunQuestion =
+        QStringLiteral("The statement runs again to export its rows, and it may change data. Run it again?");
+    t.exportStarted = QStringLiteral("Exporting data to file [%1].");
+    t.exportDone = QStringLiteral("Rows exported to file [%1]: %2.");
+    t.exportCancelled = QStringLiteral("Export to file [%1] cancelled; no file was written.");
+    t.exportFailed = QStringLiteral("Export to file [%1] failed; no file was written: %2");
+    t.exportCut =
+        QStringLiteral("Row %1, column %2: text cut to the 32,767 characters a worksheet cell holds.");
+    t.exportCutMore = QStringLiteral("%1 more cells were cut.");
+
     t.TextSaveAs = QStringLiteral("Save as [%s]?");
     t.TextFileExists = QStringLiteral("File [%s] already exists. Overwrite?");
     t.TextUndefined = QStringLiteral("Undefined");
@@ -185,6 +202,25 @@ UiTexts makePortuguese()
         u"Este programa está protegido pela lei de direitos autorais e por tratados internacionais. "
         u"O uso, a reprodução ou a distribuição não autorizados deste programa, ou de qualquer parte "
         u"dele, são proibidos e sujeitos a sanções civis e criminais.");
+
+    t.mExport = QStringLiteral(u"Exportar dados…");
+    t.exportCaption = QStringLiteral("Exportar dados");
+    t.exportFilterCsv = QStringLiteral("CSV (*.csv *.CSV)");
+    t.exportFilterCsvBom = QStringLiteral("CSV para planilhas, com BOM (*.csv *.CSV)");
+    t.exportFilterWorkbook = QStringLiteral("Pasta de trabalho do Excel (*.xlsx *.XLSX)");
+    t.exportFilterJsonLines = QStringLiteral("JSON Lines (*.jsonl *.JSONL)");
+    t.exportNothing =
+        QStringLiteral(u"Nada para exportar: execute uma consulta ou selecione uma tabela na árvore.");
+    t.exportRerunQuestion = QStringLiteral(u"A instrução é executada novamente para exportar suas linhas e "
+                                           u"pode alterar dados. Executá-la novamente?");
+    t.exportStarted = QStringLiteral("Exportando dados para o arquivo [%1].");
+    t.exportDone = QStringLiteral("Linhas exportadas para o arquivo [%1]: %2.");
+    t.exportCancelled =
+        QStringLiteral(u"Exportação para o arquivo [%1] cancelada; nenhum arquivo foi gravado.");
+    t.exportFailed = QStringLiteral(u"Exportação para o arquivo [%1] falhou; nenhum arquivo foi gravado: %2");
+    t.exportCut = QStringLiteral(
+        u"Linha %1, coluna %2: texto cortado nos 32.767 caracteres que uma célula de planilha comporta.");
+    t.exportCutMore = QStringLiteral(u"Mais %1 células foram cortadas.");
 
     t.TextSaveAs = QStringLiteral("Salvar como [%s]?");
     t.TextFileExists = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");

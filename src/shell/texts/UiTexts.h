@@ -46,6 +46,13 @@ struct UiTexts
     QString aboutCaption;
     QString versionWord; // the word this language uses on the version line
     QString legalNotice;
+    // Data export: the Tools menu item, the save dialog's caption and file types (CSV, CSV with
+    // a byte-order mark, workbook, JSON Lines), the question before a statement that may change
+    // data runs again, and the log lines: %1 the file, %2 the row count or the error's text;
+    // for a cut cell %1 the row and %2 the column, then %1 the count of further cut cells.
+    QString mExport, exportCaption, exportFilterCsv, exportFilterCsvBom, exportFilterWorkbook,
+        exportFilterJsonLines, exportNothing, exportRerunQuestion, exportStarted, exportDone, exportCancelled,
+        exportFailed, exportCut, exportCutMore;
     // Message templates; "[%s]" takes one file path.
     QString TextSaveAs, TextFileExists, TextUndefined, TextCompactConfirm, TextSendToExcel, TextFileNotFound,
         TextCannotRename, TextCannotDelete, TextReporting, TextWait, TextReady;
