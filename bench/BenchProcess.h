@@ -54,4 +54,17 @@ inline QByteArray rowsLabel(qint64 rows)
     return QByteArray::number(rows);
 }
 
+// The environment psql needs to reach the test PostgreSQL (ORVESSA_TEST_PG_PORT,
+// ORVESSA_TEST_USER, _PASSWORD, _DATABASE), with schema first on the search path.
+inline QStringList postgresClientEnvironment(const QString &schema)
+{
+    return QProcess::systemEnvironment()
+           << QStringLiteral("PGHOST=127.0.0.1")
+           << QStringLiteral("PGPORT=") + qEnvironmentVariable("ORVESSA_TEST_PG_PORT")
+           << QStringLiteral("PGUSER=") + qEnvironmentVariable("ORVESSA_TEST_USER")
+           << QStringLiteral("PGPASSWORD=") + qEnvironmentVariable("ORVESSA_TEST_PASSWORD")
+           << QStringLiteral("PGDATABASE=") + qEnvironmentVariable("ORVESSA_TEST_DATABASE")
+           << QStringLiteral("PGOPTIONS=-c search_path=") + schema;
+}
+
 } // namespace bench
