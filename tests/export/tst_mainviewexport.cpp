@@ -335,6 +335,19 @@ private slots:
                  qPrintable(log()));
     }
 
+    void targetThatCannotBeCreatedSaysWhy()
+    {
+        runQuery(QStringLiteral("SELECT Id FROM Customers"));
+        const QString file = exported("gone/ids.csv");
+        answerSave(file, &UiTexts::exportFilterCsv);
+        view().AnyClick(view().mExport);
+        QVERIFY(filesInFolder().isEmpty());
+        QCOMPARE(m_prompt->beeps, 1);
+        QVERIFY2(log().endsWith(textsFor(CurrentLanguage)
+                                    .exportFailed.arg(file, QStringLiteral("No such file or directory"))),
+                 qPrintable(log()));
+    }
+
     void fullDiskLeavesNoFile()
     {
         runQuery(QString::fromLatin1(kManyRows));
