@@ -237,6 +237,7 @@ void TestFetchRules::commandsThatKeepTheResultWaitForIt_data()
     QTest::addColumn<QString>("command");
     QTest::newRow("Report") << "Report";
     QTest::newRow("tree click") << "tree click";
+    QTest::newRow("Export data") << "Export data";
 }
 
 void TestFetchRules::commandsThatKeepTheResultWaitForIt()
@@ -249,6 +250,10 @@ void TestFetchRules::commandsThatKeepTheResultWaitForIt()
     if (command == QLatin1String("Report")) {
         press(v.btReport);
         QVERIFY(v.PageControl1->isTabVisible(v.PageControl1->indexOf(v.TabSheet4)));
+    } else if (command == QLatin1String("Export data")) {
+        m_prompt->fileAnswers.enqueue(std::nullopt);
+        press(v.mExport);
+        QCOMPARE(m_prompt->saveDialogs.size(), 1);
     } else {
         QTreeWidgetItem *people = tableNode(QStringLiteral("people"));
         v.TreeView1->setCurrentItem(people);
