@@ -209,6 +209,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The frame, menus, tool bar, work area and status bar (MainViewLayout.cpp).
+    void buildWindow();
     void buildMenus();
     void buildToolBar();
     void buildWorkArea();
