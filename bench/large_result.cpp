@@ -13,7 +13,7 @@
 #include "BenchProcess.h"
 
 #include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/RowStore.h"
+#include "connection/dataaccess/fetch/RowStore.h"
 #include "sql/AdoQuery.h"
 #include "sql/ResultGrid.h"
 #include "sql/ResultModel.h"
@@ -305,12 +305,7 @@ int main(int argc, char **argv)
     if (pg.isEmpty()) {
         all.append({"postgresql", false, QStringLiteral("ORVESSA_TEST_PG not set")});
     } else {
-        QStringList pgEnvironment = environment;
-        pgEnvironment << QStringLiteral("PGHOST=127.0.0.1")
-                      << QStringLiteral("PGPORT=") + qEnvironmentVariable("ORVESSA_TEST_PG_PORT")
-                      << QStringLiteral("PGUSER=") + user << QStringLiteral("PGPASSWORD=") + password
-                      << QStringLiteral("PGDATABASE=") + qEnvironmentVariable("ORVESSA_TEST_DATABASE")
-                      << QStringLiteral("PGOPTIONS=-c search_path=orvessa_bench");
+        const QStringList pgEnvironment = bench::postgresClientEnvironment(QStringLiteral("orvessa_bench"));
         // The table lives in a schema of its own so the test database's tables stay untouched.
         runSetup(QStringLiteral("psql"),
                  {QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),

@@ -1,7 +1,7 @@
 #include "TestServers.h"
 
 #include "connection/dataaccess/Backends.h"
-#include "connection/dataaccess/Fetch.h"
+#include "connection/dataaccess/fetch/Fetch.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "TestServers.h"
 
 #include "connection/dataaccess/Backends.h"
-#include "connection/dataaccess/RowStore.h"
+#include "connection/dataaccess/fetch/RowStore.h"
 
 #include <QtTest/QtTest>
 

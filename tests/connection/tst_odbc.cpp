@@ -2,8 +2,8 @@
 
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
-#include "connection/dataaccess/OdbcConnectionString.h"
-#include "connection/dataaccess/RowStore.h"
+#include "connection/dataaccess/fetch/RowStore.h"
+#include "connection/dataaccess/odbc/OdbcConnectionString.h"
 
 #include <QTemporaryDir>
 #include <QtTest/QtTest>

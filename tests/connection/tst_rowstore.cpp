@@ -1,7 +1,7 @@
-#include "connection/dataaccess/RowStore.h"
+#include "connection/dataaccess/fetch/RowStore.h"
 
 #include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/SpillFile.h"
+#include "connection/dataaccess/fetch/SpillFile.h"
 
 #include <QDir>
 #include <QFile>

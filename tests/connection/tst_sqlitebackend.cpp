@@ -1,6 +1,6 @@
 #include "connection/dataaccess/Backends.h"
-#include "connection/dataaccess/RowStore.h"
-#include "connection/dataaccess/SqliteExec.h"
+#include "connection/dataaccess/fetch/RowStore.h"
+#include "connection/dataaccess/sqlite/SqliteExec.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/Fetch.h"
+#include "connection/dataaccess/fetch/Fetch.h"
 
 #include <QMutex>
 #include <QStringList>

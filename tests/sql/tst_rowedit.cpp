@@ -2,7 +2,7 @@
 #include "ScriptedPrompt.h"
 
 #include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/RowStore.h"
+#include "connection/dataaccess/fetch/RowStore.h"
 #include "shell/UTools.h"
 #include "sql/AdoQuery.h"
 #include "sql/CellValues.h"

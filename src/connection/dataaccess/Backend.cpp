@@ -1,7 +1,7 @@
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
-#include "connection/dataaccess/Fetch.h"
 #include "connection/dataaccess/SqlDialectRules.h"
+#include "connection/dataaccess/fetch/Fetch.h"
 
 namespace {
 

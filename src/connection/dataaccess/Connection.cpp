@@ -1,6 +1,6 @@
 #include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/Fetch.h"
-#include "connection/dataaccess/ResultStream.h"
+#include "connection/dataaccess/fetch/Fetch.h"
+#include "connection/dataaccess/fetch/ResultStream.h"
 
 #include <condition_variable>
 #include <exception>

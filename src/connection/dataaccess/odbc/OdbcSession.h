@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connection/dataaccess/CancelGate.h"
 #include "connection/dataaccess/DataAccess.h"
+#include "connection/dataaccess/fetch/CancelGate.h"
 
 #include <sql.h>
 #include <sqlext.h>

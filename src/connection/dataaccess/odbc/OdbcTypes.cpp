@@ -1,4 +1,4 @@
-#include "connection/dataaccess/OdbcTypes.h"
+#include "connection/dataaccess/odbc/OdbcTypes.h"
 
 #include <sql.h>
 #include <sqlext.h>

@@ -1,4 +1,4 @@
-#include "connection/dataaccess/RowStore.h"
+#include "connection/dataaccess/fetch/RowStore.h"
 
 #include "connection/dataaccess/DataAccess.h"
 

@@ -1,4 +1,4 @@
-#include "connection/dataaccess/MysqlTypes.h"
+#include "connection/dataaccess/mysql/MysqlTypes.h"
 
 #include <QString>
 

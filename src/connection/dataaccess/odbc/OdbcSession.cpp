@@ -1,4 +1,4 @@
-#include "connection/dataaccess/OdbcSession.h"
+#include "connection/dataaccess/odbc/OdbcSession.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "connection/dataaccess/PostgresSession.h"
+#include "connection/dataaccess/postgres/PostgresSession.h"
 
-#include "connection/dataaccess/PostgresTypes.h"
+#include "connection/dataaccess/postgres/PostgresTypes.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "connection/dataaccess/PostgresTypes.h"
+#include "connection/dataaccess/postgres/PostgresTypes.h"
 
 #include <QString>
 

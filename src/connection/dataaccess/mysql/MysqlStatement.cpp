@@ -1,8 +1,8 @@
 // Statement texts on a MySQL/MariaDB connection: sending them (or preparing them with bound
 // parameters) and the cursors that read their results one row at a time.
-#include "connection/dataaccess/Fetch.h"
-#include "connection/dataaccess/MysqlSession.h"
-#include "connection/dataaccess/MysqlTypes.h"
+#include "connection/dataaccess/fetch/Fetch.h"
+#include "connection/dataaccess/mysql/MysqlSession.h"
+#include "connection/dataaccess/mysql/MysqlTypes.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connection/dataaccess/CellSink.h"
-#include "connection/dataaccess/RowBlocks.h"
+#include "connection/dataaccess/fetch/CellSink.h"
+#include "connection/dataaccess/fetch/RowBlocks.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

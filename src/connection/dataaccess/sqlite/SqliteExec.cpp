@@ -1,7 +1,7 @@
-#include "connection/dataaccess/SqliteExec.h"
+#include "connection/dataaccess/sqlite/SqliteExec.h"
 
 #include "common/NameCompare.h"
-#include "connection/dataaccess/Fetch.h"
+#include "connection/dataaccess/fetch/Fetch.h"
 
 #include <QDate>
 #include <QDateTime>

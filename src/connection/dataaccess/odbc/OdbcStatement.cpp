@@ -1,8 +1,8 @@
 // Statement texts on an ODBC connection: running them (prepared, with bound parameters, when
 // they have any) and the cursor that reads their results one row at a time.
-#include "connection/dataaccess/Fetch.h"
-#include "connection/dataaccess/OdbcSession.h"
-#include "connection/dataaccess/OdbcTypes.h"
+#include "connection/dataaccess/fetch/Fetch.h"
+#include "connection/dataaccess/odbc/OdbcSession.h"
+#include "connection/dataaccess/odbc/OdbcTypes.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "connection/dataaccess/ResultStream.h"
+#include "connection/dataaccess/fetch/ResultStream.h"
 
-#include "connection/dataaccess/RowStore.h"
+#include "connection/dataaccess/fetch/RowStore.h"
 
 ResultStream::ResultStream(std::unique_ptr<StatementCursor> cursor, std::atomic<qint64> *rowsFetched)
     : m_cursor(std::move(cursor)), m_rowsFetched(rowsFetched)

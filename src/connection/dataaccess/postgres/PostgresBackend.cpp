@@ -1,8 +1,8 @@
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
-#include "connection/dataaccess/Fetch.h"
-#include "connection/dataaccess/PostgresSession.h"
-#include "connection/dataaccess/PostgresTypes.h"
+#include "connection/dataaccess/fetch/Fetch.h"
+#include "connection/dataaccess/postgres/PostgresSession.h"
+#include "connection/dataaccess/postgres/PostgresTypes.h"
 
 #include <QSet>
 

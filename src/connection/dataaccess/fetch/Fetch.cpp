@@ -1,6 +1,6 @@
-#include "connection/dataaccess/Fetch.h"
+#include "connection/dataaccess/fetch/Fetch.h"
 
-#include "connection/dataaccess/ResultStream.h"
+#include "connection/dataaccess/fetch/ResultStream.h"
 
 QString cancelledText()
 {

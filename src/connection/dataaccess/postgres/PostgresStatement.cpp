@@ -1,7 +1,7 @@
 // Statement texts on a libpq connection: sending them, with or without parameters, and the
 // cursor that reads their results one row at a time.
-#include "connection/dataaccess/Fetch.h"
-#include "connection/dataaccess/PostgresSession.h"
+#include "connection/dataaccess/fetch/Fetch.h"
+#include "connection/dataaccess/postgres/PostgresSession.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,8 +1,8 @@
 #include "common/NameCompare.h"
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
-#include "connection/dataaccess/Fetch.h"
-#include "connection/dataaccess/SqliteExec.h"
+#include "connection/dataaccess/fetch/Fetch.h"
+#include "connection/dataaccess/sqlite/SqliteExec.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "connection/dataaccess/SpillFile.h"
+#include "connection/dataaccess/fetch/SpillFile.h"
 
 #include "common/PrivateFolder.h"
 #include "connection/dataaccess/DataAccess.h"

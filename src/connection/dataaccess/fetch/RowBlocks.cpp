@@ -1,7 +1,7 @@
-#include "connection/dataaccess/RowBlocks.h"
+#include "connection/dataaccess/fetch/RowBlocks.h"
 
 #include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/SpillFile.h"
+#include "connection/dataaccess/fetch/SpillFile.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,9 +1,9 @@
 #include "common/NameCompare.h"
 #include "connection/dataaccess/Backends.h"
-#include "connection/dataaccess/Fetch.h"
-#include "connection/dataaccess/OdbcConnectionString.h"
-#include "connection/dataaccess/OdbcSession.h"
-#include "connection/dataaccess/OdbcTypes.h"
+#include "connection/dataaccess/fetch/Fetch.h"
+#include "connection/dataaccess/odbc/OdbcConnectionString.h"
+#include "connection/dataaccess/odbc/OdbcSession.h"
+#include "connection/dataaccess/odbc/OdbcTypes.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "connection/dataaccess/MysqlSession.h"
+#include "connection/dataaccess/mysql/MysqlSession.h"
 
 #include <errmsg.h>
 #include <mysqld_error.h>

@@ -1,9 +1,9 @@
 #include "common/NameCompare.h"
 #include "connection/dataaccess/Backends.h"
 #include "connection/dataaccess/ConnectionString.h"
-#include "connection/dataaccess/Fetch.h"
-#include "connection/dataaccess/MysqlSession.h"
-#include "connection/dataaccess/MysqlTypes.h"
+#include "connection/dataaccess/fetch/Fetch.h"
+#include "connection/dataaccess/mysql/MysqlSession.h"
+#include "connection/dataaccess/mysql/MysqlTypes.h"
 
 #include <QHash>
 

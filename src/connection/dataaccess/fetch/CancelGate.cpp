@@ -1,4 +1,4 @@
-#include "connection/dataaccess/CancelGate.h"
+#include "connection/dataaccess/fetch/CancelGate.h"
 
 CancelGate::Running::Running(CancelGate &gate) : m_gate(gate)
 {

@@ -1,6 +1,6 @@
 #include "common/NameCompare.h"
 #include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/RowStore.h"
+#include "connection/dataaccess/fetch/RowStore.h"
 
 Recordset::Recordset(QList<FieldInfo> fields, std::unique_ptr<RowStore> rows)
     : m_fields(std::move(fields)), m_rows(std::move(rows))

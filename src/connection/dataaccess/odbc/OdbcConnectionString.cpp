@@ -1,4 +1,4 @@
-#include "connection/dataaccess/OdbcConnectionString.h"
+#include "connection/dataaccess/odbc/OdbcConnectionString.h"
 
 #include "connection/dataaccess/ConnectionString.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection/dataaccess/Fetch.h"
+#include "connection/dataaccess/fetch/Fetch.h"
 
 #include <QDeadlineTimer>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "connection/dataaccess/CancelGate.h"
-#include "connection/dataaccess/CellSink.h"
 #include "connection/dataaccess/DataAccess.h"
+#include "connection/dataaccess/fetch/CancelGate.h"
+#include "connection/dataaccess/fetch/CellSink.h"
 
 #include <atomic>
 #include <memory>
