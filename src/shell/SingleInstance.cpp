@@ -1,11 +1,15 @@
 #include "shell/SingleInstance.h"
 
+#include "common/PrivateFolder.h"
+
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -45,12 +49,17 @@ QList<SingleInstance::Place> SingleInstance::places() const
         add(m_folder, m_instanceName);
         return result;
     }
-    // The runtime folder belongs to the user alone; the temporary folder is shared, so the user
-    // name goes into the names there.
+    // The runtime folder belongs to the user alone. The temporary folder is shared: there the
+    // lock and the socket go into a folder of the user's named after the user, used only while
+    // it really is private, so another user can neither plant a lock that keeps the program from
+    // starting nor a socket that listens in its place.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty())
+    if (isPrivateFolder(runtime))
         add(runtime, m_instanceName);
-    add(QDir::tempPath(), m_instanceName + u'-' + userName());
+    const QString shared = QDir(QDir::tempPath()).filePath(m_instanceName + u'-' + userName());
+    ::mkdir(QFile::encodeName(shared).constData(), 0700); // EEXIST is judged below
+    if (isPrivateFolder(shared))
+        add(shared, m_instanceName);
     return result;
 }
 

@@ -17,7 +17,7 @@ class SingleInstance : public QObject
 
 public:
     // folder: where the lock and the socket live; empty for the user's runtime folder
-    // (XDG_RUNTIME_DIR, else the temporary folder with the user name in the file names).
+    // (XDG_RUNTIME_DIR, else a private folder of the user's in the temporary folder).
     explicit SingleInstance(const QString &instanceName, const QString &folder = QString(),
                             QObject *parent = nullptr);
     ~SingleInstance() override;

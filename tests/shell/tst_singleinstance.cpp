@@ -1,6 +1,8 @@
 #include "shell/SingleInstance.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -104,6 +106,59 @@ private slots:
             QVERIFY(!instance.isAlreadyRunning());
             QVERIFY(!instance.holdsLock());
         }
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
+        qputenv("TMPDIR", savedTemp);
+    }
+
+    // Another user of the machine got to the shared folder's name first: the program neither
+    // takes the planted lock as a running copy nor puts its lock or socket where others reach.
+    void folderPlantedInTheSharedTemporaryFolderIsNotUsed_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("folder others may write to") << QStringLiteral("open");
+        QTest::newRow("symlink to a folder") << QStringLiteral("link");
+    }
+
+    void folderPlantedInTheSharedTemporaryFolderIsNotUsed()
+    {
+        QFETCH(QString, planted);
+        QTemporaryDir shared;
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::setPermissions(shared.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                         QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                         QFileDevice::WriteOther | QFileDevice::ExeOther));
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray savedTemp = qgetenv("TMPDIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", shared.path().toLocal8Bit());
+        QString placeName;
+        {
+            // Where the program's folder would be.
+            SingleInstance probe(kName);
+            QVERIFY(!probe.isAlreadyRunning());
+            placeName = QFileInfo(probe.lockFilePath()).absolutePath();
+        }
+        QVERIFY(QDir(placeName).removeRecursively());
+        if (planted == QLatin1String("open")) {
+            QVERIFY(QDir().mkdir(placeName));
+            QVERIFY(QFile::setPermissions(placeName, QFile::permissions(shared.path())));
+        } else {
+            QVERIFY(QFile::link(elsewhere.path(), placeName));
+        }
+        // A lock of a live process, as another user would plant it.
+        QFile lock(elsewhere.filePath(kName + QStringLiteral(".lock")));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(QCoreApplication::applicationPid()) + "\nplanted\n\n");
+        lock.close();
+        if (planted == QLatin1String("open"))
+            QVERIFY(QFile::copy(lock.fileName(), QDir(placeName).filePath(kName + QStringLiteral(".lock"))));
+        {
+            SingleInstance instance(kName);
+            QVERIFY(!instance.isAlreadyRunning());
+            QVERIFY(!instance.holdsLock());
+        }
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList{kName + QStringLiteral(".lock")});
         qputenv("XDG_RUNTIME_DIR", savedRuntime);
         qputenv("TMPDIR", savedTemp);
     }
