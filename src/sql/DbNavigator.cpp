@@ -151,6 +151,7 @@ void DbNavigator::setEditor(RowEditor *editor)
         connect(m_editor, &RowEditor::currentRowChanged, this, &DbNavigator::updateButtons);
         connect(m_editor, &RowEditor::stateChanged, this, &DbNavigator::updateButtons);
         connect(m_editor, &RowEditor::rowsArrived, this, &DbNavigator::updateButtons);
+        connect(m_editor, &RowEditor::fetchEnded, this, &DbNavigator::updateButtons);
     }
     updateButtons();
 }
@@ -220,13 +221,15 @@ void DbNavigator::updateButtons()
     const bool browsing =
         !open || (m_editor->state() == RowEditor::State::Browse && !(m_grid && m_grid->isEditingCell()));
     const bool onRecord = rows > 0 && current >= 0;
+    // While rows still arrive the result cannot be edited yet: moving is all there is.
+    const bool editable = open && !m_editor->isFetching();
     m_buttons[First]->setEnabled(onRecord && current > 0);
     m_buttons[Prior]->setEnabled(onRecord && current > 0);
     m_buttons[Next]->setEnabled(onRecord && current < rows - 1);
     m_buttons[Last]->setEnabled(onRecord && current < rows - 1);
-    m_buttons[Insert]->setEnabled(open);
-    m_buttons[Delete]->setEnabled(onRecord);
-    m_buttons[Edit]->setEnabled(onRecord && browsing);
+    m_buttons[Insert]->setEnabled(editable);
+    m_buttons[Delete]->setEnabled(editable && onRecord);
+    m_buttons[Edit]->setEnabled(editable && onRecord && browsing);
     m_buttons[Post]->setEnabled(open && !browsing);
     m_buttons[Cancel]->setEnabled(open && !browsing);
     m_buttons[Refresh]->setEnabled(open);

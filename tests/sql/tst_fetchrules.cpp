@@ -139,6 +139,14 @@ void TestFetchRules::statusBarCountsAndCancels()
                  QStringLiteral(" Fetching records: %1...").arg(v.ADOQuery1->rowCount()));
     v.DBGrid1->scrollToBottom();
     QCOMPARE(v.DataSource1->index(999, 1).data().toString(), QStringLiteral("row 1000"));
+    // The navigator moves through what arrived but offers no edit before the end.
+    const auto editButtons = [&v] {
+        QList<bool> enabled;
+        for (DbNavigator::Button b : {DbNavigator::Insert, DbNavigator::Delete, DbNavigator::Edit})
+            enabled << v.DBNavigator1->button(b)->isEnabled();
+        return enabled;
+    };
+    QCOMPARE(editButtons(), QList<bool>({false, false, false}));
     // Its texts follow the language.
     press(v.Pt_BR);
     QVERIFY2(v.statusTextValue().startsWith(QLatin1String(" Buscando registros: ")),
@@ -156,6 +164,7 @@ void TestFetchRules::statusBarCountsAndCancels()
     QCOMPARE(v.statusTextValue(), QStringLiteral(" Selected records: %1 (incomplete: cancelled)").arg(rows));
     QCOMPARE(v.ADOQuery1->recordset()->rowCount(), rows);
     QVERIFY(!v.btCancelFetch->isVisible());
+    QCOMPARE(editButtons(), QList<bool>({true, true, true}));
     QCOMPARE(m_endedIncomplete, QList<bool>{true});
     QCOMPARE(m_prompt->beeps, 0);
 }
