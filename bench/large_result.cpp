@@ -234,13 +234,21 @@ void runSetup(const QString &program, const QStringList &arguments, const QStrin
 // One backend's figures, printed together at the end.
 struct Figures
 {
-    const char *name;
+    const char *name = nullptr;
     bool measured = false;
     QString skipped;
     double firstMs = 0;
     double ratio = 0;
     double peakMb = 0;
 };
+
+Figures skipped(const char *name, const QString &why)
+{
+    Figures figures;
+    figures.name = name;
+    figures.skipped = why;
+    return figures;
+}
 
 void report(const char *name, const Ours &ours, const Cli &cli)
 {
@@ -258,7 +266,8 @@ Figures measureBackend(const char *name, const QString &connectionString, const 
                        const QStringList &cliArguments, const QStringList &environment,
                        const QString &scratch, const QString &bigSql, qint64 bigRows)
 {
-    Figures figures{name};
+    Figures figures;
+    figures.name = name;
     const Ours ours = runOurs(connectionString, QStringLiteral("SELECT * FROM t"));
     const Cli cli = runCli(cliProgram, cliArguments, environment, scratch);
     report(name, ours, cli);
@@ -303,7 +312,7 @@ int main(int argc, char **argv)
     const QString password = qEnvironmentVariable("ORVESSA_TEST_PASSWORD");
     const QString pg = qEnvironmentVariable("ORVESSA_TEST_PG");
     if (pg.isEmpty()) {
-        all.append({"postgresql", false, QStringLiteral("ORVESSA_TEST_PG not set")});
+        all.append(skipped("postgresql", QStringLiteral("ORVESSA_TEST_PG not set")));
     } else {
         const QStringList pgEnvironment = bench::postgresClientEnvironment(QStringLiteral("orvessa_bench"));
         // The table lives in a schema of its own so the test database's tables stay untouched.
@@ -323,7 +332,7 @@ int main(int argc, char **argv)
     }
 
     if (qEnvironmentVariable("ORVESSA_TEST_MYSQL").isEmpty()) {
-        all.append({"mariadb", false, QStringLiteral("ORVESSA_TEST_MYSQL not set")});
+        all.append(skipped("mariadb", QStringLiteral("ORVESSA_TEST_MYSQL not set")));
     } else {
         // A database of its own, for the same reason.
         const QString port = qEnvironmentVariable("ORVESSA_TEST_MYSQL_PORT");
