@@ -262,42 +262,4 @@ void appendBase64(std::string &out, const char *bytes, qsizetype length)
     }
 }
 
-bool isNumberType(AdoType type)
-{
-    switch (type) {
-    case AdoType::SmallInt:
-    case AdoType::Integer:
-    case AdoType::Single:
-    case AdoType::Double:
-    case AdoType::Currency:
-    case AdoType::Decimal:
-    case AdoType::TinyInt:
-    case AdoType::UnsignedTinyInt:
-    case AdoType::UnsignedSmallInt:
-    case AdoType::UnsignedInt:
-    case AdoType::BigInt:
-    case AdoType::UnsignedBigInt:
-    case AdoType::Numeric:
-    case AdoType::VarNumeric:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isDateTimeType(AdoType type)
-{
-    switch (type) {
-    case AdoType::Date:
-    case AdoType::DBDate:
-    case AdoType::DBTime:
-    case AdoType::DBTimeStamp:
-    case AdoType::FileTime:
-    case AdoType::DBFileTime:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace celltext

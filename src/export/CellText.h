@@ -35,7 +35,4 @@ void appendDouble(std::string &out, double value);
 void appendInteger(std::string &out, qint64 value);
 void appendBase64(std::string &out, const char *bytes, qsizetype length);
 
-bool isNumberType(AdoType type);
-bool isDateTimeType(AdoType type);
-
 } // namespace celltext

@@ -44,7 +44,7 @@ void JsonLinesWriter::startResult(const QList<FieldInfo> &fields)
         celltext::appendJsonString(key, name.constData(), name.size());
         key.push_back(':');
         m_keys.push_back(std::move(key));
-        m_numeric.push_back(celltext::isNumberType(fields[i].type));
+        m_numeric.push_back(isNumberType(fields[i].type));
     }
 }
 

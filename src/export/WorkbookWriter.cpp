@@ -103,7 +103,7 @@ void WorkbookWriter::startResult(const QList<FieldInfo> &fields)
     m_dateColumns.clear();
     m_headerNames.clear();
     for (const FieldInfo &field : fields) {
-        m_dateColumns.push_back(celltext::isDateTimeType(field.type));
+        m_dateColumns.push_back(isDateTimeType(field.type));
         const QByteArray name = field.name.toUtf8();
         // A name is never near the cell's limit.
         cellText(name.constData(), name.size());
@@ -213,7 +213,7 @@ void WorkbookWriter::addText(const char *utf8, qsizetype length)
             check(worksheet_write_datetime(m_sheet, m_sheetRow, m_column++, &when, format));
             return;
         }
-    } else if (column < size_t(m_fields.size()) && celltext::isNumberType(m_fields[qsizetype(column)].type)) {
+    } else if (column < size_t(m_fields.size()) && isNumberType(m_fields[qsizetype(column)].type)) {
         // Exact decimals arrive as text: a number when a worksheet keeps all their digits.
         m_scratch.clear();
         if (celltext::appendJsonNumber(m_scratch, utf8, length) &&

@@ -89,11 +89,6 @@ QString decimalText(const QString &typed, const QLocale &locale)
 
 namespace CellValues {
 
-bool isNumber(AdoType type)
-{
-    return isIntegerType(type) || isApproximateType(type) || isExactDecimalType(type);
-}
-
 QLocale localeForLanguage(const QString &language)
 {
     if (language == QLatin1String("pt-BR"))

@@ -10,9 +10,6 @@
 // to store, and by which two stored values are told apart.
 namespace CellValues {
 
-// True for the integer, floating-point and exact decimal types (shown right-aligned).
-bool isNumber(AdoType type);
-
 // The typed value made into the value to store in a field of the given type and name. Text for a
 // number is read in the given locale (the language of the interface) or in the C form, never
 // with group separators; empty text there means NULL. Throws AppError, naming the text and the

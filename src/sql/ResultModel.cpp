@@ -187,7 +187,7 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
             return shadesOf(QGuiApplication::palette()).row;
         return QVariant();
     case Qt::TextAlignmentRole:
-        if (CellValues::isNumber(m_editor->recordset()->fields().at(column).type))
+        if (isNumberType(m_editor->recordset()->fields().at(column).type))
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     default:

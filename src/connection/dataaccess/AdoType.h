@@ -42,3 +42,44 @@ enum class AdoType : int {
     VarBinary = 204,
     LongVarBinary = 205,
 };
+
+// The integer, floating-point and exact decimal types: numbers in every view of a cell (shown
+// right-aligned, written as numbers by an export).
+constexpr bool isNumberType(AdoType type)
+{
+    switch (type) {
+    case AdoType::SmallInt:
+    case AdoType::Integer:
+    case AdoType::TinyInt:
+    case AdoType::UnsignedTinyInt:
+    case AdoType::UnsignedSmallInt:
+    case AdoType::UnsignedInt:
+    case AdoType::BigInt:
+    case AdoType::UnsignedBigInt:
+    case AdoType::Single:
+    case AdoType::Double:
+    case AdoType::Currency:
+    case AdoType::Decimal:
+    case AdoType::Numeric:
+    case AdoType::VarNumeric:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The date, time and timestamp types, whose values arrive as the database's ISO text.
+constexpr bool isDateTimeType(AdoType type)
+{
+    switch (type) {
+    case AdoType::Date:
+    case AdoType::DBDate:
+    case AdoType::DBTime:
+    case AdoType::DBTimeStamp:
+    case AdoType::FileTime:
+    case AdoType::DBFileTime:
+        return true;
+    default:
+        return false;
+    }
+}
