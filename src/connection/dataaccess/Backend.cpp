@@ -110,3 +110,14 @@ void Backend::rollbackTransaction()
 {
     execute(QStringLiteral("ROLLBACK"));
 }
+
+void Backend::endEdit(bool savepoint, bool commit, const std::function<void(const char *)> &run)
+{
+    if (!savepoint) {
+        run(commit ? "COMMIT" : "ROLLBACK");
+        return;
+    }
+    if (!commit)
+        run("ROLLBACK TO SAVEPOINT orvessa_edit");
+    run("RELEASE SAVEPOINT orvessa_edit");
+}

@@ -227,6 +227,12 @@ public:
     virtual void beginTransaction();
     virtual void commitTransaction();
     virtual void rollbackTransaction();
+
+protected:
+    // Ends the grid's edit where beginTransaction put it: on the savepoint "orvessa_edit" taken
+    // inside the user's own transaction (released either way, so the user's transaction goes on)
+    // or on the transaction it began. run sends one statement the backend's way.
+    static void endEdit(bool savepoint, bool commit, const std::function<void(const char *)> &run);
 };
 
 // Runs a piece of blocking work. The UI installs one that runs the work off the UI thread

@@ -116,17 +116,12 @@ void MysqlBackend::beginTransaction()
 
 void MysqlBackend::commitTransaction()
 {
-    command(m_savepoint ? "RELEASE SAVEPOINT orvessa_edit" : "COMMIT");
+    endEdit(m_savepoint, true, [this](const char *sql) { command(sql); });
 }
 
 void MysqlBackend::rollbackTransaction()
 {
-    if (m_savepoint) {
-        command("ROLLBACK TO SAVEPOINT orvessa_edit");
-        command("RELEASE SAVEPOINT orvessa_edit");
-    } else {
-        command("ROLLBACK");
-    }
+    endEdit(m_savepoint, false, [this](const char *sql) { command(sql); });
 }
 
 QString MysqlBackend::scalar(const char *sql)

@@ -480,7 +480,7 @@ void OdbcBackend::commitTransaction()
         endDriverTransaction(SQL_COMMIT);
         break;
     case Transaction::Savepoint:
-        execute(QStringLiteral("RELEASE SAVEPOINT orvessa_edit"), nullptr);
+        endEdit(true, true, [this](const char *sql) { execute(QString::fromLatin1(sql), nullptr); });
         break;
     case Transaction::SqlServerSavepoint:
     case Transaction::None:
@@ -495,8 +495,7 @@ void OdbcBackend::rollbackTransaction()
         endDriverTransaction(SQL_ROLLBACK);
         break;
     case Transaction::Savepoint:
-        execute(QStringLiteral("ROLLBACK TO SAVEPOINT orvessa_edit"), nullptr);
-        execute(QStringLiteral("RELEASE SAVEPOINT orvessa_edit"), nullptr);
+        endEdit(true, false, [this](const char *sql) { execute(QString::fromLatin1(sql), nullptr); });
         break;
     case Transaction::SqlServerSavepoint:
         execute(QStringLiteral("ROLLBACK TRANSACTION orvessa_edit"), nullptr);

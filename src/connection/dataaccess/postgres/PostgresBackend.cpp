@@ -155,17 +155,12 @@ void PostgresBackend::beginTransaction()
 
 void PostgresBackend::commitTransaction()
 {
-    query(m_savepoint ? "RELEASE SAVEPOINT orvessa_edit" : "COMMIT");
+    endEdit(m_savepoint, true, [this](const char *sql) { query(sql); });
 }
 
 void PostgresBackend::rollbackTransaction()
 {
-    if (m_savepoint) {
-        query("ROLLBACK TO SAVEPOINT orvessa_edit");
-        query("RELEASE SAVEPOINT orvessa_edit");
-    } else {
-        query("ROLLBACK");
-    }
+    endEdit(m_savepoint, false, [this](const char *sql) { query(sql); });
 }
 
 QString PostgresBackend::scalar(const char *sql)
