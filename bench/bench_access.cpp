@@ -5,7 +5,7 @@
 //   bench_access [FOLDER] [REPEATS]    FOLDER defaults to ../shared/data/access beside the
 //                                      source tree; the sample tables are tiny, so each side
 //                                      reads the table REPEATS times (default 200).
-#include "connection/dataaccess/DataAccess.h"
+#include "db/DataAccess.h"
 
 #include <QCoreApplication>
 #include <QDir>

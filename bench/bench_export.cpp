@@ -9,7 +9,7 @@
 // Each export of ours runs in a child process of its own so its peak memory (VmHWM) is its alone.
 #include "BenchProcess.h"
 
-#include "connection/dataaccess/DataAccess.h"
+#include "db/DataAccess.h"
 #include "export/ExportJob.h"
 
 #include <QCoreApplication>

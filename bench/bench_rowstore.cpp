@@ -12,7 +12,7 @@
 // cases go into the table in main.
 #include "BenchProcess.h"
 
-#include "connection/dataaccess/fetch/RowStore.h"
+#include "db/fetch/RowStore.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -10,7 +10,7 @@
 // set (ORVESSA_TEST_PG, ORVESSA_TEST_MYSQL, with _PORT, ORVESSA_TEST_USER and _PASSWORD).
 // Each database is made afresh; the servers' get databases of their own.
 #include "common/PrivateFolder.h"
-#include "connection/dataaccess/DataAccess.h"
+#include "db/DataAccess.h"
 #include "shell/UMainView.h"
 
 #include <QApplication>

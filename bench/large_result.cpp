@@ -12,8 +12,8 @@
 // its alone.
 #include "BenchProcess.h"
 
-#include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/fetch/RowStore.h"
+#include "db/DataAccess.h"
+#include "db/fetch/RowStore.h"
 #include "sql/AdoQuery.h"
 #include "sql/ResultGrid.h"
 #include "sql/ResultModel.h"

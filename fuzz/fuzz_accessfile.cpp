@@ -3,7 +3,7 @@
 // file without crashing or hanging.
 #include "MemoryFile.h"
 
-#include "connection/dataaccess/access/AccessFile.h"
+#include "db/access/AccessFile.h"
 
 #include <cstdlib>
 

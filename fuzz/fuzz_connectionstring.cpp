@@ -2,8 +2,8 @@
 // what it composes must parse back to the same pairs, and the text the log shows must hold no
 // secret the parser would hand to a backend.
 #include "connection/PasswordMask.h"
-#include "connection/dataaccess/ConnectionString.h"
-#include "connection/dataaccess/DataAccess.h"
+#include "db/ConnectionString.h"
+#include "db/DataAccess.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 
 #include "common/ErrorText.h"
 #include "connection/WorkRunnerDialog.h"
-#include "connection/dataaccess/DataAccess.h"
+#include "db/DataAccess.h"
 #include "shell/BusyCursor.h"
 #include "shell/Prompt.h"
 #include "shell/UTools.h"

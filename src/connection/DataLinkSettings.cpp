@@ -1,7 +1,7 @@
 #include "connection/DataLinkSettings.h"
 
-#include "connection/dataaccess/ConnectionString.h"
-#include "connection/dataaccess/DataAccess.h"
+#include "db/ConnectionString.h"
+#include "db/DataAccess.h"
 
 #include <QStringList>
 

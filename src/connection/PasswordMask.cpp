@@ -1,6 +1,6 @@
 #include "connection/PasswordMask.h"
 
-#include "connection/dataaccess/ConnectionString.h"
+#include "db/ConnectionString.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "editor/SqlLexer.h"
 
-#include "connection/dataaccess/SqlDialectRules.h"
+#include "db/SqlDialectRules.h"
 
 #include <QSet>
 

@@ -2,7 +2,7 @@
 // numbers, base64, and which field types hold numbers or dates.
 #pragma once
 
-#include "connection/dataaccess/AdoType.h"
+#include "db/AdoType.h"
 
 #include <QtGlobal>
 

@@ -1,8 +1,8 @@
 // The file formats rows are exported in, and the buffered output they write through.
 #pragma once
 
-#include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/fetch/CellSink.h"
+#include "db/DataAccess.h"
+#include "db/fetch/CellSink.h"
 
 #include <QList>
 #include <QString>

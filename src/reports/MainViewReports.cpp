@@ -5,7 +5,7 @@
 #include "common/ErrorText.h"
 #include "common/PrivateFolder.h"
 #include "connection/CatalogueReader.h"
-#include "connection/dataaccess/ConnectionString.h"
+#include "db/ConnectionString.h"
 #include "reports/CompactionEngine.h"
 #include "reports/FileLayer.h"
 #include "reports/PathText.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection/dataaccess/DataAccess.h"
+#include "db/DataAccess.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "sql/ResultModel.h"
 
-#include "connection/dataaccess/fetch/RowStore.h"
+#include "db/fetch/RowStore.h"
 #include "shell/Contrast.h"
 #include "sql/AdoQuery.h"
 #include "sql/CellValues.h"

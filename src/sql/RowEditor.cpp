@@ -1,6 +1,6 @@
 #include "sql/RowEditor.h"
 
-#include "connection/dataaccess/fetch/RowStore.h"
+#include "db/fetch/RowStore.h"
 #include "sql/AdoQuery.h"
 #include "sql/CellValues.h"
 #include "sql/EditAnalysis.h"

@@ -1,6 +1,6 @@
 #include "sql/SqlQuoting.h"
 
-#include "connection/dataaccess/SqlDialectRules.h"
+#include "db/SqlDialectRules.h"
 
 QString SqlComposer::quoteIdentifier(const QString &name) const
 {

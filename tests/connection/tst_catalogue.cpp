@@ -3,8 +3,8 @@
 
 #include "common/PrivateFolder.h"
 #include "connection/CatalogueReader.h"
-#include "connection/dataaccess/SqlDialectRules.h"
-#include "connection/dataaccess/fetch/Fetch.h"
+#include "db/SqlDialectRules.h"
+#include "db/fetch/Fetch.h"
 #include "editor/SqlEditor.h"
 #include "shell/UMainView.h"
 #include "sql/AdoQuery.h"

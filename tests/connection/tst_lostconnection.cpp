@@ -1,7 +1,7 @@
 #include "ScriptedPrompt.h"
 #include "TestServers.h"
 
-#include "connection/dataaccess/Backends.h"
+#include "db/Backends.h"
 #include "editor/SqlEditor.h"
 #include "shell/UMainView.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/fetch/CellSink.h"
+#include "db/DataAccess.h"
+#include "db/fetch/CellSink.h"
 
 #include <QByteArray>
 #include <QJsonArray>

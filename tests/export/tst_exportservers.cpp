@@ -3,7 +3,7 @@
 #include "ExportReader.h"
 #include "TestServers.h"
 
-#include "connection/dataaccess/DataAccess.h"
+#include "db/DataAccess.h"
 #include "export/ExportJob.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "ScriptedPrompt.h"
 #include "about/UAbout.h"
-#include "connection/dataaccess/DataAccess.h"
+#include "db/DataAccess.h"
 #include "editor/SqlEditor.h"
 #include "editor/SqlLexer.h"
 #include "shell/Contrast.h"

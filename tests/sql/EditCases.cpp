@@ -1,6 +1,6 @@
 #include "EditCases.h"
 
-#include "connection/dataaccess/ConnectionString.h"
+#include "db/ConnectionString.h"
 #include "sql/AdoQuery.h"
 #include "sql/RowEditor.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/fetch/Fetch.h"
+#include "db/DataAccess.h"
+#include "db/fetch/Fetch.h"
 
 #include <QMutex>
 #include <QStringList>

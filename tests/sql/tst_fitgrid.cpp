@@ -1,4 +1,4 @@
-#include "connection/dataaccess/DataAccess.h"
+#include "db/DataAccess.h"
 #include "sql/AdoQuery.h"
 #include "sql/ResultGrid.h"
 #include "sql/ResultModel.h"

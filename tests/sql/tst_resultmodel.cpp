@@ -1,6 +1,6 @@
 #include "ScriptedPrompt.h"
 
-#include "connection/dataaccess/DataAccess.h"
+#include "db/DataAccess.h"
 #include "shell/UTools.h"
 #include "sql/AdoQuery.h"
 #include "sql/CellValues.h"

@@ -1,8 +1,8 @@
 #include "EditCases.h"
 #include "ScriptedPrompt.h"
 
-#include "connection/dataaccess/DataAccess.h"
-#include "connection/dataaccess/fetch/RowStore.h"
+#include "db/DataAccess.h"
+#include "db/fetch/RowStore.h"
 #include "shell/UTools.h"
 #include "sql/AdoQuery.h"
 #include "sql/CellValues.h"

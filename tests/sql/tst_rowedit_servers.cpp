@@ -2,7 +2,7 @@
 #include "ScriptedPrompt.h"
 #include "TestServers.h"
 
-#include "connection/dataaccess/DataAccess.h"
+#include "db/DataAccess.h"
 #include "shell/UTools.h"
 #include "sql/AdoQuery.h"
 #include "sql/RowEditor.h"

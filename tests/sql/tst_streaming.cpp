@@ -1,7 +1,7 @@
 #include "PacedBackend.h"
 
 #include "connection/WorkRunnerDialog.h"
-#include "connection/dataaccess/fetch/RowStore.h"
+#include "db/fetch/RowStore.h"
 #include "sql/AdoQuery.h"
 #include "sql/ResultGrid.h"
 #include "sql/ResultModel.h"

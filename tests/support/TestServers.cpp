@@ -1,7 +1,7 @@
 #include "TestServers.h"
 
-#include "connection/dataaccess/Backends.h"
-#include "connection/dataaccess/ConnectionString.h"
+#include "db/Backends.h"
+#include "db/ConnectionString.h"
 
 #include <QProcess>
 #include <QStringList>

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "db/DataAccess.h"
+
+// The backends Backend::create chooses from, one per source file.
+std::unique_ptr<Backend> createSqliteBackend(const QString &connectionString);
+std::unique_ptr<Backend> createPostgresBackend(const QString &connectionString);
+std::unique_ptr<Backend> createMysqlBackend(const QString &connectionString);
+// sqlServer: the string names a SQL Server provider and is mapped onto the installed driver.
+std::unique_ptr<Backend> createOdbcBackend(const QString &connectionString, bool sqlServer);
+std::unique_ptr<Backend> createAccessBackend(const QString &connectionString);
+
+// Which backend a connection string asks for.
+enum class ProviderKind { Sqlite, Postgres, Mysql, SqlServer, Access, Odbc };
+
+// The backend chosen by the Provider= value (or Driver=/DSN= without a provider). Throws
+// DataAccessError for an empty string or an unknown provider, naming the known providers.
+ProviderKind providerKindFor(const QString &connectionString);
