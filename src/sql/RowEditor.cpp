@@ -17,10 +17,12 @@ RowEditor::RowEditor(AdoQuery *query, QObject *parent) : QObject(parent), m_quer
     connect(query, &AdoQuery::rowsArrived, this, &RowEditor::rowsCame);
     connect(query, &AdoQuery::fetchEnded, this, &RowEditor::fetchDone);
     // On the connection's worker, once all rows are in; read here only after the fetch has ended.
-    query->setRowsStep([this](const QList<FieldInfo> &fields) {
-        m_arrivingTarget = EditAnalysis::analyse(*m_query->connection(), fields);
-        m_targetArrived = true;
-    });
+    // The step writes into what it shares with this editor, which may go before the fetch ends.
+    query->setRowsStep(
+        [arriving = m_arriving, connection = query->connection()](const QList<FieldInfo> &fields) {
+            arriving->target = EditAnalysis::analyse(*connection, fields);
+            arriving->arrived = true;
+        });
     resetState();
     if (isOpen() && !isFetching())
         analyse();
@@ -45,8 +47,7 @@ void RowEditor::replaced()
         if (isOpen())
             takeAnalysis();
         m_awaitingFetch = false;
-        m_targetArrived = false;
-        m_arrivingTarget = EditTarget();
+        *m_arriving = Arriving();
     }
     emit reset();
     emit currentRowChanged(m_current);
@@ -56,12 +57,11 @@ void RowEditor::replaced()
 void RowEditor::takeAnalysis()
 {
     m_awaitingFetch = false;
-    if (m_targetArrived)
-        m_target = std::move(m_arrivingTarget);
+    if (m_arriving->arrived)
+        m_target = std::move(m_arriving->target);
     else
         analyse();
-    m_targetArrived = false;
-    m_arrivingTarget = EditTarget();
+    *m_arriving = Arriving();
 }
 
 void RowEditor::rowsCame(qint64 first, qint64 last)
@@ -83,20 +83,18 @@ void RowEditor::fetchDone()
         moveTo(qMin(std::exchange(m_wantedRow, -1), rowCount() - 1));
     m_wantedRow = -1;
     if (m_awaitingFetch && isOpen()) {
-        if (m_targetArrived) {
+        if (m_arriving->arrived) {
             takeAnalysis();
         } else {
-            // After a cancel or an error the analysis is a piece of work of its own, made once the
-            // command that ended the fetch is done: when that command drops the rows it never runs.
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    if (m_awaitingFetch && isOpen() && !isFetching()) {
-                        takeAnalysis();
-                        emit stateChanged(m_state);
-                    }
-                },
-                Qt::QueuedConnection);
+            // After a cancel or an error the analysis is a piece of work of its own, handed to the
+            // connection: it runs once the command that ended the fetch is done and its wait has
+            // returned, never inside it. When that command drops the rows it does nothing.
+            m_query->connection()->whenIdle([self = QPointer<RowEditor>(this)] {
+                if (self && self->m_awaitingFetch && self->isOpen() && !self->isFetching()) {
+                    self->takeAnalysis();
+                    emit self->stateChanged(self->m_state);
+                }
+            });
         }
     }
     emit fetchEnded();

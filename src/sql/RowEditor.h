@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 
 #include "sql/AdoQuery.h"
 
@@ -131,9 +132,14 @@ private:
 
     QPointer<AdoQuery> m_query; // the main window may destroy the query before its model
     EditTarget m_target;
-    // The analysis made in the query's own piece of work, taken over when the result opens.
-    EditTarget m_arrivingTarget;
-    bool m_targetArrived = false;
+    // The analysis made in the query's own piece of work, taken over when the result opens. The
+    // fetch's end step writes it on the worker: shared, since the fetch may outlive this editor.
+    struct Arriving
+    {
+        EditTarget target;
+        bool arrived = false;
+    };
+    std::shared_ptr<Arriving> m_arriving = std::make_shared<Arriving>();
     // The result opened while its rows were arriving: its analysis comes once they are in.
     bool m_awaitingFetch = false;
     // The row Refresh goes back to once it has arrived; -1 when none.

@@ -2,6 +2,9 @@
 
 #include <QMutexLocker>
 
+#include <chrono>
+#include <thread>
+
 class PacedCursor final : public StatementCursor
 {
 public:
@@ -64,8 +67,12 @@ PacedBackend::Use::Use(PacedBackend &backend, const QString &what) : m_backend(b
     if (m_backend.m_users.fetch_add(1) > 0)
         m_backend.m_overlapped.store(true);
     if (!what.isEmpty()) {
-        const QMutexLocker log(&m_backend.m_logMutex);
-        m_backend.m_log.append(what);
+        {
+            const QMutexLocker log(&m_backend.m_logMutex);
+            m_backend.m_log.append(what);
+        }
+        if (const int ms = m_backend.m_callMs.load(); ms > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
 }
 
@@ -107,6 +114,11 @@ QList<TableInfo> PacedBackend::tables()
 QList<ColumnInfo> PacedBackend::columns(const QString &, const QString &)
 {
     const Use use(*this, QStringLiteral("columns"));
+    return columnsOfT();
+}
+
+QList<ColumnInfo> PacedBackend::columnsOfT()
+{
     ColumnInfo id;
     id.table = QStringLiteral("t");
     id.name = QStringLiteral("id");
@@ -128,6 +140,15 @@ QList<KeyColumnInfo> PacedBackend::primaryKeys(const QString &, const QString &)
     key.column = QStringLiteral("id");
     key.ordinal = 1;
     return {key};
+}
+
+TableMetadata PacedBackend::tableMetadata(const QString &, const QString &)
+{
+    const Use use(*this, QStringLiteral("tableMetadata"));
+    TableMetadata metadata;
+    for (const ColumnInfo &column : columnsOfT())
+        metadata.fields.append(fieldFromColumn(column));
+    return metadata;
 }
 
 std::unique_ptr<StatementCursor> PacedBackend::openCursor(const QString &sql, const QList<QVariant> *)

@@ -22,6 +22,9 @@ public:
     void allow(qint64 count);
     // The row (0-based) at which the fetch fails with an error of the database; -1 for none.
     void failAt(qint64 row) { m_failAt = row; }
+    // How long each call other than a row step keeps the session, so that a call made beside
+    // another one is caught overlapping it.
+    void setCallMs(int ms) { m_callMs = ms; }
     qint64 total() const { return m_total; }
 
     QStringList log() const;
@@ -39,7 +42,7 @@ public:
     QList<KeyColumnInfo> primaryKeys(const QString &schema, const QString &table) override;
     QList<ForeignKeyInfo> foreignKeys(const QString &, const QString &) override { return {}; }
     QList<IndexInfo> indexes(const QString &, const QString &) override { return {}; }
-    TableMetadata tableMetadata(const QString &, const QString &) override { return {}; }
+    TableMetadata tableMetadata(const QString &schema, const QString &table) override;
     std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params) override;
     void cancel() override;
     QString quoteIdentifier(const QString &name) const override { return u'"' + name + u'"'; }
@@ -47,6 +50,8 @@ public:
 
 private:
     friend class PacedCursor;
+
+    static QList<ColumnInfo> columnsOfT();
 
     // Marks the session in use for the span of a call.
     class Use
@@ -61,6 +66,7 @@ private:
 
     const qint64 m_total;
     std::atomic<qint64> m_failAt{-1};
+    std::atomic<int> m_callMs{0};
     CancelGate m_gate;
     std::mutex m_mutex;
     std::condition_variable m_moved;
