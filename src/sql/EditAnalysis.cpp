@@ -147,6 +147,7 @@ EditTarget analyse(Connection &connection, const QList<FieldInfo> &fields)
     try {
         return analyseOrThrow(connection, fields);
     } catch (const AppError &e) {
+        letLostSessionThrough(e);
         return readOnly(e.text());
     }
 }

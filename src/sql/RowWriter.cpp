@@ -160,7 +160,8 @@ QList<QVariant> RowWriter::insert(const QList<QVariant> &values, const QList<boo
                     stored = firstRow(*inserted.recordset);
                     return;
                 }
-            } catch (const DataAccessError &) {
+            } catch (const DataAccessError &e) {
+                letLostSessionThrough(e);
                 // A table without rowid has no such column; the key is then read back below. A
                 // failed read changes nothing in SQLite's transaction.
             }

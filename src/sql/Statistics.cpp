@@ -111,6 +111,7 @@ QStringList sqliteText(Connection &connection, QStringList &skipped)
                                    sql.qualifiedName(table.schema, table.name) + QStringLiteral(" LIMIT 0"));
                 tables.append(table);
             } catch (const std::exception &e) {
+                letLostSessionThrough(e);
                 if (connection.cancelRequested())
                     throw;
                 skipped.append(objectErrorText(table.name, errorText(e)));
@@ -118,7 +119,8 @@ QStringList sqliteText(Connection &connection, QStringList &skipped)
         }
         try {
             connection.execute(QStringLiteral("SELECT 1 FROM dbstat LIMIT 0"));
-        } catch (const DataAccessError &) {
+        } catch (const DataAccessError &e) {
+            letLostSessionThrough(e);
             if (connection.cancelRequested())
                 throw;
             withSizes = false; // a build without the dbstat table

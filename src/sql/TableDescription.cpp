@@ -42,6 +42,7 @@ TableDescription TableDescription::read(Connection &connection, const QString &s
     TableDescription d;
     // A read that failed because the user pressed Cancel ends the description.
     auto failed = [&](const std::exception &e) {
+        letLostSessionThrough(e);
         if (connection.cancelRequested())
             throw;
         log(objectErrorText(name, errorText(e)));
@@ -62,7 +63,8 @@ TableDescription TableDescription::read(Connection &connection, const QString &s
         }
         try {
             d.nullable = nullableColumns(connection.columns(schema, name));
-        } catch (const std::exception &) {
+        } catch (const std::exception &e) {
+            letLostSessionThrough(e);
             if (connection.cancelRequested())
                 throw;
             // Without the columns rowset every column counts as not nullable.
