@@ -438,6 +438,7 @@ bool Connection::streamRows(const QString &sql,
     try {
         runWork(b, [&] {
             const std::unique_ptr<StatementCursor> cursor = b.openCursor(sql, nullptr);
+            stopIfCancelledMeanwhile(b);
             while (cursor->nextResult()) {
                 if (cursor->fields().isEmpty())
                     continue;
@@ -503,6 +504,7 @@ ExecResult Connection::stream(const QString &sql, StreamOptions options)
         b,
         [&] {
             reader = std::make_unique<ResultStream>(b.openCursor(sql, nullptr), &m_rowsFetched);
+            stopIfCancelledMeanwhile(b);
             try {
                 first = reader->start(deadline);
             } catch (...) {
@@ -549,7 +551,10 @@ void Connection::readStream(Stream &stream)
         try {
             stream.endStep(end.later ? end.later->fields() : *end.fields);
         } catch (...) {
-            end.error = std::current_exception();
+            // A Cancel that came as the last rows did stops only the end step: the rows are all
+            // in, and the step's owner makes up for it afterwards.
+            if (!m_workCancelled.load())
+                end.error = std::current_exception();
         }
     }
     t_working = nullptr;
@@ -577,6 +582,14 @@ void Connection::cancelStream()
     // server: neither on the window's thread.
     Backend *b = m_stream->backend;
     m_stream->canceller = std::thread([this, b] { cancelFetch(*b); });
+}
+
+void Connection::stopIfCancelledMeanwhile(Backend &b)
+{
+    // A Cancel that came while the statement was being sent found nothing running to stop; it is
+    // meant for this statement all the same.
+    if (m_workCancelled.load())
+        b.cancel();
 }
 
 void Connection::cancelFetch(Backend &b) noexcept

@@ -260,7 +260,8 @@ struct StreamOptions
     int firstRowsMs = 50;
     // Runs once the text has ended normally (not after a cancel or an error), in the same piece
     // of work on the connection's worker, with the fields of the text's result: the record
-    // editor's analysis. It must not touch the window; an error it throws ends the fetch as failed.
+    // editor's analysis. It must not touch the window; an error it throws ends the fetch as failed,
+    // unless Cancel caused it (pressed as the last rows came): the fetch then ends complete.
     std::function<void(const QList<FieldInfo> &)> endStep;
     // Told on the fetch's own thread that the fetch has ended: it may only post a notification
     // (whose handler calls finishStream).
@@ -417,6 +418,7 @@ private:
     void runIdleTasks();
     void readStream(Stream &stream);
     void cancelFetch(Backend &b) noexcept;
+    void stopIfCancelledMeanwhile(Backend &b);
     void cancelWork(Backend &b);
     void endWork();
     void throwIfCancelled() const;
