@@ -175,6 +175,11 @@ bool Connection::readOnly() const
     return backend().readOnly();
 }
 
+SessionSecurity Connection::security() const
+{
+    return backend().security();
+}
+
 QString Connection::quoteIdentifier(const QString &name) const
 {
     return backend().quoteIdentifier(name);

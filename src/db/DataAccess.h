@@ -177,6 +177,36 @@ struct StreamEnd
     qint64 recordsAffected = -1;
 };
 
+// How an open session reaches its database, as the backend found it once connected: what the
+// after-connect analysis logs and what the caption marks.
+struct SessionSecurity
+{
+    // The session runs over a network connection (not a local file or a local socket).
+    bool network = false;
+    // The backend can tell whether the session is encrypted (ODBC drivers cannot say).
+    bool known = false;
+    bool encrypted = false;
+    QString protocol; // "TLSv1.3", ...
+    QString cipher;
+    // The server's certificate chain was checked against the trusted CAs ...
+    bool verified = false;
+    // ... and found to name this host (verify-full); empty when the name was not checked.
+    QString verifiedName;
+    // The host connected to, as given; for a tunnel, the database's host as the SSH server
+    // sees it.
+    QString host;
+    // The SSH tunnel the session runs through, as given (alias or user@host:port); empty
+    // without one. Its traffic is encrypted and its host key checked whatever the above say.
+    QString tunnel;
+    qint64 tunnelProcess = 0; // the ssh client's process id
+
+    // The session crosses a network in clear: no tunnel, not encrypted, a host other than this
+    // machine.
+    bool exposed() const { return network && known && !encrypted && tunnel.isEmpty() && !isLocalHost(host); }
+    // Empty, a socket folder, "localhost", 127.0.0.0/8 or ::1.
+    static bool isLocalHost(const QString &host);
+};
+
 // How identifiers are quoted and parameters written in a backend's SQL.
 enum class SqlDialect { Standard, Sqlite, PostgreSql, MySql, SqlServer, Access };
 
@@ -218,6 +248,8 @@ public:
     // call from another thread.
     virtual void cancel() = 0;
     virtual bool readOnly() const { return false; }
+    // How the open session reaches its database; the default is a local one (files).
+    virtual SessionSecurity security() const { return SessionSecurity(); }
 
     // By the dialect's rules (SqlDialectRules).
     virtual QString quoteIdentifier(const QString &name) const;
@@ -306,6 +338,9 @@ public:
     bool readOnly() const;
     QString quoteIdentifier(const QString &name) const;
     QString placeholder(int index) const; // index from 1
+
+    // How the open session reaches its database (no call to the server).
+    SessionSecurity security() const;
 
     QString defaultSchema();
     QList<TableInfo> tables();
