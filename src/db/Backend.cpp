@@ -61,9 +61,12 @@ ProviderKind providerKindFor(const QString &connectionString)
                               .arg(provider, KnownProviders));
 }
 
-std::unique_ptr<Backend> Backend::create(const QString &connectionString)
+std::unique_ptr<Backend> Backend::create(const QString &connectionString, const ConnectAsker &asker)
 {
-    switch (providerKindFor(connectionString)) {
+    const ProviderKind kind = providerKindFor(connectionString);
+    if (ConnectionString(connectionString).contains(QStringLiteral("SSH Host")))
+        return createTunnelBackend(connectionString, kind, asker);
+    switch (kind) {
     case ProviderKind::Sqlite:
         return createSqliteBackend(connectionString);
     case ProviderKind::Postgres:

@@ -1,3 +1,4 @@
+#include "db/ConnectionString.h"
 #include "db/DataAccess.h"
 #include "db/fetch/Fetch.h"
 #include "db/fetch/ResultStream.h"
@@ -110,7 +111,14 @@ void Connection::open()
 {
     if (isOpen())
         return;
-    openWith(Backend::create(m_connectionString));
+    QString connectionString = m_connectionString;
+    if (hasPassword()) {
+        ConnectionString cs(connectionString);
+        cs.remove(QStringLiteral("PWD"));
+        cs.setValue(QStringLiteral("Password"), m_password);
+        connectionString = cs.toString();
+    }
+    openWith(Backend::create(connectionString, m_asker));
 }
 
 void Connection::openWith(std::unique_ptr<Backend> backend)

@@ -207,6 +207,26 @@ struct SessionSecurity
     static bool isLocalHost(const QString &host);
 };
 
+// A question that opening a connection asks the user on the way (an SSH tunnel's host key, a
+// key's passphrase, a password).
+struct ConnectQuestion
+{
+    enum class Kind { HostKey, Passphrase, Password, Other };
+    Kind kind = Kind::Other;
+    QString prompt;      // the asking program's own text
+    QString destination; // the SSH server, as given
+    QString fingerprint; // HostKey: the key's fingerprint ("SHA256:...")
+    QString keyFile;     // Passphrase: the key it unlocks
+    // How many times this kind was asked before during this open (a secret that was refused
+    // comes back with 1, 2, ...).
+    int repeat = 0;
+};
+
+// Answers such questions: "yes" to trust a host key, the secret for the others; nothing when
+// the user declines. Called on the thread that opens the connection (the connection's worker),
+// which waits for the answer.
+using ConnectAsker = std::function<std::optional<QString>(const ConnectQuestion &)>;
+
 // How identifiers are quoted and parameters written in a backend's SQL.
 enum class SqlDialect { Standard, Sqlite, PostgreSql, MySql, SqlServer, Access };
 
@@ -217,8 +237,9 @@ public:
     virtual ~Backend() = default;
 
     // Picks the backend by the Provider= value; throws DataAccessError for an empty or
-    // unknown provider, naming the known ones.
-    static std::unique_ptr<Backend> create(const QString &connectionString);
+    // unknown provider, naming the known ones. A string with an SSH Host gets a backend that
+    // opens its tunnel first; asker answers the tunnel's questions.
+    static std::unique_ptr<Backend> create(const QString &connectionString, const ConnectAsker &asker = {});
 
     virtual void connect() = 0;
     virtual void disconnect() = 0;
@@ -318,6 +339,19 @@ public:
     void setAfterConnect(std::function<void()> handler) { m_afterConnect = std::move(handler); }
     void setAfterDisconnect(std::function<void()> handler) { m_afterDisconnect = std::move(handler); }
     void setWorkRunner(WorkRunner runner);
+    // Answers what opening asks on the way (an SSH host key, a passphrase); without one every
+    // such question is declined.
+    void setAsker(ConnectAsker asker) { m_asker = std::move(asker); }
+    // A password that the connection string does not hold (asked, or from the keyring): the opens
+    // of the string set now use it in place of the string's Password, and it never shows in
+    // connectionString(). A null string forgets it.
+    void setPassword(const QString &password)
+    {
+        m_password = password;
+        m_passwordFor = m_connectionString;
+    }
+    // True when a password was set for the connection string set now.
+    bool hasPassword() const { return !m_password.isNull() && m_passwordFor == m_connectionString; }
 
     // Empty when closed or when the backend reports an error.
     QString defaultDatabase();
@@ -420,6 +454,9 @@ private:
     std::function<void()> m_afterConnect;
     std::function<void()> m_afterDisconnect;
     WorkRunner m_runner;
+    ConnectAsker m_asker;
+    QString m_password;
+    QString m_passwordFor;
     std::atomic<qint64> m_rowsFetched{0};
     bool m_lost = false;
     // The piece of work running now: Cancel reaches it only while it runs.
