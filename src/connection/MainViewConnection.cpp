@@ -4,9 +4,11 @@
 
 #include "common/ErrorText.h"
 #include "connection/CatalogueReader.h"
+#include "connection/ConnectPrompts.h"
 #include "connection/DialectAnalysis.h"
 #include "connection/PasswordMask.h"
 #include "connection/ProfileFile.h"
+#include "connection/SessionSecurityText.h"
 #include "connection/WorkRunnerDialog.h"
 #include "editor/SqlEditor.h"
 #include "shell/Guard.h"
@@ -85,6 +87,11 @@ void TMainView::initConnectionPart()
     ADOConnection1->setAfterConnect([this] { ADOConnection1AfterConnect(); });
     ADOConnection1->setAfterDisconnect([this] { ADOConnection1AfterDisconnect(); });
     ADOConnection1->setWorkRunner(makeDialogWorkRunner(this, ADOConnection1->rowsFetchedCounter()));
+    // Passwords a profile does not keep, and the SSH tunnel's questions.
+    auto *prompts = new ConnectPrompts(
+        this, [this] { return ProfileFileName.isEmpty() ? QString() : QFileInfo(ProfileFileName).absoluteFilePath(); },
+        [this](const QString &text) { LogMessage(text); });
+    ADOConnection1->setAsker(prompts->asker());
     connect(TreeView1, &QTreeWidget::itemClicked, this, [this] {
         guarded([this] {
             endFetch(FetchRule::Wait);
@@ -110,6 +117,8 @@ void TMainView::OpenConnection()
         ADOConnection1->setConnectionString(
             prompt().dataLinkDialog(this, ADOConnection1->connectionString()));
     try {
+        if (!findChild<ConnectPrompts *>()->supplyPassword(*ADOConnection1))
+            throw DataAccessError(textsFor(CurrentLanguage).noPasswordGiven);
         ADOConnection1->open();
     } catch (const std::exception &e) {
         reportError(errorText(e));
@@ -164,8 +173,15 @@ void TMainView::ADOConnection1AfterConnect()
         LogMessage(version.logged);
         ServerVersion = version.serverVersion;
     }
+    // How the session reaches its server; a session in clear over the network is marked.
+    const SessionSecurity security = ADOConnection1->security();
+    const QString securityLine = sessionsecurity::logLine(security, textsFor(CurrentLanguage));
+    if (!securityLine.isEmpty())
+        LogMessage(securityLine);
 
-    setWindowTitle(DialectAnalysis::caption(texts::applicationTitle(), facts.location, ServerVersion));
+    setWindowTitle(sessionsecurity::caption(
+        DialectAnalysis::caption(texts::applicationTitle(), facts.location, ServerVersion), security,
+        textsFor(CurrentLanguage)));
     FillTree();
     UpdateCommands();
 
@@ -278,6 +294,12 @@ void TMainView::SaveProfile(const QString &fileName)
         return;
     ProfileFileName = target;
     ProfileConnectionString = ADOConnection1->connectionString();
+    // A profile that keeps no password (chosen once, remembered in it) has it asked when connecting.
+    if (ConnectPrompts::holdsPassword(ProfileConnectionString) &&
+        (ConnectPrompts::keepsNoPassword(ProfileConnectionString) ||
+         ShowMessageDialog(withFileName(textsFor(CurrentLanguage).keepPasswordQuestion, shown), mtConfirmation,
+                           mbYes | mbNo, 0, this) != mrYes))
+        ProfileConnectionString = ConnectPrompts::withoutPassword(ProfileConnectionString);
     ProfileFile::writeString(ProfileFileName, kProfileSection, kProfileKey, ProfileConnectionString);
     LogMessage(btSave->toolTip() + QLatin1Char(' ') + ProfileFileName);
 }
