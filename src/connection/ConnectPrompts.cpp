@@ -30,10 +30,7 @@ const QString kPersist = QStringLiteral("Persist Security Info");
 
 ConnectPrompts::ConnectPrompts(QWidget *window, std::function<QString()> profile,
                                std::function<void(const QString &)> log)
-    : QObject(window)
-    , m_window(window)
-    , m_profile(std::move(profile))
-    , m_log(std::move(log))
+    : QObject(window), m_window(window), m_profile(std::move(profile)), m_log(std::move(log))
 {
 }
 
@@ -52,7 +49,8 @@ bool ConnectPrompts::asksForPassword(const QString &connectionString)
         return false;
     // A login of the system's (Integrated Security) or without a user has no password to ask.
     const ConnectionString cs(connectionString);
-    const QString integrated = cs.value({QStringLiteral("Integrated Security"), QStringLiteral("Trusted_Connection")});
+    const QString integrated =
+        cs.value({QStringLiteral("Integrated Security"), QStringLiteral("Trusted_Connection")});
     return !cs.value({QStringLiteral("User ID"), QStringLiteral("UID")}).isEmpty() &&
            (integrated.isEmpty() || isFalse(integrated));
 }
@@ -60,7 +58,9 @@ bool ConnectPrompts::asksForPassword(const QString &connectionString)
 bool ConnectPrompts::holdsPassword(const QString &connectionString)
 {
     try {
-        return !ConnectionString(connectionString).value({QStringLiteral("Password"), QStringLiteral("PWD")}).isEmpty();
+        return !ConnectionString(connectionString)
+                    .value({QStringLiteral("Password"), QStringLiteral("PWD")})
+                    .isEmpty();
     } catch (const DataAccessError &) {
         return false;
     }
@@ -93,8 +93,8 @@ std::optional<QString> ConnectPrompts::answer(const ConnectQuestion &q)
     const UiTexts &t = currentTexts();
     switch (q.kind) {
     case ConnectQuestion::Kind::HostKey:
-        if (ShowMessageDialog(t.hostKeyQuestion.arg(q.destination, q.fingerprint), mtConfirmation, mbYes | mbNo, 0,
-                              m_window) == mrYes)
+        if (ShowMessageDialog(t.hostKeyQuestion.arg(q.destination, q.fingerprint), mtConfirmation,
+                              mbYes | mbNo, 0, m_window) == mrYes)
             return QStringLiteral("yes");
         return std::nullopt;
     case ConnectQuestion::Kind::Passphrase:
@@ -160,7 +160,8 @@ bool ConnectPrompts::supplyPassword(Connection &connection)
     QString user;
     try {
         const ConnectionString parsed(cs);
-        where = parsed.value({QStringLiteral("Data Source"), QStringLiteral("Server"), QStringLiteral("DSN")});
+        where =
+            parsed.value({QStringLiteral("Data Source"), QStringLiteral("Server"), QStringLiteral("DSN")});
         user = parsed.value({QStringLiteral("User ID"), QStringLiteral("UID")});
     } catch (const DataAccessError &) {
     }

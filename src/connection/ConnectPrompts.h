@@ -22,7 +22,8 @@ class ConnectPrompts : public QObject
 public:
     // profile: the current profile file, the keyring's key (empty: none); log: where keyring
     // failures are told.
-    ConnectPrompts(QWidget *window, std::function<QString()> profile, std::function<void(const QString &)> log);
+    ConnectPrompts(QWidget *window, std::function<QString()> profile,
+                   std::function<void(const QString &)> log);
 
     ConnectAsker asker();
     // For a string that asks for its password when connecting: the password from the keyring,

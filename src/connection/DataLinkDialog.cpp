@@ -289,8 +289,9 @@ QWidget *DataLinkDialog::buildSecurityPage()
                                   "key is checked against ~/.ssh/known_hosts."));
     sshNote->setWordWrap(true);
     sshForm->addRow(sshNote);
-    connect(m_sshAuth, &QComboBox::currentIndexChanged, this,
-            [this] { m_sshKey->setEnabled(m_sshAuth->currentData().toString() != QLatin1String("password")); });
+    connect(m_sshAuth, &QComboBox::currentIndexChanged, this, [this] {
+        m_sshKey->setEnabled(m_sshAuth->currentData().toString() != QLatin1String("password"));
+    });
     layout->addWidget(ssh);
     layout->addStretch(1);
     return page;
@@ -313,7 +314,8 @@ void DataLinkDialog::updateSslNote()
     else if (mode == QLatin1String("disable"))
         note = tr("Not encrypted.");
     else if (!mode.isEmpty())
-        note = tr("Encrypted if the server offers it, in clear otherwise; the server's identity is not verified.");
+        note = tr(
+            "Encrypted if the server offers it, in clear otherwise; the server's identity is not verified.");
     m_sslNote->setText(note);
     m_sslNote->setVisible(!note.isEmpty());
 }

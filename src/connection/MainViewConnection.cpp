@@ -89,7 +89,10 @@ void TMainView::initConnectionPart()
     ADOConnection1->setWorkRunner(makeDialogWorkRunner(this, ADOConnection1->rowsFetchedCounter()));
     // Passwords a profile does not keep, and the SSH tunnel's questions.
     auto *prompts = new ConnectPrompts(
-        this, [this] { return ProfileFileName.isEmpty() ? QString() : QFileInfo(ProfileFileName).absoluteFilePath(); },
+        this,
+        [this] {
+            return ProfileFileName.isEmpty() ? QString() : QFileInfo(ProfileFileName).absoluteFilePath();
+        },
         [this](const QString &text) { LogMessage(text); });
     ADOConnection1->setAsker(prompts->asker());
     connect(TreeView1, &QTreeWidget::itemClicked, this, [this] {
@@ -198,6 +201,9 @@ void TMainView::ADOConnection1AfterDisconnect()
 {
     // A session lost under the open connection stays pending, so Connect opens it again.
     const QString lost = ADOConnection1->connectionLost() ? ADOConnection1->connectionString() : QString();
+    // A password asked for the session serves Refresh after a lost session, not the next Connect.
+    if (lost.isEmpty())
+        ADOConnection1->setPassword(QString());
     ResetStructureGrid();
     if (!lost.isEmpty())
         ProfileConnectionString = lost;
@@ -297,8 +303,8 @@ void TMainView::SaveProfile(const QString &fileName)
     // A profile that keeps no password (chosen once, remembered in it) has it asked when connecting.
     if (ConnectPrompts::holdsPassword(ProfileConnectionString) &&
         (ConnectPrompts::keepsNoPassword(ProfileConnectionString) ||
-         ShowMessageDialog(withFileName(textsFor(CurrentLanguage).keepPasswordQuestion, shown), mtConfirmation,
-                           mbYes | mbNo, 0, this) != mrYes))
+         ShowMessageDialog(withFileName(textsFor(CurrentLanguage).keepPasswordQuestion, shown),
+                           mtConfirmation, mbYes | mbNo, 0, this) != mrYes))
         ProfileConnectionString = ConnectPrompts::withoutPassword(ProfileConnectionString);
     ProfileFile::writeString(ProfileFileName, kProfileSection, kProfileKey, ProfileConnectionString);
     LogMessage(btSave->toolTip() + QLatin1Char(' ') + ProfileFileName);

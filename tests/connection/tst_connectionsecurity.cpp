@@ -1,0 +1,153 @@
+#include "ScriptedPrompt.h"
+#include "TestServers.h"
+
+#include "db/ConnectionString.h"
+#include "shell/UMainView.h"
+#include "shell/UTools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QtTest/QtTest>
+
+// The window's side of reaching servers safely: what it logs of a session's protection, the
+// password a profile does not keep, and an SSH tunnel's host key asked through the prompt while
+// the connection opens on its worker.
+class TestConnectionSecurity : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void verifiedTlsIsLogged();
+    void aProfileSavedWithoutItsPasswordAsksForItAndNeverWritesIt();
+    void aTunnelsUnknownHostKeyAndPassphraseAreAskedThroughThePrompt();
+
+private:
+    QString log() const { return m_view->reMessages->toPlainText(); }
+    void connectWith(const QString &connectionString)
+    {
+        m_view->ProfileConnectionString = connectionString;
+        m_view->OpenConnection();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_pg;
+    std::unique_ptr<ScriptedPrompt> m_prompt;
+    std::unique_ptr<TMainView> m_view;
+};
+
+void TestConnectionSecurity::initTestCase()
+{
+    ORVESSA_REQUIRE_PG(pg);
+    m_pg = pg;
+    // A home of the test's own for known_hosts; no keyring in this session.
+    qputenv("HOME", QFile::encodeName(m_dir.path()));
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral(".ssh")));
+}
+
+void TestConnectionSecurity::init()
+{
+    m_prompt = std::make_unique<ScriptedPrompt>();
+    m_view = std::make_unique<TMainView>();
+    m_view->ApplyLanguage();
+}
+
+void TestConnectionSecurity::cleanup()
+{
+    m_view.reset();
+    m_prompt.reset();
+}
+
+void TestConnectionSecurity::verifiedTlsIsLogged()
+{
+    const QString ca = qEnvironmentVariable("ORVESSA_TEST_TLS_DIR") + QStringLiteral("/ca.crt");
+    connectWith(TestServers::withEntry(m_pg, QStringLiteral("Data Source"), QStringLiteral("localhost")) +
+                QStringLiteral(";SSL Mode=verify-full;SSL CA File=") + ca);
+    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
+    QVERIFY2(log().contains(QLatin1String("|Connection encrypted (TLSv1.3, ")), qPrintable(log()));
+    QVERIFY2(log().contains(QLatin1String("; server certificate verified for localhost")), qPrintable(log()));
+    QVERIFY(!m_view->windowTitle().contains(QLatin1String("[not encrypted]")));
+}
+
+void TestConnectionSecurity::aProfileSavedWithoutItsPasswordAsksForItAndNeverWritesIt()
+{
+    const QString password = ConnectionString(m_pg).value(QStringLiteral("Password"));
+    QVERIFY(!password.isEmpty());
+    connectWith(m_pg);
+    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
+
+    // Save: "Save as?" yes, "Keep the password in the profile?" no.
+    const QString profile = m_dir.filePath(QStringLiteral("server.ovs"));
+    m_prompt->dialogAnswers << mrYes << mrNo;
+    m_view->SaveProfile(profile);
+    QCOMPARE(m_prompt->dialogs.size(), 2);
+    QVERIFY(m_prompt->dialogs.last().text.contains(QLatin1String("Keep the password")));
+    QFile file(profile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    file.close();
+    QVERIFY(!written.contains(password.toUtf8()));
+    QVERIFY(written.contains("Persist Security Info=False"));
+
+    // Loading it asks for the password, masked, and connects with it; nothing logs it.
+    m_prompt->passwordAnswers.enqueue(PasswordAnswer{password, false});
+    m_view->LoadProfile(profile);
+    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
+    QCOMPARE(m_prompt->passwordRequests.size(), 1);
+    QVERIFY(m_prompt->passwordRequests.first().text.contains(
+        ConnectionString(m_pg).value(QStringLiteral("User ID"))));
+    // No keyring in this session: the option says why.
+    QVERIFY(!m_prompt->passwordRequests.first().keyringOffered);
+    QVERIFY(!m_prompt->passwordRequests.first().keyringNote.isEmpty());
+    QVERIFY(!m_view->ADOConnection1->connectionString().contains(password));
+
+    // Saved again, the choice holds without a second question.
+    m_prompt->dialogs.clear();
+    m_prompt->dialogAnswers << mrYes;
+    m_view->SaveProfile(profile);
+    QCOMPARE(m_prompt->dialogs.size(), 1);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(!file.readAll().contains(password.toUtf8()));
+    file.close();
+
+    // A password dialog cancelled opens nothing and says so.
+    m_view->LoadProfile(profile);
+    QVERIFY(!m_view->ADOConnection1->isOpen());
+    QVERIFY(log().contains(QLatin1String("No password was given")));
+    QVERIFY(!log().contains(password));
+}
+
+void TestConnectionSecurity::aTunnelsUnknownHostKeyAndPassphraseAreAskedThroughThePrompt()
+{
+    QFile::remove(m_dir.filePath(QStringLiteral(".ssh/known_hosts")));
+    const QString cs = m_pg + QStringLiteral(";SSH Host=127.0.0.1;SSH Port=%1;SSH User=%2;SSH Key File=%3")
+                                  .arg(qEnvironmentVariable("ORVESSA_TEST_SSH_PORT"),
+                                       qEnvironmentVariable("ORVESSA_TEST_SSH_USER"),
+                                       qEnvironmentVariable("ORVESSA_TEST_SSH_ENCRYPTED_KEY"));
+    m_prompt->dialogAnswers << mrYes;
+    m_prompt->passwordAnswers.enqueue(
+        PasswordAnswer{qEnvironmentVariable("ORVESSA_TEST_SSH_KEY_PASSPHRASE"), false});
+    connectWith(cs);
+    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
+    QCOMPARE(m_prompt->dialogs.size(), 1);
+    QVERIFY2(m_prompt->dialogs.first().text.contains(QLatin1String("Key fingerprint: SHA256:")),
+             qPrintable(m_prompt->dialogs.first().text));
+    QCOMPARE(m_prompt->passwordRequests.size(), 1);
+    QVERIFY(m_prompt->passwordRequests.first().text.contains(
+        qEnvironmentVariable("ORVESSA_TEST_SSH_ENCRYPTED_KEY")));
+    QVERIFY2(log().contains(QLatin1String("|Through the SSH tunnel ")), qPrintable(log()));
+    QVERIFY(!log().contains(qEnvironmentVariable("ORVESSA_TEST_SSH_KEY_PASSPHRASE")));
+    QFile known(m_dir.filePath(QStringLiteral(".ssh/known_hosts")));
+    QVERIFY(known.open(QIODevice::ReadOnly));
+    QVERIFY(known.readAll().contains(
+        QStringLiteral("[127.0.0.1]:%1").arg(qEnvironmentVariable("ORVESSA_TEST_SSH_PORT")).toUtf8()));
+}
+
+QTEST_MAIN(TestConnectionSecurity)
+#include "tst_connectionsecurity.moc"
