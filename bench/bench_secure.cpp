@@ -112,14 +112,16 @@ int main(int argc, char **argv)
     const QList<QByteArray> key = hostKey.readAll().split(' ');
     QFile known(home.filePath(QStringLiteral(".ssh/known_hosts")));
     known.open(QIODevice::WriteOnly);
-    known.write("[127.0.0.1]:" + env("ORVESSA_TEST_SSH_PORT").toUtf8() + ' ' + key.value(0) + ' ' + key.value(1) + '\n');
+    known.write("[127.0.0.1]:" + env("ORVESSA_TEST_SSH_PORT").toUtf8() + ' ' + key.value(0) + ' ' +
+                key.value(1) + '\n');
     known.close();
     qputenv("HOME", QFile::encodeName(home.path()));
 
     // Tunnel: ours against psql through ssh -L.
-    const QString tunnelled = pg + QStringLiteral(";SSH Host=127.0.0.1;SSH Port=%1;SSH User=%2;SSH Key File=%3")
-                                       .arg(env("ORVESSA_TEST_SSH_PORT"), env("ORVESSA_TEST_SSH_USER"),
-                                            env("ORVESSA_TEST_SSH_KEY"));
+    const QString tunnelled =
+        pg +
+        QStringLiteral(";SSH Host=127.0.0.1;SSH Port=%1;SSH User=%2;SSH Key File=%3")
+            .arg(env("ORVESSA_TEST_SSH_PORT"), env("ORVESSA_TEST_SSH_USER"), env("ORVESSA_TEST_SSH_KEY"));
     const double oursTunnel = ours(tunnelled, sql, rows);
     const int localPort = freePort();
     QProcess forward;
@@ -134,15 +136,17 @@ int main(int argc, char **argv)
     // Ready once the forward accepts.
     for (int i = 0; i < 200; ++i) {
         QProcess probe;
-        probe.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("exec 3<>/dev/tcp/127.0.0.1/%1").arg(localPort)});
+        probe.start(QStringLiteral("bash"),
+                    {QStringLiteral("-c"), QStringLiteral("exec 3<>/dev/tcp/127.0.0.1/%1").arg(localPort)});
         probe.waitForFinished();
         if (probe.exitCode() == 0)
             break;
         QThread::msleep(50);
     }
-    const double psqlTunnel =
-        psql(QStringLiteral("host=127.0.0.1 port=%1 user=%2 dbname=%3 sslmode=disable").arg(localPort).arg(user, database),
-             password, sql);
+    const double psqlTunnel = psql(QStringLiteral("host=127.0.0.1 port=%1 user=%2 dbname=%3 sslmode=disable")
+                                       .arg(localPort)
+                                       .arg(user, database),
+                                   password, sql);
     forward.terminate();
     forward.waitForFinished();
 
@@ -158,9 +162,10 @@ int main(int argc, char **argv)
                                     .arg(port, user, database, ca),
                                 password, sql);
 
-    std::printf("%lld rows: tunnel ours %.2f s, psql through ssh -L %.2f s; TLS verify-full ours %.2f s, psql "
-                "%.2f s\n",
-                static_cast<long long>(rows), oursTunnel, psqlTunnel, oursTls, psqlTls);
+    std::printf(
+        "%lld rows: tunnel ours %.2f s, psql through ssh -L %.2f s; TLS verify-full ours %.2f s, psql "
+        "%.2f s\n",
+        static_cast<long long>(rows), oursTunnel, psqlTunnel, oursTls, psqlTls);
     std::printf("tunnel postgresql ratio: %.2f\n", oursTunnel / psqlTunnel);
     std::printf("tls postgresql ratio: %.2f\n", oursTls / psqlTls);
     return 0;

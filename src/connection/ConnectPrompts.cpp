@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -73,6 +74,18 @@ QString ConnectPrompts::withoutPassword(const QString &connectionString)
         cs.remove(QLatin1String(name));
     cs.setValue(kPersist, QStringLiteral("False"));
     return cs.toString();
+}
+
+void ConnectPrompts::watch(Connection *connection)
+{
+    m_connection = connection;
+    auto *timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] {
+        const QString reason = m_connection ? m_connection->closeIfEnded() : QString();
+        if (!reason.isEmpty() && m_log)
+            m_log(reason);
+    });
+    timer->start(WatchIntervalMs);
 }
 
 ConnectAsker ConnectPrompts::asker()

@@ -26,6 +26,11 @@ public:
                    std::function<void(const QString &)> log);
 
     ConnectAsker asker();
+    // Looks every few seconds whether the connection's session ended by itself while idle (an SSH
+    // tunnel that dropped): it is then closed as a lost session, and why is logged, so the
+    // window shows it at once and Refresh opens it again.
+    void watch(Connection *connection);
+    static constexpr int WatchIntervalMs = 2000;
     // For a string that asks for its password when connecting: the password from the keyring,
     // else from the password dialog, set on the connection. False when the user cancelled.
     bool supplyPassword(Connection &connection);
@@ -46,6 +51,7 @@ private:
     std::optional<QString> secret(const QString &kind, const QString &text, bool fromKeyring);
 
     QPointer<QWidget> m_window;
+    Connection *m_connection = nullptr;
     std::function<QString()> m_profile;
     std::function<void(const QString &)> m_log;
 };

@@ -95,6 +95,7 @@ void TMainView::initConnectionPart()
         },
         [this](const QString &text) { LogMessage(text); });
     ADOConnection1->setAsker(prompts->asker());
+    prompts->watch(ADOConnection1.get());
     connect(TreeView1, &QTreeWidget::itemClicked, this, [this] {
         guarded([this] {
             endFetch(FetchRule::Wait);

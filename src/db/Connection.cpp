@@ -188,6 +188,27 @@ SessionSecurity Connection::security() const
     return backend().security();
 }
 
+QString Connection::closeIfEnded()
+{
+    if (!m_backend || m_stream)
+        return QString();
+    {
+        const std::lock_guard lock(m_workMutex);
+        if (m_workActive)
+            return QString();
+    }
+    const QString reason = m_backend->endedReason();
+    if (reason.isEmpty())
+        return reason;
+    m_lost = true;
+    try {
+        close();
+    } catch (const DataAccessError &) {
+        // The tunnel's end is the one to report.
+    }
+    return reason;
+}
+
 QString Connection::quoteIdentifier(const QString &name) const
 {
     return backend().quoteIdentifier(name);

@@ -271,6 +271,9 @@ public:
     virtual bool readOnly() const { return false; }
     // How the open session reaches its database; the default is a local one (files).
     virtual SessionSecurity security() const { return SessionSecurity(); }
+    // Why the session has ended by itself (its SSH tunnel is gone), known without asking the
+    // server; empty while it may live. Safe to call from the thread that owns the connection.
+    virtual QString endedReason() const { return QString(); }
 
     // By the dialect's rules (SqlDialectRules).
     virtual QString quoteIdentifier(const QString &name) const;
@@ -375,6 +378,10 @@ public:
 
     // How the open session reaches its database (no call to the server).
     SessionSecurity security() const;
+    // While no work runs on it: when the session has ended by itself (its SSH tunnel is gone),
+    // closes the connection as a lost session (connectionLost(), the after-disconnect
+    // notification) and returns why; empty otherwise. Asks nothing of the server.
+    QString closeIfEnded();
 
     QString defaultSchema();
     QList<TableInfo> tables();

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
 
+#include <csignal>
+
 // The window's side of reaching servers safely: what it logs of a session's protection, the
 // password a profile does not keep, and an SSH tunnel's host key asked through the prompt while
 // the connection opens on its worker.
@@ -26,6 +28,7 @@ private slots:
     void verifiedTlsIsLogged();
     void aProfileSavedWithoutItsPasswordAsksForItAndNeverWritesIt();
     void aTunnelsUnknownHostKeyAndPassphraseAreAskedThroughThePrompt();
+    void anIdleTunnelThatDropsIsNoticedAndRefreshReconnects();
 
 private:
     QString log() const { return m_view->reMessages->toPlainText(); }
@@ -147,6 +150,27 @@ void TestConnectionSecurity::aTunnelsUnknownHostKeyAndPassphraseAreAskedThroughT
     QVERIFY(known.open(QIODevice::ReadOnly));
     QVERIFY(known.readAll().contains(
         QStringLiteral("[127.0.0.1]:%1").arg(qEnvironmentVariable("ORVESSA_TEST_SSH_PORT")).toUtf8()));
+}
+
+void TestConnectionSecurity::anIdleTunnelThatDropsIsNoticedAndRefreshReconnects()
+{
+    QFile known(m_dir.filePath(QStringLiteral(".ssh/known_hosts")));
+    QVERIFY(known.exists()); // added by the test before
+    connectWith(m_pg + QStringLiteral(";SSH Host=127.0.0.1;SSH Port=%1;SSH User=%2;SSH Key File=%3")
+                           .arg(qEnvironmentVariable("ORVESSA_TEST_SSH_PORT"),
+                                qEnvironmentVariable("ORVESSA_TEST_SSH_USER"),
+                                qEnvironmentVariable("ORVESSA_TEST_SSH_KEY")));
+    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
+    const qint64 ssh = m_view->ADOConnection1->security().tunnelProcess;
+    QVERIFY(::kill(pid_t(ssh), SIGKILL) == 0);
+    // Nobody uses the connection: the window notices by itself.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_view->ADOConnection1->isOpen(), 10000);
+    QVERIFY(m_view->ADOConnection1->connectionLost());
+    QVERIFY2(log().contains(QLatin1String("|The SSH tunnel to ")), qPrintable(log()));
+    QVERIFY(m_view->Refresh1->isEnabled());
+    m_view->AnyClick(m_view->Refresh1);
+    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
+    QVERIFY(m_view->ADOConnection1->security().tunnelProcess != ssh);
 }
 
 QTEST_MAIN(TestConnectionSecurity)

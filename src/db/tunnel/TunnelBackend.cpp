@@ -98,6 +98,10 @@ public:
         });
     }
     SessionSecurity security() const override;
+    QString endedReason() const override
+    {
+        return m_tunnel && m_tunnel->ended() ? m_tunnel->endText() : QString();
+    }
 
 private:
     Backend &inner() const
