@@ -89,7 +89,7 @@ DataLinkDialog::DataLinkDialog(const QString &initial, QWidget *parent) : QDialo
     connect(m_providers, &QListWidget::itemActivated, this,
             [this] { m_tabs->setCurrentIndex(ConnectionPage); });
 
-    resize(500, 460);
+    resize(sizeHint().expandedTo(QSize(520, 560)));
     if (known) {
         QWidget *first = m_forms->currentWidget() == m_serverForm ? static_cast<QWidget *>(m_host)
                          : m_forms->currentWidget() == m_odbcForm ? static_cast<QWidget *>(m_dsn)
@@ -254,6 +254,9 @@ QWidget *DataLinkDialog::buildSecurityPage()
     tlsForm->addRow(tr("Mode:"), m_sslMode);
     m_sslNote = new QLabel;
     m_sslNote->setWordWrap(true);
+    m_sslNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room for the longest note, so choosing a mode never squeezes the page.
+    m_sslNote->setMinimumHeight(m_sslNote->fontMetrics().lineSpacing() * 3);
     tlsForm->addRow(m_sslNote);
     m_sslCa = fileField(tlsForm, tr("CA file:"), tr("Select the CA certificates file"));
     m_sslCert = fileField(tlsForm, tr("Client certificate:"), tr("Select the client certificate"));
@@ -288,6 +291,7 @@ QWidget *DataLinkDialog::buildSecurityPage()
     auto *sshNote = new QLabel(tr("Passphrases and passwords are asked when connecting. The server's host "
                                   "key is checked against ~/.ssh/known_hosts."));
     sshNote->setWordWrap(true);
+    sshNote->setMinimumHeight(sshNote->fontMetrics().lineSpacing() * 2 + 4);
     sshForm->addRow(sshNote);
     connect(m_sshAuth, &QComboBox::currentIndexChanged, this, [this] {
         m_sshKey->setEnabled(m_sshAuth->currentData().toString() != QLatin1String("password"));
@@ -317,7 +321,6 @@ void DataLinkDialog::updateSslNote()
         note = tr(
             "Encrypted if the server offers it, in clear otherwise; the server's identity is not verified.");
     m_sslNote->setText(note);
-    m_sslNote->setVisible(!note.isEmpty());
 }
 
 QWidget *DataLinkDialog::buildAllPage()

@@ -269,9 +269,16 @@ void WorkRunnerDialog::run(QWidget *parent, const std::function<void()> &work,
     std::unique_ptr<WorkRunnerDialog> dialog;
     QTimer showTimer;
     showTimer.setSingleShot(true);
+    const QPointer<QWidget> modalAtStart = QApplication::activeModalWidget();
     QObject::connect(&showTimer, &QTimer::timeout, [&] {
         if (finished.load())
             return;
+        // The work waits for the user's answer to a question of its own (a password, a host
+        // key): no progress over that dialog until it is answered.
+        if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != modalAtStart) {
+            showTimer.start(ShowDelayMs);
+            return;
+        }
         dialog = std::make_unique<WorkRunnerDialog>(cancelOffThread, rowsFetched, parent);
         blocker.allow(dialog.get());
         dialog->show();

@@ -36,6 +36,9 @@ const char *const SshTunnelSettings::PasswordKey = "SSH Password";
 
 namespace {
 
+// The exit status of an ssh that someone else reaped.
+constexpr int kStatusUnknown = -2;
+
 // What ssh wrote is kept to its last few kilobytes.
 constexpr qsizetype kKeptText = 8192;
 
@@ -523,10 +526,14 @@ QString SshTunnel::failureText(const QString &stderrText) const
     while (lines.size() > 4)
         lines.removeFirst();
     QString reason = lines.join(QLatin1Char(' '));
-    if (reason.isEmpty())
-        reason = WIFEXITED(m_exitStatus)
-                     ? QStringLiteral("ssh ended with exit status %1.").arg(WEXITSTATUS(m_exitStatus))
-                     : QStringLiteral("ssh was stopped.");
+    if (reason.isEmpty()) {
+        if (m_exitStatus == kStatusUnknown || m_exitStatus == -1)
+            reason = QStringLiteral("ssh ended.");
+        else if (WIFSIGNALED(m_exitStatus))
+            reason = QStringLiteral("ssh was stopped (signal %1).").arg(WTERMSIG(m_exitStatus));
+        else
+            reason = QStringLiteral("ssh ended with exit status %1.").arg(WEXITSTATUS(m_exitStatus));
+    }
     return QStringLiteral("The SSH tunnel to %1 ended: %2").arg(destination, reason);
 }
 
@@ -540,7 +547,7 @@ bool SshTunnel::reap(bool block)
         done = waitpid(pid_t(m_pid), &status, block ? 0 : WNOHANG);
     } while (done < 0 && errno == EINTR);
     if (done == pid_t(m_pid) || (done < 0 && errno == ECHILD)) {
-        m_exitStatus = done == pid_t(m_pid) ? status : 0;
+        m_exitStatus = done == pid_t(m_pid) ? status : kStatusUnknown;
         return true;
     }
     return false;
