@@ -19,6 +19,7 @@ class TestSshTunnel : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
 
     void connectsThroughTheTunnel_data();
@@ -50,6 +51,7 @@ private:
     QTemporaryDir m_home;
     QString m_pg, m_mysql;
     QString m_sshPort, m_sshUser;
+    qint64 m_agent = 0;
 };
 
 void TestSshTunnel::initTestCase()
@@ -84,6 +86,24 @@ Host *
                                   .arg(m_sshPort, m_sshUser, key, m_home.path())
                                   .toUtf8();
     writeHomeFile(QStringLiteral(".ssh/config"), config);
+
+    // An agent of the test's own that holds the key.
+    const QString agentSocket = m_home.filePath(QStringLiteral("agent.sock"));
+    QProcess agent;
+    agent.start(QStringLiteral("ssh-agent"), {QStringLiteral("-a"), agentSocket});
+    QVERIFY(agent.waitForFinished());
+    const QString output = QString::fromUtf8(agent.readAllStandardOutput());
+    m_agent =
+        output.section(QStringLiteral("SSH_AGENT_PID="), 1).section(QLatin1Char(';'), 0, 0).toLongLong();
+    QVERIFY2(m_agent > 0, qPrintable(output));
+    qputenv("SSH_AUTH_SOCK", QFile::encodeName(agentSocket));
+    QCOMPARE(QProcess::execute(QStringLiteral("ssh-add"), {QStringLiteral("-q"), key}), 0);
+}
+
+void TestSshTunnel::cleanupTestCase()
+{
+    if (m_agent > 0)
+        ::kill(pid_t(m_agent), SIGTERM);
 }
 
 void TestSshTunnel::init()
@@ -136,6 +156,8 @@ void TestSshTunnel::connectsThroughTheTunnel_data()
                                           << "" << -1;
     QTest::newRow("key file, MariaDB") << "mysql" << direct + ";SSH Key File={key}"
                                        << "" << -1;
+    QTest::newRow("key in the agent") << "mysql" << direct + ";SSH Auth=agent"
+                                      << "" << -1;
     QTest::newRow("Host alias of ~/.ssh/config") << "pg"
                                                  << "SSH Host=orvessa-bastion"
                                                  << "" << -1;

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <vector>
@@ -559,7 +560,7 @@ void SshTunnel::watch()
     bool open = true;
     while (!m_stopping.load()) {
         pollfd fds[2] = {{open ? m_stderr : -1, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
-        poll(fds, 2, 200);
+        poll(fds, 2, open ? 200 : 20);
         if (open) {
             open = drain(m_stderr, text);
             if (!text.isEmpty()) {
@@ -573,6 +574,13 @@ void SshTunnel::watch()
             return;
         }
     }
+}
+
+bool SshTunnel::waitEnded(int ms) const
+{
+    for (int waited = 0; !m_ended.load() && waited < ms; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return m_ended.load();
 }
 
 void SshTunnel::cancel()

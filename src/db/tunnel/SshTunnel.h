@@ -76,6 +76,8 @@ public:
 
     // The ssh process has ended since start() returned; endText() says what it said last.
     bool ended() const { return m_ended.load(); }
+    // ended(), waiting up to ms for an ssh whose end is under way (its sockets closed first).
+    bool waitEnded(int ms) const;
     QString endText() const;
 
     // The orvessa-askpass program: beside the program, else in ORVESSA_APP_FOLDER.

@@ -116,7 +116,8 @@ private:
         try {
             return call();
         } catch (const ConnectionLostError &e) {
-            if (m_tunnel && m_tunnel->ended())
+            // The session's socket closes as ssh ends: its end is a moment away.
+            if (m_tunnel && m_tunnel->waitEnded(1000))
                 throw ConnectionLostError(m_tunnel->endText() + QLatin1Char('\n') + e.text());
             throw;
         }
