@@ -137,11 +137,7 @@ QString TestSshTunnel::tunnelled(const QString &server, QString entries) const
     entries.replace(QLatin1String("{port}"), m_sshPort);
     entries.replace(QLatin1String("{user}"), m_sshUser);
     entries.replace(QLatin1String("{tls}"), qEnvironmentVariable("ORVESSA_TEST_TLS_DIR"));
-    QString cs = server == QLatin1String("pg") ? m_pg : m_mysql;
-    const ConnectionString given(entries);
-    for (const auto &pair : given.pairs())
-        cs = TestServers::withEntry(cs, pair.first, quoteConnectionStringValue(pair.second));
-    return cs;
+    return TestServers::withEntries(server == QLatin1String("pg") ? m_pg : m_mysql, entries);
 }
 
 void TestSshTunnel::connectsThroughTheTunnel_data()

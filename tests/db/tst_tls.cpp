@@ -177,13 +177,11 @@ void TestTls::connectsOrRefusesAsTheModeAsks()
     expected.replace(QLatin1String("{certuser}"), certUser);
     expected.replace(QLatin1String("{dir}"), m_tlsDir);
 
-    QString cs = server == QLatin1String("pg")      ? m_pg
-                 : server == QLatin1String("mysql") ? m_mysql
-                                                    : m_mysqlTls;
     // Entries given here replace the server's own.
-    const ConnectionString given(entries);
-    for (const auto &pair : given.pairs())
-        cs = TestServers::withEntry(cs, pair.first, quoteConnectionStringValue(pair.second));
+    const QString base = server == QLatin1String("pg")      ? m_pg
+                         : server == QLatin1String("mysql") ? m_mysql
+                                                            : m_mysqlTls;
+    const QString cs = TestServers::withEntries(base, entries);
 
     Connection connection;
     connection.setConnectionString(cs);
