@@ -51,6 +51,7 @@ void TestConnectionSecurity::initTestCase()
     // A home of the test's own for known_hosts; no keyring in this session.
     qputenv("HOME", QFile::encodeName(m_dir.path()));
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path()));
     QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral(".ssh")));
 }
 
