@@ -2,8 +2,9 @@
 
 #include "connection/Keyring.h"
 #include "db/ConnectionString.h"
+#include "shell/Language.h"
+#include "shell/MessageDialog.h"
 #include "shell/Prompt.h"
-#include "shell/UTools.h"
 #include "shell/texts/UiTexts.h"
 
 #include <QCoreApplication>
@@ -15,7 +16,7 @@ namespace {
 
 const UiTexts &currentTexts()
 {
-    return textsFor(CurrentLanguage);
+    return uiTexts();
 }
 
 bool isFalse(const QString &value)
@@ -106,7 +107,7 @@ std::optional<QString> ConnectPrompts::answer(const ConnectQuestion &q)
     const UiTexts &t = currentTexts();
     switch (q.kind) {
     case ConnectQuestion::Kind::HostKey:
-        if (ShowMessageDialog(t.hostKeyQuestion.arg(q.destination, q.fingerprint), mtConfirmation,
+        if (showMessageDialog(t.hostKeyQuestion.arg(q.destination, q.fingerprint), mtConfirmation,
                               mbYes | mbNo, 0, m_window) == mrYes)
             return QStringLiteral("yes");
         return std::nullopt;

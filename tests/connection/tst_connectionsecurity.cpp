@@ -1,9 +1,9 @@
 #include "ScriptedPrompt.h"
 #include "TestServers.h"
+#include "WindowDriver.h"
 
 #include "db/ConnectionString.h"
-#include "shell/UMainView.h"
-#include "shell/UTools.h"
+#include "shell/MessageDialog.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,17 +31,28 @@ private slots:
     void anIdleTunnelThatDropsIsNoticedAndRefreshReconnects();
 
 private:
-    QString log() const { return m_view->reMessages->toPlainText(); }
+    QString log() const { return ui(*m_view).logText(); }
+    Connection &connection() const { return m_view->session().connection(); }
     void connectWith(const QString &connectionString)
     {
-        m_view->ProfileConnectionString = connectionString;
-        m_view->OpenConnection();
+        m_view->session().profile.connectionString = connectionString;
+        ui(*m_view).press(Command::Connect);
+    }
+    void save(const QString &file)
+    {
+        m_prompt->fileAnswers.enqueue(file);
+        ui(*m_view).press(Command::Save);
+    }
+    void load(const QString &file)
+    {
+        m_prompt->fileAnswers.enqueue(file);
+        ui(*m_view).press(Command::Load);
     }
 
     QTemporaryDir m_dir;
     QString m_pg;
     std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
 };
 
 void TestConnectionSecurity::initTestCase()
@@ -58,8 +69,8 @@ void TestConnectionSecurity::initTestCase()
 void TestConnectionSecurity::init()
 {
     m_prompt = std::make_unique<ScriptedPrompt>();
-    m_view = std::make_unique<TMainView>();
-    m_view->ApplyLanguage();
+    m_view = std::make_unique<MainWindow>();
+    m_view->applyLanguage();
 }
 
 void TestConnectionSecurity::cleanup()
@@ -73,7 +84,7 @@ void TestConnectionSecurity::verifiedTlsIsLogged()
     const QString ca = qEnvironmentVariable("ORVESSA_TEST_TLS_DIR") + QStringLiteral("/ca.crt");
     connectWith(TestServers::withEntry(m_pg, QStringLiteral("Data Source"), QStringLiteral("localhost")) +
                 QStringLiteral(";SSL Mode=verify-full;SSL CA File=") + ca);
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
+    QVERIFY2(connection().isOpen(), qPrintable(log()));
     QVERIFY2(log().contains(QLatin1String("|Connection encrypted (TLSv1.3, ")), qPrintable(log()));
     QVERIFY2(log().contains(QLatin1String("; server certificate verified for localhost")), qPrintable(log()));
     QVERIFY(!m_view->windowTitle().contains(QLatin1String("[not encrypted]")));
@@ -84,12 +95,12 @@ void TestConnectionSecurity::aProfileSavedWithoutItsPasswordAsksForItAndNeverWri
     const QString password = ConnectionString(m_pg).value(QStringLiteral("Password"));
     QVERIFY(!password.isEmpty());
     connectWith(m_pg);
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
+    QVERIFY2(connection().isOpen(), qPrintable(log()));
 
     // Save: "Save as?" yes, "Keep the password in the profile?" no.
     const QString profile = m_dir.filePath(QStringLiteral("server.ovs"));
     m_prompt->dialogAnswers << mrYes << mrNo;
-    m_view->SaveProfile(profile);
+    save(profile);
     QCOMPARE(m_prompt->dialogs.size(), 2);
     QVERIFY(m_prompt->dialogs.last().text.contains(QLatin1String("Keep the password")));
     QFile file(profile);
@@ -101,28 +112,28 @@ void TestConnectionSecurity::aProfileSavedWithoutItsPasswordAsksForItAndNeverWri
 
     // Loading it asks for the password, masked, and connects with it; nothing logs it.
     m_prompt->passwordAnswers.enqueue(PasswordAnswer{password, false});
-    m_view->LoadProfile(profile);
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
+    load(profile);
+    QVERIFY2(connection().isOpen(), qPrintable(log()));
     QCOMPARE(m_prompt->passwordRequests.size(), 1);
     QVERIFY(m_prompt->passwordRequests.first().text.contains(
         ConnectionString(m_pg).value(QStringLiteral("User ID"))));
     // No keyring in this session: the option says why.
     QVERIFY(!m_prompt->passwordRequests.first().keyringOffered);
     QVERIFY(!m_prompt->passwordRequests.first().keyringNote.isEmpty());
-    QVERIFY(!m_view->ADOConnection1->connectionString().contains(password));
+    QVERIFY(!connection().connectionString().contains(password));
 
     // Saved again, the choice holds without a second question.
     m_prompt->dialogs.clear();
     m_prompt->dialogAnswers << mrYes;
-    m_view->SaveProfile(profile);
+    save(profile);
     QCOMPARE(m_prompt->dialogs.size(), 1);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(!file.readAll().contains(password.toUtf8()));
     file.close();
 
     // A password dialog cancelled opens nothing and says so.
-    m_view->LoadProfile(profile);
-    QVERIFY(!m_view->ADOConnection1->isOpen());
+    load(profile);
+    QVERIFY(!connection().isOpen());
     QVERIFY(log().contains(QLatin1String("No password was given")));
     QVERIFY(!log().contains(password));
 }
@@ -138,7 +149,7 @@ void TestConnectionSecurity::aTunnelsUnknownHostKeyAndPassphraseAreAskedThroughT
     m_prompt->passwordAnswers.enqueue(
         PasswordAnswer{qEnvironmentVariable("ORVESSA_TEST_SSH_KEY_PASSPHRASE"), false});
     connectWith(cs);
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
+    QVERIFY2(connection().isOpen(), qPrintable(log()));
     QCOMPARE(m_prompt->dialogs.size(), 1);
     QVERIFY2(m_prompt->dialogs.first().text.contains(QLatin1String("Key fingerprint: SHA256:")),
              qPrintable(m_prompt->dialogs.first().text));
@@ -161,17 +172,17 @@ void TestConnectionSecurity::anIdleTunnelThatDropsIsNoticedAndRefreshReconnects(
                            .arg(qEnvironmentVariable("ORVESSA_TEST_SSH_PORT"),
                                 qEnvironmentVariable("ORVESSA_TEST_SSH_USER"),
                                 qEnvironmentVariable("ORVESSA_TEST_SSH_KEY")));
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
-    const qint64 ssh = m_view->ADOConnection1->security().tunnelProcess;
+    QVERIFY2(connection().isOpen(), qPrintable(log()));
+    const qint64 ssh = connection().security().tunnelProcess;
     QVERIFY(::kill(pid_t(ssh), SIGKILL) == 0);
     // Nobody uses the connection: the window notices by itself.
-    QTRY_VERIFY_WITH_TIMEOUT(!m_view->ADOConnection1->isOpen(), 10000);
-    QVERIFY(m_view->ADOConnection1->connectionLost());
+    QTRY_VERIFY_WITH_TIMEOUT(!connection().isOpen(), 10000);
+    QVERIFY(connection().connectionLost());
     QVERIFY2(log().contains(QLatin1String("|The SSH tunnel to ")), qPrintable(log()));
-    QVERIFY(m_view->Refresh1->isEnabled());
-    m_view->AnyClick(m_view->Refresh1);
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(log()));
-    QVERIFY(m_view->ADOConnection1->security().tunnelProcess != ssh);
+    QVERIFY(ui(*m_view).action(Command::Refresh)->isEnabled());
+    ui(*m_view).press(Command::Refresh);
+    QVERIFY2(connection().isOpen(), qPrintable(log()));
+    QVERIFY(connection().security().tunnelProcess != ssh);
 }
 
 QTEST_MAIN(TestConnectionSecurity)
