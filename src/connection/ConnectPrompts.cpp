@@ -82,9 +82,19 @@ void ConnectPrompts::watch(Connection *connection)
     m_connection = connection;
     auto *timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] {
-        const QString reason = m_connection ? m_connection->closeIfEnded() : QString();
-        if (!reason.isEmpty() && m_log)
-            m_log(reason);
+        if (!m_connection || !m_connection->isOpen() || m_checkQueued)
+            return;
+        // Never under a command that runs: the check waits until the connection is idle.
+        m_checkQueued = true;
+        QPointer<ConnectPrompts> self(this);
+        m_connection->whenIdle([self] {
+            if (!self)
+                return;
+            self->m_checkQueued = false;
+            const QString reason = self->m_connection->closeIfEnded();
+            if (!reason.isEmpty() && self->m_log)
+                self->m_log(reason);
+        });
     });
     timer->start(WatchIntervalMs);
 }

@@ -52,6 +52,7 @@ private:
 
     QPointer<QWidget> m_window;
     Connection *m_connection = nullptr;
+    bool m_checkQueued = false;
     std::function<QString()> m_profile;
     std::function<void(const QString &)> m_log;
 };
