@@ -151,7 +151,7 @@ void TestConnectionSecurity::aTunnelsUnknownHostKeyAndPassphraseAreAskedThroughT
     connectWith(cs);
     QVERIFY2(connection().isOpen(), qPrintable(log()));
     QCOMPARE(m_prompt->dialogs.size(), 1);
-    QVERIFY2(m_prompt->dialogs.first().text.contains(QLatin1String("Key fingerprint: SHA256:")),
+    QVERIFY2(m_prompt->dialogs.first().text.contains(QLatin1String("Key fingerprint:\nSHA256:")),
              qPrintable(m_prompt->dialogs.first().text));
     QCOMPARE(m_prompt->passwordRequests.size(), 1);
     QVERIFY(m_prompt->passwordRequests.first().text.contains(

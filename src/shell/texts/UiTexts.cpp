@@ -138,7 +138,7 @@ UiTexts makeEnglish()
     t.securityBeyondTunnel = QStringLiteral("from the SSH server on to %1 the session is not encrypted");
     t.captionNotEncrypted = QStringLiteral("[not encrypted]");
     t.hostKeyQuestion = QStringLiteral(
-        "The SSH server %1 is not known: its host key is not in known_hosts.\n\nKey fingerprint: %2\n\n"
+        "The SSH server %1 is not known: its host key is not in known_hosts.\n\nKey fingerprint:\n%2\n\n"
         "Compare it with the fingerprint the server's administrator gives you. Trust this key and add it to "
         "known_hosts?");
     t.passwordCaption = QStringLiteral("Password");
@@ -271,7 +271,8 @@ UiTexts makePortuguese()
     t.captionNotEncrypted = QStringLiteral(u"[não criptografada]");
     t.hostKeyQuestion = QStringLiteral(
         u"O servidor SSH %1 não é conhecido: sua chave de host não está em known_hosts.\n\nImpressão digital "
-        u"da chave: %2\n\nCompare-a com a impressão digital que o administrador do servidor fornece. Confiar "
+        u"da chave:\n%2\n\nCompare-a com a impressão digital que o administrador do servidor fornece. "
+        u"Confiar "
         u"nesta chave e adicioná-la a known_hosts?");
     t.passwordCaption = QStringLiteral("Senha");
     t.passwordForDatabase = QStringLiteral("Senha de %1 para %2:");
