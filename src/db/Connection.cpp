@@ -1,3 +1,4 @@
+#include "db/ConnectionString.h"
 #include "db/DataAccess.h"
 #include "db/fetch/Fetch.h"
 #include "db/fetch/ResultStream.h"
@@ -114,7 +115,14 @@ void Connection::open()
 {
     if (isOpen())
         return;
-    openWith(Backend::create(m_connectionString));
+    QString connectionString = m_connectionString;
+    if (hasPassword()) {
+        ConnectionString cs(connectionString);
+        cs.remove(QStringLiteral("PWD"));
+        cs.setValue(QStringLiteral("Password"), m_password);
+        connectionString = cs.toString();
+    }
+    openWith(Backend::create(connectionString, m_asker));
 }
 
 void Connection::openWith(std::unique_ptr<Backend> backend)
@@ -177,6 +185,32 @@ SqlDialect Connection::dialect() const
 bool Connection::readOnly() const
 {
     return backend().readOnly();
+}
+
+SessionSecurity Connection::security() const
+{
+    return backend().security();
+}
+
+QString Connection::closeIfEnded()
+{
+    if (!m_backend || m_stream)
+        return QString();
+    {
+        const std::lock_guard lock(m_workMutex);
+        if (m_workActive)
+            return QString();
+    }
+    const QString reason = m_backend->endedReason();
+    if (reason.isEmpty())
+        return reason;
+    m_lost = true;
+    try {
+        close();
+    } catch (const DataAccessError &) {
+        // The tunnel's end is the one to report.
+    }
+    return reason;
 }
 
 QString Connection::quoteIdentifier(const QString &name) const
