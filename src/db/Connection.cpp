@@ -405,9 +405,8 @@ QString Connection::defaultDatabase()
     try {
         return call([](Backend &b) { return b.defaultDatabase(); });
     } catch (const DataAccessError &e) {
-        // Inside a piece of work a lost session ends the work; outside, the connection has closed.
-        if (t_working == this)
-            letLostSessionThrough(e);
+        // A lost session is no name the provider failed to tell: whoever asked learns of it.
+        letLostSessionThrough(e);
         // The original reports an empty name when the provider fails to tell.
         return QString();
     }

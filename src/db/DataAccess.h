@@ -393,7 +393,7 @@ public:
         Connection &m_connection;
     };
 
-    // Empty when closed or when the backend reports an error.
+    // Empty when closed or when the backend reports an error; a lost session throws.
     QString defaultDatabase();
 
     // Everything below requires an open connection (throws DataAccessError otherwise). This is
