@@ -32,7 +32,12 @@ def nodes(root):
 def wait_for(find, seconds, what):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
-        found = find()
+        try:
+            found = find()
+        except Exception as error:
+            # An object that went away while it was read (a dialog closing): read again.
+            print("retrying after: %s" % error)
+            found = None
         if found is not None:
             return found
         time.sleep(0.1)
@@ -40,10 +45,14 @@ def wait_for(find, seconds, what):
 
 
 def application():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for app in desktop:
-        if app is not None and app.name == APP:
-            return app
+    # The registry may still be starting: asked again until it answers.
+    try:
+        desktop = pyatspi.Registry.getDesktop(0)
+        for app in desktop:
+            if app is not None and app.name == APP:
+                return app
+    except Exception:
+        pass
     return None
 
 
