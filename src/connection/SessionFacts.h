@@ -1,20 +1,16 @@
 #pragma once
 
+#include "connection/DialectAnalysis.h"
+
 #include <QString>
 
-// What the after-connect analysis learnt of the session: the dialect flags (more than one may be
-// true; SQLite is the embedded fifth dialect), the database's name (the tree's root, the report's
-// root element), the database file (Access file or compaction target) and the server's version
-// (the caption's tail). They keep their values after a disconnect.
-struct SessionFacts
+// What the after-connect analysis learnt of the session: what the connection string told
+// (DialectFacts: the dialect flags, more than one of which may be true, SQLite being the embedded
+// fifth dialect; the database's name, the tree's root and the report's root element; the database
+// file, Access file or compaction target) and the server's version, the caption's tail. They keep
+// their values after a disconnect.
+struct SessionFacts : DialectFacts
 {
-    bool isAccess = false;
-    bool isSqlServer = false;
-    bool isMySql = false;
-    bool isPostgreSql = false;
-    bool isSqlite = false;
-    QString databaseName;
-    QString databaseFileName;
     QString serverVersion;
 };
 

@@ -218,13 +218,7 @@ void SessionCommands::onConnected()
     const DialectFacts found =
         DialectAnalysis::analyse(connection.connectionString(), session.profile.connectionString,
                                  connection.defaultDatabase(), facts.databaseFileName);
-    facts.isAccess = found.isAccess;
-    facts.isSqlServer = found.isSqlServer;
-    facts.isMySql = found.isMySql;
-    facts.isPostgreSql = found.isPostgreSql;
-    facts.isSqlite = found.isSqlite;
-    facts.databaseName = found.databaseName;
-    facts.databaseFileName = found.databaseFileName;
+    static_cast<DialectFacts &>(facts) = found;
 
     facts.serverVersion.clear();
     if (query.isOpen())
