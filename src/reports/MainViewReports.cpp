@@ -144,12 +144,7 @@ namespace {
 QString compactionTarget(const TMainView &view)
 {
     if (view.IsSqlite && !view.IsAccess) {
-        try {
-            return ConnectionString(view.ADOConnection1->connectionString())
-                .value(QStringLiteral("Data Source"));
-        } catch (const std::exception &) {
-            return QString();
-        }
+        return sqliteDatabaseFile(ConnectionString::lenient(view.ADOConnection1->connectionString()));
     }
     return view.DatabaseFileName;
 }

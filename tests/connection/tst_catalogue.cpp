@@ -147,6 +147,7 @@ private slots:
     void mariadbBrokenViewStaysListedAndTheRestWorks();
     void mariadbTablesNamedByReservedWordsQueryFromTheTree();
     void mariadbKeywordsLeftUnquotedCanNameATable();
+    void mariadbDatabaseNamedAfterPostgresqlQueriesInItsOwnQuotes();
 #endif
 
 private:
@@ -754,6 +755,28 @@ void TestCatalogue::mariadbKeywordsLeftUnquotedCanNameATable()
         }
     }
     QCOMPARE(refused, QStringList());
+}
+
+// The family is the provider's: a database named after another one quotes as MySQL does.
+void TestCatalogue::mariadbDatabaseNamedAfterPostgresqlQueriesInItsOwnQuotes()
+{
+    ORVESSA_REQUIRE_MYSQL(server);
+    const QString cs = TestServers::freshDatabase(server, QStringLiteral("orv_postgresql_copy"));
+    {
+        Connection setup;
+        setup.setConnectionString(cs);
+        setup.open();
+        setup.execute(QStringLiteral("CREATE TABLE `order` (`key` int PRIMARY KEY)"));
+        setup.execute(QStringLiteral("INSERT INTO `order` VALUES (1), (2)"));
+    }
+    connectWith(cs);
+    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QCOMPARE(childTexts(root), QStringList{QStringLiteral("order")});
+    QVERIFY2(queryFromTree(root->child(0)), qPrintable(logLines().join('\n')));
+    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT * FROM `order`\nORDER BY `key`"));
+    QCOMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 2"));
+    QVERIFY(m_view->IsMySql);
+    QVERIFY(!m_view->IsPostgreSql);
 }
 
 #endif

@@ -310,8 +310,21 @@ private slots:
         QVERIFY(pdf.size() > 1000);
     }
 
+    void compactShrinksTheFileAndReconnects_data()
+    {
+        QTest::addColumn<QString>("connectionString"); // %1: the database file
+        QTest::newRow("Data Source") << "Provider=SQLite;Data Source=%1";
+        QTest::newRow("DataSource, provider last after a blank") << "DataSource=%1; Provider=SQLite";
+        QTest::newRow("Database, quoted") << "Provider=SQLite;Database=\"%1\"";
+    }
+
     void compactShrinksTheFileAndReconnects()
     {
+        QFETCH(QString, connectionString);
+        view().ADOConnection1->close();
+        view().ADOConnection1->setConnectionString(connectionString.arg(m_database));
+        view().ADOConnection1->open();
+        QVERIFY(view().IsSqlite);
         exec(m_database, "CREATE TABLE Bulk (text TEXT);"
                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000)"
                          " INSERT INTO Bulk SELECT printf('%.*c', 300, 'x') FROM n;"

@@ -22,8 +22,7 @@ public:
     explicit SqliteBackend(const QString &connectionString)
     {
         const ConnectionString cs(connectionString);
-        m_path = cs.value(QStringList{QStringLiteral("Data Source"), QStringLiteral("DataSource"),
-                                      QStringLiteral("Database")});
+        m_path = sqliteDatabaseFile(cs);
         const QString mode = cs.value(QStringLiteral("Mode"));
         // OLE DB modes: "Read", "ReadWrite", "Read|Share Deny None", ...
         m_readOnlyMode = mode.startsWith(QLatin1StringView("Read"), Qt::CaseInsensitive) &&
