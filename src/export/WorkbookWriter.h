@@ -13,7 +13,8 @@ struct lxw_format;
 // scratch file as soon as the next one starts, so memory stays flat whatever the row count.
 //
 // Cells are typed: numbers as numbers (beyond the 15 significant digits a worksheet number
-// keeps, as text, so no digit is lost), dates and times of date fields as dates with a date
+// keeps, and doubles that libxlsxwriter's 16 digits would not give back exactly, as text, so no
+// digit is lost), dates and times of date fields as dates with a date
 // format, booleans as booleans, binary values as base64 text, everything else as text. NULL and
 // the empty string both leave the cell empty. A text longer than a cell holds (32,767
 // characters) is cut there and the cut noted (cutCells()). The header row of column names, in

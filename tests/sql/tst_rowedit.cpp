@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <bit>
+#include <cmath>
+
 namespace {
 
 // A SQLite file with a keyed table, a table without a key and a second keyed table.
@@ -71,6 +74,8 @@ private slots:
     void editInsideAnOpenTransaction();
     void typedNumbersFollowTheInterfaceLanguage_data();
     void typedNumbersFollowTheInterfaceLanguage();
+    void numbersAreWrittenExactly_data();
+    void numbersAreWrittenExactly();
     void identityAndUnknownCountsOnSqlServer_data();
     void identityAndUnknownCountsOnSqlServer();
 
@@ -411,6 +416,37 @@ void TestRowEdit::typedNumbersFollowTheInterfaceLanguage()
         QVERIFY2(taken, qPrintable(m_errors.join(u'\n')));
         QCOMPARE(scalar(*m_conn, read).toString(), stored);
     }
+}
+
+void TestRowEdit::numbersAreWrittenExactly_data()
+{
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("written");
+    QTest::newRow("the last digit of a double") << 0.30000000000000004 << "0.3" << 0.3;
+    QTest::newRow("and back") << 0.3 << "0.30000000000000004" << 0.30000000000000004;
+    QTest::newRow("one unit in the last place") << 1.0 << "1.0000000000000002" << 1.0000000000000002;
+    const double tiny = std::nextafter(1e-300, 1.0);
+    QTest::newRow("tiny") << 1e-300 << QString::number(tiny, 'g', QLocale::FloatingPointShortest) << tiny;
+}
+
+// A value that differs from the stored one in its last binary digit is a change: it is written,
+// never taken for the same value and reported as posted.
+void TestRowEdit::numbersAreWrittenExactly()
+{
+    QFETCH(double, stored);
+    QFETCH(QString, typed);
+    QFETCH(double, written);
+    QVERIFY(stored != written);
+    m_conn->executeParams(QStringLiteral("UPDATE prices SET rate = ? WHERE id = 1"), {stored});
+    open(QStringLiteral("SELECT id, rate FROM prices"));
+    QVERIFY(m_editor->setValue(1, typed));
+    QCOMPARE(m_editor->state(), RowEditor::State::Edit);
+    QVERIFY2(m_editor->post(), qPrintable(m_errors.join(u'\n')));
+    const double read = scalar(*m_conn, QStringLiteral("SELECT rate FROM prices WHERE id = 1")).toDouble();
+    QCOMPARE(std::bit_cast<quint64>(read), std::bit_cast<quint64>(written));
+    QCOMPARE(std::bit_cast<quint64>(m_query->recordset()->value(0, 1).toDouble()),
+             std::bit_cast<quint64>(written));
 }
 
 namespace {
