@@ -1,5 +1,6 @@
 #include "sql/UMemoEditor.h"
 
+#include "shell/Guard.h"
 #include "sql/MemoText.h"
 #include "sql/ResultModel.h"
 #include "sql/RowEditor.h"
@@ -83,8 +84,17 @@ void TMemoEditor::memoChanged()
         return;
     const QString raw = DBMemo1->document()->toRawText();
     // Back to the text as loaded: the stored value itself (NULL stays NULL).
-    const QVariant value =
-        raw == m_shownRaw ? m_storedValue : QVariant(MemoText::merge(m_stored, m_shownRaw, raw));
+    QVariant value = m_storedValue;
+    if (raw != m_shownRaw) {
+        const std::optional<QString> merged = MemoText::merge(m_stored, m_shownRaw, raw);
+        if (!merged) {
+            // The typed text stays on show to be copied, but nothing more is taken from here.
+            DBMemo1->setReadOnly(true);
+            reportGeneralError(MemoText::unplacedEditText());
+            return;
+        }
+        value = *merged;
+    }
     m_model->setData(m_model->index(int(row), m_field), value, Qt::EditRole);
 }
 
