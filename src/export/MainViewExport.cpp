@@ -59,11 +59,11 @@ void TMainView::ExportCommand()
                node && node->isSelected() && node->parent() && !node->parent()->parent()) {
         const QString name = node->text(0);
         const QString schema = node->data(0, Qt::UserRole).toString();
-        QList<IndexInfo> indexes;
+        TableMetadata metadata;
         QString defaultSchema;
         try {
             ADOConnection1->run([&] {
-                indexes = ADOConnection1->tableMetadata(schema, name).indexes;
+                metadata = ADOConnection1->tableMetadata(schema, name);
                 defaultSchema = ADOConnection1->defaultSchema();
             });
         } catch (const std::exception &e) {
@@ -73,7 +73,7 @@ void TMainView::ExportCommand()
         }
         const SqlComposer composer(IsPostgreSql ? SqlDialect::PostgreSql : ADOConnection1->dialect(),
                                    defaultSchema);
-        sql = composer.selectWholeTable(schema, name, indexes).join(u'\n');
+        sql = composer.selectWholeTable(schema, name, metadata).join(u'\n');
     }
     if (sql.trimmed().isEmpty()) {
         reportError(t.exportNothing);

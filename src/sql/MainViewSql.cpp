@@ -180,7 +180,7 @@ void TMainView::TreeView1DblClick()
     }
 
     const SqlComposer sql(IsPostgreSql ? SqlDialect::PostgreSql : ADOConnection1->dialect(), defaultSchema);
-    setScratchLines(RichEdit1, sql.selectWholeTable(schema, name, ADOTable1->metadata().indexes));
+    setScratchLines(RichEdit1, sql.selectWholeTable(schema, name, ADOTable1->metadata()));
     SynEdit1->setText(RichEdit1->toPlainText());
 
     // Pressing the button goes through the dispatcher as a click by the user would.

@@ -143,6 +143,7 @@ private slots:
     void postgresTablesOfOneNameInTwoSchemasKeepTheirColumns();
     void postgresObjectsWithoutRightsStayListed();
     void postgresReservedWordsAreQuoted();
+    void postgresExpressionIndexIsNeverOrderedBy();
     void mariadbFillsTheTree();
     void mariadbBrokenViewStaysListedAndTheRestWorks();
     void mariadbTablesNamedByReservedWordsQueryFromTheTree();
@@ -630,6 +631,51 @@ void TestCatalogue::postgresReservedWordsAreQuoted()
             unquoted.append(word);
     }
     QCOMPARE(unquoted, QStringList());
+}
+
+// A unique index on an expression, named so that it comes before the primary key: the table's
+// query and its export run, ordered by no expression.
+void TestCatalogue::postgresExpressionIndexIsNeverOrderedBy()
+{
+    ORVESSA_REQUIRE_PG(server);
+    const QString cs = TestServers::freshDatabase(server, QStringLiteral("orvessa_expression_index"));
+    {
+        Connection setup;
+        setup.setConnectionString(cs);
+        setup.open();
+        setup.execute(QStringLiteral("CREATE TABLE people (id serial PRIMARY KEY, email text NOT NULL)"));
+        setup.execute(QStringLiteral("CREATE UNIQUE INDEX a_people_email ON people (lower(email))"));
+        setup.execute(
+            QStringLiteral("INSERT INTO people (email) VALUES ('ann@example.org'), ('BOB@example.org')"));
+    }
+    connectWith(cs);
+    QTreeWidgetItem *table = m_view->TreeView1->topLevelItem(0)->child(0);
+    QCOMPARE(table->text(0), QStringLiteral("people"));
+
+    // Export data with no result on show: the selected table's own query.
+    m_view->TreeView1->setCurrentItem(table);
+    table->setSelected(true);
+    const QString file = m_dir.filePath(QStringLiteral("people.csv"));
+    QFile::remove(file);
+    m_prompt->fileAnswers.enqueue(file);
+    m_view->ExportCommand();
+    QFile exported(file);
+    QVERIFY2(exported.open(QIODevice::ReadOnly),
+             qPrintable(logLines().join(QLatin1Char('\n')) + m_prompt->errorReports.join(QLatin1Char('\n'))));
+    QCOMPARE(exported.readAll().count('\n'), 3);
+
+    QVERIFY2(queryFromTree(table), qPrintable(logLines().join('\n')));
+    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT * FROM \"people\""));
+    QCOMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 2"));
+    QCOMPARE(m_prompt->beeps, 0);
+
+    // An expression is reported as a column without a name, as SQLite reports it.
+    const QList<IndexInfo> indexes =
+        m_view->ADOConnection1->indexes(QStringLiteral("public"), QStringLiteral("people"));
+    QCOMPARE(indexes.size(), 2);
+    QCOMPARE(indexes[0].name, QStringLiteral("a_people_email"));
+    QCOMPARE(indexes[0].columns, QStringList{QString()});
+    QCOMPARE(indexes[1].columns, QStringList{QStringLiteral("id")});
 }
 
 void TestCatalogue::mariadbFillsTheTree()
