@@ -10,8 +10,11 @@
 // Replaces the content of the file at path in one step: the bytes go to a new file in the same
 // folder, are flushed to disk, and the new file is renamed over the old one; the folder is
 // flushed too, so after a crash the file holds either the old or the new content. A symlink is
-// followed and its target replaced, so the link stays a link. An existing file keeps its mode;
-// a new one gets newFileMode. Returns false with the system's reason in error.
+// followed and its target replaced, so the link stays a link, but only where the kernel itself
+// would follow it: in a sticky folder that everyone may write to (/tmp), a link that belongs
+// neither to this user nor to the folder's owner is refused (linkRefusal). A dangling link
+// creates its target. An existing file keeps its mode; a new one gets newFileMode. Returns false
+// with the reason in error.
 bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t newFileMode, QString *error);
 
 // The same done as a stream, for content too large to hold in memory: the bytes go to a new file
@@ -44,6 +47,15 @@ private:
     uid_t m_owner = 0;
     gid_t m_group = 0;
 };
+
+// Why a write to path does not follow the symlink that stands there: a link another user put in
+// a shared sticky folder. Empty when the path leads nowhere it may not.
+QString linkRefusal(const QString &path);
+
+// True when anything stands at path: a file, a folder or a symlink, dangling or not. (A dangling
+// link is no file to QFileInfo::exists, but its name is taken all the same: a write there goes
+// wherever the link leads.)
+bool nameIsTaken(const QString &path);
 
 // The mode a new file of this user gets (0666 less the process's umask).
 mode_t newUserFileMode();

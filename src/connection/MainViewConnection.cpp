@@ -3,6 +3,7 @@
 #include "shell/UMainView.h"
 
 #include "common/ErrorText.h"
+#include "common/SafeFile.h"
 #include "connection/CatalogueReader.h"
 #include "connection/DialectAnalysis.h"
 #include "connection/PasswordMask.h"
@@ -272,7 +273,8 @@ void TMainView::SaveProfile(const QString &fileName)
 {
     const QString target = withOvsExtension(fileName);
     const QString shown = QFileInfo(target).fileName();
-    const bool overwrite = target != ProfileFileName && QFileInfo::exists(target);
+    // A link that leads nowhere yet still takes the name: what is written goes where it leads.
+    const bool overwrite = target != ProfileFileName && nameIsTaken(target);
     const QString question = withFileName(overwrite ? TextFileExists : TextSaveAs, shown);
     if (ShowMessageDialog(question, mtConfirmation, mbYes | mbNo, 0, this) != mrYes)
         return;

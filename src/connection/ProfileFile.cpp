@@ -111,6 +111,15 @@ QString valueOf(const QString &line)
     return v;
 }
 
+// "Unable to write to <file>"; another user's link that stands in the way is named as the
+// reason, the system's own reasons are not.
+AppError unableToWrite(const QString &full)
+{
+    const QString refusal = linkRefusal(full);
+    return AppError(QStringLiteral("Unable to write to %1").arg(full) +
+                    (refusal.isEmpty() ? QString() : QStringLiteral(": ") + refusal));
+}
+
 } // namespace
 
 QString ProfileFile::decode(const QByteArray &bytes)
@@ -223,7 +232,7 @@ void ProfileFile::save(const QString &fileName) const
     const QString full = QFileInfo(fileName).absoluteFilePath();
     // A profile may hold a password: a new one is for its owner's eyes only.
     if (!replaceFileAtomically(full, toBytes(), 0600, nullptr))
-        throw AppError(QStringLiteral("Unable to write to %1").arg(full));
+        throw unableToWrite(full);
 }
 
 QString ProfileFile::readString(const QString &fileName, const QString &section, const QString &key)
@@ -236,9 +245,11 @@ void ProfileFile::writeString(const QString &fileName, const QString &section, c
 {
     QFile existing(fileName);
     // A file that exists but cannot be read would lose its other sections: refuse instead.
-    // (A dangling symlink names no file yet: writing creates its target.)
-    if (QFileInfo::exists(fileName) && !existing.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Unable to write to %1").arg(QFileInfo(fileName).absoluteFilePath()));
+    // (A dangling symlink names no file yet: writing creates its target.) A link another user
+    // planted is not even read.
+    if (!linkRefusal(fileName).isEmpty() ||
+        (QFileInfo::exists(fileName) && !existing.open(QIODevice::ReadOnly)))
+        throw unableToWrite(QFileInfo(fileName).absoluteFilePath());
     ProfileFile p = existing.isOpen() ? fromBytes(existing.readAll()) : ProfileFile();
     existing.close();
     p.setValue(section, key, value);

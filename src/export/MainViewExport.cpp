@@ -5,6 +5,7 @@
 
 #include "common/ErrorText.h"
 #include "common/PrivateFolder.h"
+#include "common/SafeFile.h"
 #include "export/ExportJob.h"
 #include "export/ExportTarget.h"
 #include "export/RerunCheck.h"
@@ -100,7 +101,7 @@ void TMainView::ExportCommand()
     const ExportTarget target =
         exportTarget(QDir(folder).absoluteFilePath(answer->fileName), formatOfFilter(answer->filter, t));
     m_exportFolder = QFileInfo(target.path).absolutePath();
-    if (QFileInfo::exists(target.path) &&
+    if (nameIsTaken(target.path) &&
         ShowMessageDialog(withPath(TextFileExists, QFileInfo(target.path).fileName()), mtConfirmation,
                           mbYes | mbNo, 0, this) != mrYes)
         return;

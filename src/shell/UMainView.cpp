@@ -1,5 +1,7 @@
 #include "shell/UMainView.h"
 
+#include "common/SafeFile.h"
+
 #include "about/UAbout.h"
 #include "editor/SqlEditor.h"
 #include "reports/SpreadsheetAvailability.h"
@@ -231,7 +233,7 @@ void TMainView::SaveCommand()
         // No folder in the name: the test looks in the current folder.
         for (int n = 1;; ++n) {
             ProfileFileName = TextUndefined + QString::number(n) + u'.' + texts::profileExtension();
-            if (!QFileInfo::exists(ProfileFileName))
+            if (!nameIsTaken(ProfileFileName))
                 break;
         }
     }

@@ -1,4 +1,5 @@
 #include "ScriptedPrompt.h"
+#include "SecondUser.h"
 
 #include "common/AppError.h"
 #include "connection/DataLinkDialog.h"
@@ -35,6 +36,7 @@ private slots:
     void loadOfMissingFileAsksForAString();
     void saveAsksOneQuestion_data();
     void saveAsksOneQuestion();
+    void saveThroughAnotherUsersLinkIsRefused();
     void saveRefusedByTheFileSystemThrows();
     void dataLinkStartsOnTheDemoDatabase();
     void dataLinkComposes_data();
@@ -225,6 +227,8 @@ void TestConnectionUi::saveAsksOneQuestion_data()
                                                                << "CURRENT.ovs" << true << int(mrYes);
     QTest::newRow("answered No writes nothing") << "declined"
                                                 << "declined.ovs" << false << int(mrNo);
+    QTest::newRow("a link that leads nowhere yet is a taken name") << "dangling"
+                                                                   << "dangling.ovs" << true << int(mrYes);
 }
 
 void TestConnectionUi::saveAsksOneQuestion()
@@ -243,6 +247,8 @@ void TestConnectionUi::saveAsksOneQuestion()
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("[Keep]\r\nA=1\r\n");
     }
+    QVERIFY(QFile::link(folder.filePath(QStringLiteral("a.b/later.ovs")),
+                        folder.filePath(QStringLiteral("dangling.ovs"))));
     const QString cs = sqliteString(QStringLiteral("shop.db"));
     connectWith(cs);
     m_view->ProfileFileName = current;
@@ -268,12 +274,43 @@ void TestConnectionUi::saveAsksOneQuestion()
     QCOMPARE(m_view->ProfileFileName, target);
     QCOMPARE(m_view->ProfileConnectionString, cs);
     QCOMPARE(stored, cs);
-    if (overwriteQuestion) {
+    if (overwriteQuestion && !QFileInfo(target).isSymLink()) {
         QFile f(target);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll().startsWith("[Keep]\r\nA=1\r\n"));
     }
     QCOMPARE(logLines(), QStringList{m_view->btSave->toolTip() + QLatin1Char(' ') + target});
+}
+
+// A profile may hold a password: it never goes through another user's link in a shared folder.
+void TestConnectionUi::saveThroughAnotherUsersLinkIsRefused()
+{
+    ORVESSA_REQUIRE_SECOND_USER(other);
+    const QString shared = SecondUser::makeSharedFolder(m_dir.path());
+    QVERIFY(!shared.isEmpty());
+    const QString victim = m_dir.filePath(QStringLiteral("victim.ovs"));
+    {
+        QFile f(victim);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[Keep]\r\nA=1\r\n");
+    }
+    const QString planted = QDir(shared).filePath(QStringLiteral("p.ovs"));
+    QFile::remove(planted);
+    QVERIFY(other.plantLink(victim, planted));
+    connectWith(sqliteString(QStringLiteral("shop.db")));
+    m_prompt->dialogAnswers.enqueue(mrYes);
+    try {
+        m_view->SaveProfile(planted);
+        QFAIL("no error");
+    } catch (const AppError &e) {
+        QCOMPARE(e.text(),
+                 QStringLiteral("Unable to write to %1: %1 is a link that another user put in the shared "
+                                "folder %2; it is not followed.")
+                     .arg(planted, shared));
+    }
+    QFile f(victim);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("[Keep]\r\nA=1\r\n"));
 }
 
 void TestConnectionUi::saveRefusedByTheFileSystemThrows()

@@ -1,6 +1,7 @@
 // Tools > Export data on a real main window over a SQLite database.
 #include "ExportReader.h"
 #include "ScriptedPrompt.h"
+#include "SecondUser.h"
 
 #include "editor/SqlEditor.h"
 #include "shell/UMainView.h"
@@ -270,6 +271,51 @@ private slots:
         // The replaced file keeps its mode.
         QCOMPARE(modeOf(file), 0600u);
         QCOMPARE(filesInFolder(), QStringList{"ids.csv"});
+    }
+
+    // In a folder like /tmp, another user's link is never followed into a file of mine, after
+    // the question as before it; a dangling link is a taken name that asks first.
+    void linksInTheWayAreAskedAboutAndOthersRefused()
+    {
+        runQuery(QStringLiteral("SELECT Id FROM Customers ORDER BY Id"));
+        const QString shared = SecondUser::makeSharedFolder(m_folder->path());
+        QVERIFY(!shared.isEmpty());
+
+        // My own link that leads nowhere yet: the name is taken, so the question comes first.
+        const QString dangling = QDir(shared).filePath(QStringLiteral("mine.csv"));
+        QVERIFY(QFile::link(exported("later.csv"), dangling));
+        answerSave(dangling, &UiTexts::exportFilterCsv);
+        m_prompt->dialogAnswers.enqueue(mrNo);
+        view().AnyClick(view().mExport);
+        QCOMPARE(m_prompt->dialogs.size(), 1);
+        QCOMPARE(m_prompt->dialogs.first().text,
+                 QStringLiteral("File [mine.csv] already exists. Overwrite?"));
+        QVERIFY(!QFileInfo::exists(exported("later.csv")));
+
+        ORVESSA_REQUIRE_SECOND_USER(other);
+        const QString victim = exported("victim.txt");
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("precious");
+        file.close();
+        const QString planted = QDir(shared).filePath(QStringLiteral("out.csv"));
+        QVERIFY(other.plantLink(victim, planted));
+        answerSave(planted, &UiTexts::exportFilterCsv);
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        view().AnyClick(view().mExport);
+        QCOMPARE(m_prompt->dialogs.size(), 2);
+        QCOMPARE(m_prompt->dialogs.last().text, QStringLiteral("File [out.csv] already exists. Overwrite?"));
+        QCOMPARE(readAll(victim), QByteArray("precious"));
+        QVERIFY(QFileInfo(planted).isSymLink());
+        const QString refusal =
+            QStringLiteral("%1 is a link that another user put in the shared folder %2; it is not followed.")
+                .arg(planted, shared);
+        QVERIFY2(log().endsWith(textsFor(CurrentLanguage).exportFailed.arg(planted, refusal)),
+                 qPrintable(log()));
+        QCOMPARE(m_prompt->beeps, 1);
+        QCOMPARE(
+            QDir(shared).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            QStringList({"mine.csv", "out.csv"}));
     }
 
     void statementThatMayWriteIsRunAgainOnlyAfterYes()
