@@ -131,7 +131,8 @@ int createFileExclusively(const QString &path, mode_t mode)
                   mode);
 }
 
-bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t newFileMode, QString *error)
+bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t newFileMode, QString *error,
+                           QString *notOnDisk)
 {
     ReplacementFile file;
     if (!file.open(path, newFileMode, error))
@@ -143,7 +144,11 @@ bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t 
             *error = systemError(code);
         return false;
     }
-    return file.commit(error);
+    if (!file.commit(error))
+        return false;
+    if (notOnDisk)
+        *notOnDisk = file.notOnDisk();
+    return true;
 }
 
 ReplacementFile::~ReplacementFile()
@@ -154,6 +159,7 @@ ReplacementFile::~ReplacementFile()
 bool ReplacementFile::open(const QString &path, mode_t newFileMode, QString *error)
 {
     discard();
+    m_notOnDisk.clear();
     auto fail = [error](int code) {
         if (error)
             *error = systemError(code);
@@ -227,8 +233,10 @@ bool ReplacementFile::commit(QString *error)
         return fail(code);
     }
     m_temporary.clear();
+    // The new file is in place: from here on nothing can undo the write, and nothing is reported
+    // as a failure. An unflushed folder may still lose the rename in a crash.
     if (!syncFolder(folderOf(m_target)))
-        return fail(errno);
+        m_notOnDisk = systemError(errno);
     return true;
 }
 

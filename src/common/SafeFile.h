@@ -14,8 +14,10 @@
 // would follow it: in a sticky folder that everyone may write to (/tmp), a link that belongs
 // neither to this user nor to the folder's owner is refused (linkRefusal). A dangling link
 // creates its target. An existing file keeps its mode; a new one gets newFileMode. Returns false
-// with the reason in error.
-bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t newFileMode, QString *error);
+// with the reason in error. Once the new file is in place the write counts as done: when the
+// folder cannot be flushed afterwards, notOnDisk gets the reason (the file may not be on disk yet).
+bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t newFileMode, QString *error,
+                           QString *notOnDisk = nullptr);
 
 // The same done as a stream, for content too large to hold in memory: the bytes go to a new file
 // beside the target (created exclusively, readable by its owner only while it is written) and
@@ -34,13 +36,18 @@ public:
     bool open(const QString &path, mode_t newFileMode, QString *error);
     // Where the content is written until commit(); -1 when not open.
     int descriptor() const { return m_fd; }
+    // True once the new file stands at the target; notOnDisk() then tells whether the folder
+    // could be flushed.
     bool commit(QString *error);
+    // Why the folder could not be flushed after a commit; empty when it was.
+    const QString &notOnDisk() const { return m_notOnDisk; }
     // Removes the new file now; the target stays as it was.
     void discard();
 
 private:
     QByteArray m_target;
     QByteArray m_temporary;
+    QString m_notOnDisk;
     int m_fd = -1;
     mode_t m_mode = 0600;
     bool m_keepOwner = false;

@@ -280,6 +280,9 @@ void TMainView::SaveProfile(const QString &fileName)
         return;
     ProfileFileName = target;
     ProfileConnectionString = ADOConnection1->connectionString();
-    ProfileFile::writeString(ProfileFileName, kProfileSection, kProfileKey, ProfileConnectionString);
+    const ProfileFile::Written written =
+        ProfileFile::writeString(ProfileFileName, kProfileSection, kProfileKey, ProfileConnectionString);
     LogMessage(btSave->toolTip() + QLatin1Char(' ') + ProfileFileName);
+    if (!written.notOnDisk.isEmpty())
+        LogMessage(textsFor(CurrentLanguage).fileNotOnDisk.arg(ProfileFileName, written.notOnDisk));
 }

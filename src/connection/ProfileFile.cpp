@@ -227,12 +227,14 @@ QByteArray ProfileFile::toBytes() const
     return QByteArray("\xFF\xFE", 2) + QByteArray(utf16(text));
 }
 
-void ProfileFile::save(const QString &fileName) const
+ProfileFile::Written ProfileFile::save(const QString &fileName) const
 {
     const QString full = QFileInfo(fileName).absoluteFilePath();
+    Written written;
     // A profile may hold a password: a new one is for its owner's eyes only.
-    if (!replaceFileAtomically(full, toBytes(), 0600, nullptr))
+    if (!replaceFileAtomically(full, toBytes(), 0600, nullptr, &written.notOnDisk))
         throw unableToWrite(full);
+    return written;
 }
 
 QString ProfileFile::readString(const QString &fileName, const QString &section, const QString &key)
@@ -240,8 +242,8 @@ QString ProfileFile::readString(const QString &fileName, const QString &section,
     return load(fileName).value(section, key);
 }
 
-void ProfileFile::writeString(const QString &fileName, const QString &section, const QString &key,
-                              const QString &value)
+ProfileFile::Written ProfileFile::writeString(const QString &fileName, const QString &section,
+                                              const QString &key, const QString &value)
 {
     QFile existing(fileName);
     // A file that exists but cannot be read would lose its other sections: refuse instead.
@@ -253,5 +255,5 @@ void ProfileFile::writeString(const QString &fileName, const QString &section, c
     ProfileFile p = existing.isOpen() ? fromBytes(existing.readAll()) : ProfileFile();
     existing.close();
     p.setValue(section, key, value);
-    p.save(fileName);
+    return p.save(fileName);
 }

@@ -25,18 +25,25 @@ public:
     // when they are missing.
     void setValue(const QString &section, const QString &key, const QString &value);
 
+    // What a write did besides writing, for the caller to tell the user.
+    struct Written
+    {
+        // Why the file may not be on disk yet (its folder could not be flushed); empty when it is.
+        QString notOnDisk;
+    };
+
     QByteArray toBytes() const;
     // Writes through a temporary file in the same folder renamed over the target (see
     // replaceFileAtomically): a new file is readable by its owner only, an existing one keeps
     // its mode, a symlink keeps pointing at the rewritten file. Throws AppError
     // "Unable to write to <full file name>" on failure.
-    void save(const QString &fileName) const;
+    Written save(const QString &fileName) const;
 
     // Reads one value of a file; never fails.
     static QString readString(const QString &fileName, const QString &section, const QString &key);
     // Sets one value in a file, keeping the rest of it.
-    static void writeString(const QString &fileName, const QString &section, const QString &key,
-                            const QString &value);
+    static Written writeString(const QString &fileName, const QString &section, const QString &key,
+                               const QString &value);
 
     static QString decode(const QByteArray &bytes);
 

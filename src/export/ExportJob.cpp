@@ -38,6 +38,7 @@ ExportJob::~ExportJob()
 CellSink &ExportJob::startResult(const QList<FieldInfo> &fields)
 {
     m_writer->startResult(fields);
+    m_hasResult = true;
     return *m_writer;
 }
 

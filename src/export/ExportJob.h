@@ -24,7 +24,11 @@ public:
 
     // The sink of a result's rows; called once per result with rows, the last one stays.
     CellSink &startResult(const QList<FieldInfo> &fields);
+    // False until a result with rows has started: without one there is nothing to commit.
+    bool hasResult() const { return m_hasResult; }
     void commit();
+    // After commit(): why the file may not be on disk yet (its folder could not be flushed).
+    const QString &notOnDisk() const { return m_file.notOnDisk(); }
 
     const ExportTarget &target() const { return m_target; }
     qint64 rows() const { return m_writer ? m_writer->rows() : 0; }
@@ -38,4 +42,5 @@ private:
     ExportTarget m_target;
     ReplacementFile m_file;
     std::unique_ptr<ExportWriter> m_writer;
+    bool m_hasResult = false;
 };

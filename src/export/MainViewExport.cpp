@@ -119,6 +119,11 @@ void TMainView::ExportCommand()
             LogMessage(t.exportCancelled.arg(shown));
             return;
         }
+        if (!job.hasResult()) {
+            // An empty file would pass for an export: the old one stays.
+            reportError(t.exportNoRows.arg(shown));
+            return;
+        }
         job.commit();
         LogMessage(t.exportDone.arg(shown, QString::number(job.rows())));
         const ExportWriter &writer = *job.writer();
@@ -126,6 +131,8 @@ void TMainView::ExportCommand()
             LogMessage(t.exportCut.arg(QString::number(cut.row), cut.column));
         if (writer.cutCount() > writer.cutCells().size())
             LogMessage(t.exportCutMore.arg(writer.cutCount() - writer.cutCells().size()));
+        if (!job.notOnDisk().isEmpty())
+            LogMessage(t.fileNotOnDisk.arg(shown, job.notOnDisk()));
     } catch (const std::exception &e) {
         reportError(t.exportFailed.arg(shown, errorText(e)));
     }

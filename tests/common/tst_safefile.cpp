@@ -1,5 +1,6 @@
 // Files replaced on a machine that other users share: a link planted by someone else in a
 // shared folder never leads a write to one of this user's files.
+#include "OrdinaryPermissions.h"
 #include "SecondUser.h"
 
 #include "common/SafeFile.h"
@@ -102,6 +103,31 @@ private slots:
         QCOMPARE(streamError, expected);
         QCOMPARE(linkRefusal(link), expected);
         QCOMPARE(readAll(victim), QByteArray("precious"));
+    }
+
+    // Once the new file is renamed into place the write has happened: a folder that cannot be
+    // flushed afterwards is reported as such, not as a failure.
+    void folderThatCannotBeFlushedStillHoldsTheNewFile()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("unreadable"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = QDir(folder).filePath(QStringLiteral("f"));
+        writeFile(file, "old");
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0300) == 0);
+        bool written = false;
+        QString error;
+        QString notOnDisk;
+        {
+            OrdinaryPermissions ordinary;
+            QVERIFY(ordinary.isValid());
+            written = replaceFileAtomically(file, "new", 0600, &error, &notOnDisk);
+        }
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
+        QVERIFY2(written, qPrintable(error));
+        QCOMPARE(notOnDisk, QStringLiteral("Permission denied"));
+        QCOMPARE(readAll(file), QByteArray("new"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("f")});
     }
 
     // A dangling link names no file, but its name is taken: a write there goes where it leads.

@@ -1,3 +1,4 @@
+#include "OrdinaryPermissions.h"
 #include "ScriptedPrompt.h"
 #include "SecondUser.h"
 
@@ -6,6 +7,7 @@
 #include "connection/ProfileFile.h"
 #include "shell/UMainView.h"
 #include "shell/UTools.h"
+#include "shell/texts/UiTexts.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -37,6 +39,7 @@ private slots:
     void saveAsksOneQuestion_data();
     void saveAsksOneQuestion();
     void saveThroughAnotherUsersLinkIsRefused();
+    void saveWhereTheFolderCannotBeFlushedIsNoFailure();
     void saveRefusedByTheFileSystemThrows();
     void dataLinkStartsOnTheDemoDatabase();
     void dataLinkComposes_data();
@@ -311,6 +314,30 @@ void TestConnectionUi::saveThroughAnotherUsersLinkIsRefused()
     QFile f(victim);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("[Keep]\r\nA=1\r\n"));
+}
+
+// Once the profile is in place the save has happened, even when its folder cannot be flushed.
+void TestConnectionUi::saveWhereTheFolderCannotBeFlushedIsNoFailure()
+{
+    connectWith(sqliteString(QStringLiteral("shop.db")));
+    m_view->reMessages->clear();
+    const QString folder = m_dir.filePath(QStringLiteral("unreadable"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::setPermissions(folder, QFile::WriteOwner | QFile::ExeOwner));
+    const QString target = QDir(folder).filePath(QStringLiteral("p.ovs"));
+    m_prompt->dialogAnswers.enqueue(mrYes);
+    {
+        OrdinaryPermissions ordinary;
+        QVERIFY(ordinary.isValid());
+        m_view->SaveProfile(target);
+    }
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QCOMPARE(ProfileFile::readString(target, QStringLiteral("DB"), QStringLiteral("ConnString")),
+             m_view->ADOConnection1->connectionString());
+    QCOMPARE(logLines(),
+             QStringList(
+                 {m_view->btSave->toolTip() + QLatin1Char(' ') + target,
+                  textsFor(CurrentLanguage).fileNotOnDisk.arg(target, QStringLiteral("Permission denied"))}));
 }
 
 void TestConnectionUi::saveRefusedByTheFileSystemThrows()

@@ -1,5 +1,6 @@
 // Tools > Export data on a real main window over a SQLite database.
 #include "ExportReader.h"
+#include "OrdinaryPermissions.h"
 #include "ScriptedPrompt.h"
 #include "SecondUser.h"
 
@@ -48,6 +49,13 @@ unsigned modeOf(const QString &path)
     {
     };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0u;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
 }
 
 QByteArray readAll(const QString &path)
@@ -251,10 +259,7 @@ private slots:
     {
         runQuery(QStringLiteral("SELECT Id FROM Customers ORDER BY Id"));
         const QString file = exported("ids.csv");
-        QFile old(file);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old");
-        old.close();
+        writeFile(file, "old");
         QVERIFY(::chmod(QFile::encodeName(file).constData(), 0600) == 0);
 
         answerSave(file, &UiTexts::exportFilterCsvBom);
@@ -294,10 +299,7 @@ private slots:
 
         ORVESSA_REQUIRE_SECOND_USER(other);
         const QString victim = exported("victim.txt");
-        QFile file(victim);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("precious");
-        file.close();
+        writeFile(victim, "precious");
         const QString planted = QDir(shared).filePath(QStringLiteral("out.csv"));
         QVERIFY(other.plantLink(victim, planted));
         answerSave(planted, &UiTexts::exportFilterCsv);
@@ -343,6 +345,50 @@ private slots:
         QCOMPARE(readAll(exported("inserted.csv")), QByteArray("Id,Name\r\n5,new\r\n"));
     }
 
+    // A statement that gives no result with rows this time (a procedure whose SELECT is
+    // conditional) has nothing to export: the old file stays and the log says why.
+    void statementWithoutRowsKeepsTheOldFileAndSaysSo()
+    {
+        runQuery(QStringLiteral("SELECT Id FROM Customers"));
+        view().ADOQuery1->setSql(QStringLiteral("UPDATE Customers SET Name = Name WHERE 0"));
+        const QString file = exported("ids.csv");
+        writeFile(file, "old");
+        answerSave(file, &UiTexts::exportFilterCsv);
+        m_prompt->dialogAnswers.enqueue(mrYes); // run it again
+        m_prompt->dialogAnswers.enqueue(mrYes); // overwrite
+        view().AnyClick(view().mExport);
+        QCOMPARE(m_prompt->dialogs.size(), 2);
+        QCOMPARE(readAll(file), QByteArray("old"));
+        QCOMPARE(filesInFolder(), QStringList{"ids.csv"});
+        QCOMPARE(m_prompt->beeps, 1);
+        QVERIFY2(log().endsWith(textsFor(CurrentLanguage).exportNoRows.arg(file)), qPrintable(log()));
+    }
+
+    // The rename went through but the folder could not be flushed: the file is there, and the
+    // log says it may not be on disk yet rather than that the export failed.
+    void fileWrittenWhereTheFolderCannotBeFlushedIsSaidSo()
+    {
+        runQuery(QStringLiteral("SELECT Id FROM Customers ORDER BY Id"));
+        const QString folder = exported("unreadable");
+        QVERIFY(QDir().mkpath(folder));
+        // Entries can be made and renamed, but the folder cannot be opened to be flushed.
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0300) == 0);
+        const QString file = QDir(folder).filePath(QStringLiteral("ids.csv"));
+        answerSave(file, &UiTexts::exportFilterCsv);
+        {
+            OrdinaryPermissions ordinary;
+            QVERIFY(ordinary.isValid());
+            view().AnyClick(view().mExport);
+        }
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
+        QCOMPARE(readAll(file), QByteArray("Id\r\n1\r\n2\r\n3\r\n"));
+        const UiTexts &t = textsFor(CurrentLanguage);
+        QVERIFY2(log().contains(t.exportDone.arg(file, QStringLiteral("3"))), qPrintable(log()));
+        QVERIFY2(log().endsWith(t.fileNotOnDisk.arg(file, QStringLiteral("Permission denied"))),
+                 qPrintable(log()));
+        QVERIFY(!log().contains(t.exportFailed.arg(file, QString())));
+    }
+
     void cancelLeavesNoFileAndSaysSo()
     {
         view().ADOConnection1->setWorkRunner(
@@ -365,10 +411,7 @@ private slots:
             "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 300000) "
             "SELECT i, CASE WHEN i < 200000 THEN i ELSE abs(-9223372036854775807 - 1) END FROM c"));
         const QString file = exported("half.csv");
-        QFile old(file);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old");
-        old.close();
+        writeFile(file, "old");
         answerSave(file, &UiTexts::exportFilterCsv);
         m_prompt->dialogAnswers.enqueue(mrYes);
         view().AnyClick(view().mExport);

@@ -122,6 +122,10 @@ UiTexts makeEnglish()
     t.exportCut =
         QStringLiteral("Row %1, column %2: text cut to the 32,767 characters a worksheet cell holds.");
     t.exportCutMore = QStringLiteral("%1 more cells were cut.");
+    t.exportNoRows =
+        QStringLiteral("Export to file [%1]: the statement returned no rows; the file was not written.");
+    t.fileNotOnDisk =
+        QStringLiteral("File [%1] was written, but the system could not confirm it is on disk yet: %2");
 
     t.TextSaveAs = QStringLiteral("Save as [%s]?");
     t.TextFileExists = QStringLiteral("File [%s] already exists. Overwrite?");
@@ -221,6 +225,10 @@ UiTexts makePortuguese()
     t.exportCut = QStringLiteral(
         u"Linha %1, coluna %2: texto cortado nos 32.767 caracteres que uma célula de planilha comporta.");
     t.exportCutMore = QStringLiteral(u"Mais %1 células foram cortadas.");
+    t.exportNoRows = QStringLiteral(
+        u"Exportação para o arquivo [%1]: a instrução não retornou linhas; o arquivo não foi gravado.");
+    t.fileNotOnDisk = QStringLiteral(
+        u"O arquivo [%1] foi gravado, mas o sistema não pôde confirmar que ele já está no disco: %2");
 
     t.TextSaveAs = QStringLiteral("Salvar como [%s]?");
     t.TextFileExists = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");

@@ -53,6 +53,11 @@ struct UiTexts
     QString mExport, exportCaption, exportFilterCsv, exportFilterCsvBom, exportFilterWorkbook,
         exportFilterJsonLines, exportNothing, exportRerunQuestion, exportStarted, exportDone, exportCancelled,
         exportFailed, exportCut, exportCutMore;
+    // The statement run again gave no result with rows: %1 the file, which stays as it was.
+    QString exportNoRows;
+    // A file was written (an export, a profile), but its folder could not be flushed: %1 the
+    // file, %2 the system's reason.
+    QString fileNotOnDisk;
     // Message templates; "[%s]" takes one file path.
     QString TextSaveAs, TextFileExists, TextUndefined, TextCompactConfirm, TextSendToExcel, TextFileNotFound,
         TextCannotRename, TextCannotDelete, TextReporting, TextWait, TextReady;
