@@ -36,6 +36,11 @@ public:
     bool open(const QString &path, mode_t newFileMode, QString *error);
     // Where the content is written until commit(); -1 when not open.
     int descriptor() const { return m_fd; }
+    // The mode the file gets on commit: the replaced file's, or newFileMode for a new one.
+    mode_t mode() const { return m_mode; }
+    // Takes away what allowed does not grant (a file that holds a secret: 0600, whatever the
+    // file it replaces allowed).
+    void narrowMode(mode_t allowed) { m_mode &= allowed; }
     // True once the new file stands at the target; notOnDisk() then tells whether the folder
     // could be flushed.
     bool commit(QString *error);

@@ -1,13 +1,16 @@
 #include "connection/DataLinkDialog.h"
 
 #include "common/ErrorText.h"
+#include "connection/SecretValueDelegate.h"
 #include "connection/WorkRunnerDialog.h"
 #include "db/DataAccess.h"
 #include "shell/BusyCursor.h"
 #include "shell/Prompt.h"
 #include "shell/UTools.h"
+#include "shell/texts/UiTexts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
@@ -225,6 +228,10 @@ QWidget *DataLinkDialog::buildAllPage()
     m_all->verticalHeader()->setDefaultSectionSize(m_all->fontMetrics().height() + 6);
     m_all->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_all->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_secrets = new SecretValueDelegate(m_all);
+    m_all->setItemDelegateForColumn(1, m_secrets);
+    // A renamed entry may become secret, or stop being one.
+    connect(m_all, &QTableWidget::itemChanged, this, &DataLinkDialog::updateAccessibleValues);
     layout->addWidget(m_all, 1);
     auto *row = new QHBoxLayout;
     auto *add = new QPushButton(tr("&Add"));
@@ -246,6 +253,16 @@ QWidget *DataLinkDialog::buildAllPage()
     row->addWidget(add);
     row->addWidget(remove);
     row->addStretch(1);
+    // Passwords show only on purpose, as in the password fields.
+    const QString show = textsFor(CurrentLanguage).dataLinkShowSecrets;
+    m_showSecrets = new QCheckBox(show);
+    m_showSecrets->setAccessibleName(QString(show).remove(QLatin1Char('&')));
+    connect(m_showSecrets, &QCheckBox::toggled, this, [this](bool on) {
+        m_secrets->setRevealed(on);
+        updateAccessibleValues();
+        m_all->viewport()->update();
+    });
+    row->addWidget(m_showSecrets);
     layout->addLayout(row);
     return page;
 }
@@ -344,6 +361,20 @@ void DataLinkDialog::fillAllTable()
         m_all->insertRow(r);
         m_all->setItem(r, 0, new QTableWidgetItem(e.name));
         m_all->setItem(r, 1, new QTableWidgetItem(e.value));
+    }
+    updateAccessibleValues();
+}
+
+void DataLinkDialog::updateAccessibleValues()
+{
+    for (int r = 0; r < m_all->rowCount(); ++r) {
+        QTableWidgetItem *value = m_all->item(r, 1);
+        if (!value)
+            continue;
+        const QString heard = m_secrets->accessibleText(m_all->model()->index(r, 1));
+        // Setting an unchanged value emits nothing, so this ends here when called on a change.
+        if (value->data(Qt::AccessibleTextRole).toString() != heard)
+            value->setData(Qt::AccessibleTextRole, heard.isEmpty() ? QVariant() : QVariant(heard));
     }
 }
 

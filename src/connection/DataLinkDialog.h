@@ -4,7 +4,9 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
+class SecretValueDelegate;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -49,6 +51,8 @@ private:
     void collect();
     void fillAllTable();
     void takeAllTable();
+    // What a screen reader hears of a value: masked like the eye sees it while it is secret.
+    void updateAccessibleValues();
     void tabChanged(int index);
     void providerChanged();
     void browse();
@@ -68,5 +72,7 @@ private:
     QRadioButton *m_useDsn = nullptr, *m_useDriver = nullptr;
     QLineEdit *m_dsn = nullptr, *m_odbcUser = nullptr, *m_odbcPassword = nullptr, *m_driver = nullptr;
     QTableWidget *m_all = nullptr;
+    SecretValueDelegate *m_secrets = nullptr;
+    QCheckBox *m_showSecrets = nullptr;
     QPushButton *m_test = nullptr;
 };

@@ -283,6 +283,10 @@ void TMainView::SaveProfile(const QString &fileName)
     const ProfileFile::Written written =
         ProfileFile::writeString(ProfileFileName, kProfileSection, kProfileKey, ProfileConnectionString);
     LogMessage(btSave->toolTip() + QLatin1Char(' ') + ProfileFileName);
+    const UiTexts &t = textsFor(CurrentLanguage);
+    if (written.narrowedFrom)
+        LogMessage(t.profileNarrowed.arg(
+            ProfileFileName, QStringLiteral("0%1").arg(written.narrowedFrom, 3, 8, QLatin1Char('0'))));
     if (!written.notOnDisk.isEmpty())
-        LogMessage(textsFor(CurrentLanguage).fileNotOnDisk.arg(ProfileFileName, written.notOnDisk));
+        LogMessage(t.fileNotOnDisk.arg(ProfileFileName, written.notOnDisk));
 }

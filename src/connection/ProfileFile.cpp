@@ -2,11 +2,13 @@
 
 #include "common/AppError.h"
 #include "common/SafeFile.h"
+#include "connection/PasswordMask.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -227,13 +229,31 @@ QByteArray ProfileFile::toBytes() const
     return QByteArray("\xFF\xFE", 2) + QByteArray(utf16(text));
 }
 
+bool ProfileFile::holdsPassword() const
+{
+    return std::any_of(m_lines.begin(), m_lines.end(), [](const QString &line) {
+        const QString value = valueOf(line);
+        return maskPasswords(value) != value;
+    });
+}
+
 ProfileFile::Written ProfileFile::save(const QString &fileName) const
 {
     const QString full = QFileInfo(fileName).absoluteFilePath();
-    Written written;
-    // A profile may hold a password: a new one is for its owner's eyes only.
-    if (!replaceFileAtomically(full, toBytes(), 0600, nullptr, &written.notOnDisk))
+    // A profile may hold a password: a new one is for its owner's eyes only, and so is an old one
+    // from the moment it holds one.
+    ReplacementFile file;
+    if (!file.open(full, 0600, nullptr))
         throw unableToWrite(full);
+    const mode_t previous = file.mode();
+    if (holdsPassword())
+        file.narrowMode(0600);
+    if (!writeAndSync(file.descriptor(), toBytes()) || !file.commit(nullptr))
+        throw unableToWrite(full);
+    Written written;
+    written.notOnDisk = file.notOnDisk();
+    if (file.mode() != previous)
+        written.narrowedFrom = previous;
     return written;
 }
 

@@ -5,11 +5,14 @@
 #include "common/AppError.h"
 #include "connection/DataLinkDialog.h"
 #include "connection/ProfileFile.h"
+#include "connection/SecretValueDelegate.h"
 #include "shell/UMainView.h"
 #include "shell/UTools.h"
 #include "shell/texts/UiTexts.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -23,6 +26,8 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <memory>
 
 class TestConnectionUi : public QObject
 {
@@ -40,11 +45,14 @@ private slots:
     void saveAsksOneQuestion();
     void saveThroughAnotherUsersLinkIsRefused();
     void saveWhereTheFolderCannotBeFlushedIsNoFailure();
+    void savedPasswordNarrowsTheProfileAndTheLogSaysSo();
     void saveRefusedByTheFileSystemThrows();
     void dataLinkStartsOnTheDemoDatabase();
     void dataLinkComposes_data();
     void dataLinkComposes();
     void dataLinkServerFieldsCompose();
+    void dataLinkAllPageMasksPasswordsUntilShown_data();
+    void dataLinkAllPageMasksPasswordsUntilShown();
     void dataLinkAllPageEditsFlowBack();
     void dataLinkTestConnectionReports();
 
@@ -340,6 +348,31 @@ void TestConnectionUi::saveWhereTheFolderCannotBeFlushedIsNoFailure()
                   textsFor(CurrentLanguage).fileNotOnDisk.arg(target, QStringLiteral("Permission denied"))}));
 }
 
+// Saving a password into a profile others could read makes it the owner's alone, and says so.
+void TestConnectionUi::savedPasswordNarrowsTheProfileAndTheLogSaysSo()
+{
+    const QString target = m_dir.filePath(QStringLiteral("shared.ovs"));
+    {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[DB]\r\nConnString=Provider=SQLite\r\n");
+    }
+    QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                              QFile::ReadOther));
+    const QString cs = sqliteString(QStringLiteral("shop.db")) + QStringLiteral(";Password=s3cret");
+    connectWith(cs);
+    m_view->ProfileFileName = target;
+    m_view->reMessages->clear();
+    m_prompt->dialogAnswers.enqueue(mrYes);
+    m_view->SaveProfile(target);
+    QCOMPARE(QFile::permissions(target),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    QCOMPARE(logLines(),
+             QStringList({m_view->btSave->toolTip() + QLatin1Char(' ') + target,
+                          textsFor(CurrentLanguage).profileNarrowed.arg(target, QStringLiteral("0644"))}));
+    QVERIFY(!m_view->reMessages->toPlainText().contains(QLatin1String("s3cret")));
+}
+
 void TestConnectionUi::saveRefusedByTheFileSystemThrows()
 {
     connectWith(sqliteString(QStringLiteral("shop.db")));
@@ -437,6 +470,72 @@ void TestConnectionUi::dataLinkServerFieldsCompose()
     dialog.portEdit()->setText(QStringLiteral("3307"));
     QCOMPARE(dialog.connectionString(), QStringLiteral("Provider=MySQL;Data Source=127.0.0.1;Port=3307;"
                                                        "Initial Catalog=shop;User ID=me;Password=\"p;w\""));
+}
+
+void TestConnectionUi::dataLinkAllPageMasksPasswordsUntilShown_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "en-US";
+    QTest::newRow("Portuguese") << "pt-BR";
+}
+
+// The All page shows a password as the password field does, to the eye and to a screen reader,
+// until the user asks to see it; the string composed keeps it either way.
+void TestConnectionUi::dataLinkAllPageMasksPasswordsUntilShown()
+{
+    QFETCH(QString, language);
+    CurrentLanguage = language;
+    DataLinkDialog dialog(QStringLiteral("Provider=PostgreSQL;Data Source=h;User ID=u;Password=s3cret"));
+    dialog.tabs()->setCurrentIndex(DataLinkDialog::AllPage);
+    QTableWidget *all = dialog.allTable();
+    auto rowOf = [all](const QString &name) {
+        for (int r = 0; r < all->rowCount(); ++r) {
+            if (all->item(r, 0)->text() == name)
+                return r;
+        }
+        return -1;
+    };
+    const int password = rowOf(QStringLiteral("Password"));
+    const int user = rowOf(QStringLiteral("User ID"));
+    QVERIFY(password >= 0 && user >= 0);
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(all);
+    QVERIFY(table && table->tableInterface());
+    auto heard = [table](int row) {
+        return table->tableInterface()->cellAt(row, 1)->text(QAccessible::Name);
+    };
+    auto editorEcho = [all](int row) {
+        std::unique_ptr<QWidget> editor(all->itemDelegateForColumn(1)->createEditor(
+            all->viewport(), QStyleOptionViewItem(), all->model()->index(row, 1)));
+        auto *line = qobject_cast<QLineEdit *>(editor.get());
+        return line ? line->echoMode() : QLineEdit::NoEcho;
+    };
+
+    QVERIFY2(!heard(password).contains(QLatin1String("s3cret")), qPrintable(heard(password)));
+    QCOMPARE(heard(password).size(), 6);
+    QCOMPARE(heard(user), QStringLiteral("u"));
+    QCOMPARE(editorEcho(password), QLineEdit::Password);
+    QCOMPARE(editorEcho(user), QLineEdit::Normal);
+
+    QCheckBox *show = nullptr;
+    for (QCheckBox *box : dialog.findChildren<QCheckBox *>()) {
+        if (box->text() == textsFor(language).dataLinkShowSecrets)
+            show = box;
+    }
+    QVERIFY(show);
+    QCOMPARE(show->accessibleName(),
+             QString(textsFor(language).dataLinkShowSecrets).remove(QLatin1Char('&')));
+    QVERIFY(!show->isChecked());
+    show->setChecked(true);
+    QCOMPARE(heard(password), QStringLiteral("s3cret"));
+    QCOMPARE(editorEcho(password), QLineEdit::Normal);
+    show->setChecked(false);
+
+    // A value becomes secret with its name; what is composed keeps every value.
+    all->item(user, 0)->setText(QStringLiteral("Jet OLEDB:Database Password"));
+    QCOMPARE(heard(user), SecretValueDelegate::masked(QStringLiteral("u")));
+    QCOMPARE(
+        dialog.connectionString(),
+        QStringLiteral("Provider=PostgreSQL;Data Source=h;Password=s3cret;Jet OLEDB:Database Password=u"));
 }
 
 void TestConnectionUi::dataLinkAllPageEditsFlowBack()

@@ -126,6 +126,10 @@ UiTexts makeEnglish()
         QStringLiteral("Export to file [%1]: the statement returned no rows; the file was not written.");
     t.fileNotOnDisk =
         QStringLiteral("File [%1] was written, but the system could not confirm it is on disk yet: %2");
+    t.profileNarrowed = QStringLiteral(
+        "Profile [%1] holds a password: its permissions were narrowed from %2 to 0600, so that only you can "
+        "read it.");
+    t.dataLinkShowSecrets = QStringLiteral("&Show passwords");
 
     t.TextSaveAs = QStringLiteral("Save as [%s]?");
     t.TextFileExists = QStringLiteral("File [%s] already exists. Overwrite?");
@@ -229,6 +233,10 @@ UiTexts makePortuguese()
         u"Exportação para o arquivo [%1]: a instrução não retornou linhas; o arquivo não foi gravado.");
     t.fileNotOnDisk = QStringLiteral(
         u"O arquivo [%1] foi gravado, mas o sistema não pôde confirmar que ele já está no disco: %2");
+    t.profileNarrowed =
+        QStringLiteral(u"O perfil [%1] contém uma senha: suas permissões foram reduzidas de %2 "
+                       u"para 0600, para que só você possa lê-lo.");
+    t.dataLinkShowSecrets = QStringLiteral("&Mostrar senhas");
 
     t.TextSaveAs = QStringLiteral("Salvar como [%s]?");
     t.TextFileExists = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");

@@ -58,6 +58,10 @@ struct UiTexts
     // A file was written (an export, a profile), but its folder could not be flushed: %1 the
     // file, %2 the system's reason.
     QString fileNotOnDisk;
+    // A profile saved with a password was readable by others: %1 the file, %2 its old mode.
+    QString profileNarrowed;
+    // The connection dialog's All page: the check box that shows passwords in clear.
+    QString dataLinkShowSecrets;
     // Message templates; "[%s]" takes one file path.
     QString TextSaveAs, TextFileExists, TextUndefined, TextCompactConfirm, TextSendToExcel, TextFileNotFound,
         TextCannotRename, TextCannotDelete, TextReporting, TextWait, TextReady;
