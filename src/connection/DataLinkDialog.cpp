@@ -1,6 +1,7 @@
 #include "connection/DataLinkDialog.h"
 
 #include "common/ErrorText.h"
+#include "connection/DemoDatabase.h"
 #include "connection/SecretValueDelegate.h"
 #include "connection/WorkRunnerDialog.h"
 #include "db/DataAccess.h"
@@ -61,7 +62,7 @@ DataLinkDialog::DataLinkDialog(const QString &initial, QWidget *parent) : QDialo
     // Stands for a platform dialog: the program's wheel rewrite leaves it alone.
     setProperty("orvessaNoWheelRewrite", true);
 
-    m_settings = initial.trimmed().isEmpty() ? DataLinkSettings::defaults(appFolder())
+    m_settings = initial.trimmed().isEmpty() ? DataLinkSettings::defaults(demoDatabaseFile(appFolder()))
                                              : DataLinkSettings::fromString(initial);
 
     m_tabs = new QTabWidget;

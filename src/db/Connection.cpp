@@ -175,6 +175,11 @@ bool Connection::readOnly() const
     return backend().readOnly();
 }
 
+QString Connection::readOnlyReason() const
+{
+    return backend().readOnlyReason();
+}
+
 QString Connection::quoteIdentifier(const QString &name) const
 {
     return backend().quoteIdentifier(name);

@@ -218,6 +218,12 @@ public:
     // call from another thread.
     virtual void cancel() = 0;
     virtual bool readOnly() const { return false; }
+    // Why the session is read-only, in words a user acts on (the connection string asks for it,
+    // the file cannot be written, ...); empty when it is not.
+    virtual QString readOnlyReason() const
+    {
+        return readOnly() ? QStringLiteral("the connection is read-only.") : QString();
+    }
 
     // By the dialect's rules (SqlDialectRules).
     virtual QString quoteIdentifier(const QString &name) const;
@@ -304,6 +310,7 @@ public:
     // How the database's SQL is written; known without asking the server.
     SqlDialect dialect() const;
     bool readOnly() const;
+    QString readOnlyReason() const; // Backend::readOnlyReason
     QString quoteIdentifier(const QString &name) const;
     QString placeholder(int index) const; // index from 1
 

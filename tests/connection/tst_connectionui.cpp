@@ -4,6 +4,7 @@
 
 #include "common/AppError.h"
 #include "connection/DataLinkDialog.h"
+#include "connection/DemoDatabase.h"
 #include "connection/ProfileFile.h"
 #include "connection/SecretValueDelegate.h"
 #include "shell/UMainView.h"
@@ -48,6 +49,7 @@ private slots:
     void savedPasswordNarrowsTheProfileAndTheLogSaysSo();
     void saveRefusedByTheFileSystemThrows();
     void dataLinkStartsOnTheDemoDatabase();
+    void aDemoDatabaseTheUserCannotWriteIsCopiedOnFirstUse();
     void dataLinkComposes_data();
     void dataLinkComposes();
     void dataLinkServerFieldsCompose();
@@ -399,6 +401,62 @@ void TestConnectionUi::dataLinkStartsOnTheDemoDatabase()
     const QString demo = QCoreApplication::applicationDirPath() + QStringLiteral("/demo.sqlite");
     QCOMPARE(dialog.fileEdit()->text(), demo);
     QCOMPARE(dialog.connectionString(), QStringLiteral("Provider=SQLite;Data Source=") + demo);
+}
+
+// An installed demo the user may not write (root's, in the program's folder) is copied into the
+// user's data folder on first use, and that copy is the demo from then on.
+void TestConnectionUi::aDemoDatabaseTheUserCannotWriteIsCopiedOnFirstUse()
+{
+    QTemporaryDir root;
+    const QString installed = root.filePath(QStringLiteral("lib/orvessa"));
+    QVERIFY(QDir().mkpath(installed));
+    const QString demo = QDir(installed).filePath(QStringLiteral("demo.sqlite"));
+    {
+        Connection make;
+        QFile(demo).open(QIODevice::WriteOnly);
+        make.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + demo);
+        make.open();
+        make.execute(QStringLiteral("CREATE TABLE shop (id INTEGER PRIMARY KEY, name TEXT)"));
+        make.execute(QStringLiteral("INSERT INTO shop VALUES (1, 'demo')"));
+    }
+    const QByteArray previousData = qgetenv("XDG_DATA_HOME");
+    const QString data = root.filePath(QStringLiteral("home/.local/share"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+    const QString copy = data + QStringLiteral("/orvessa/demo.sqlite");
+
+    // Where the user may write it, the installed file is the demo.
+    QCOMPARE(demoDatabaseFile(installed), demo);
+    QVERIFY(!QFileInfo::exists(copy));
+
+    QVERIFY(QFile::setPermissions(demo, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(QFile::setPermissions(installed,
+                                  QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    QString first;
+    QString again;
+    {
+        OrdinaryPermissions ordinary;
+        QVERIFY(ordinary.isValid());
+        first = demoDatabaseFile(installed);
+        Connection connection;
+        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + first);
+        connection.open();
+        QVERIFY(!connection.readOnly());
+        connection.execute(QStringLiteral("UPDATE shop SET name = 'mine'"));
+        again = demoDatabaseFile(installed);
+    }
+    QVERIFY(QFile::setPermissions(installed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    if (previousData.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", previousData);
+    QCOMPARE(first, copy);
+    QCOMPARE(again, copy);
+    QCOMPARE(QFileInfo(copy.left(copy.lastIndexOf(QLatin1Char('/')))).permissions() & 0x0077, 0);
+    Connection check;
+    check.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + copy);
+    check.open();
+    QCOMPARE(check.execute(QStringLiteral("SELECT name FROM shop")).recordset->value(0, 0).toString(),
+             QStringLiteral("mine"));
 }
 
 void TestConnectionUi::dataLinkComposes_data()

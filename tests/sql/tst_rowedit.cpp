@@ -1,4 +1,5 @@
 #include "EditCases.h"
+#include "OrdinaryPermissions.h"
 #include "ScriptedPrompt.h"
 
 #include "db/DataAccess.h"
@@ -65,6 +66,8 @@ private slots:
     void deleteRemovesTheCurrentRecord();
     void rowChangedBySomeoneElseIsAnError_data();
     void rowChangedBySomeoneElseIsAnError();
+    void aReadOnlyDatabaseSaysWhy_data();
+    void aReadOnlyDatabaseSaysWhy();
     void readOnlyResultsRefuseWithTheirReason_data();
     void readOnlyResultsRefuseWithTheirReason();
     void refreshKeepsTheCurrentRowIndex();
@@ -273,6 +276,42 @@ void TestRowEdit::readOnlyResultsRefuseWithTheirReason_data()
                                 << "does not come from a table";
     QTest::newRow("column twice") << "SELECT id, name, name AS again FROM people"
                                   << "appears more than once";
+}
+
+void TestRowEdit::aReadOnlyDatabaseSaysWhy_data()
+{
+    QTest::addColumn<QString>("why"); // "mode", "file"
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("opened read-only by its connection string")
+        << "mode"
+        << "the connection string opens the database read-only (Mode=Read).";
+    QTest::newRow("a file the user may not write") << "file"
+                                                   << "you may not write to the database file %1.";
+}
+
+// A read-only database says why it is: never "Access files" for a file that is no Access file.
+void TestRowEdit::aReadOnlyDatabaseSaysWhy()
+{
+    QFETCH(QString, why);
+    QFETCH(QString, reason);
+    const QString path = m_dir.filePath(QStringLiteral("edit.db"));
+    Connection connection;
+    if (why == QLatin1String("mode")) {
+        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1;Mode=Read").arg(path));
+        connection.open();
+    } else {
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1").arg(path));
+        OrdinaryPermissions ordinary;
+        QVERIFY(ordinary.isValid());
+        connection.open();
+    }
+    QVERIFY(connection.readOnly());
+    AdoQuery query(&connection);
+    RowEditor editor(&query);
+    query.setSql(QStringLiteral("SELECT * FROM people"));
+    QVERIFY(query.run());
+    QCOMPARE(editor.readOnlyReason(), QStringLiteral("The result is read-only: ") + reason.arg(path));
 }
 
 void TestRowEdit::readOnlyResultsRefuseWithTheirReason()
