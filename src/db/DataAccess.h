@@ -292,6 +292,9 @@ public:
     void setAfterConnect(std::function<void()> handler) { m_afterConnect = std::move(handler); }
     void setAfterDisconnect(std::function<void()> handler) { m_afterDisconnect = std::move(handler); }
     void setWorkRunner(WorkRunner runner);
+    // The runner, for long work of the program's own that talks to no database (compaction of a
+    // closed file, a workbook's assembly), with its own Cancel.
+    const WorkRunner &workRunner() const { return m_runner; }
 
     // Empty when closed or when the backend reports an error.
     QString defaultDatabase();

@@ -124,7 +124,18 @@ void TMainView::ExportCommand()
             reportError(t.exportNoRows.arg(shown));
             return;
         }
-        job.commit();
+        // A workbook is zipped now, which takes long for a big one: off the window's thread,
+        // with progress and a Cancel that leaves the old file.
+        bool committed = false;
+        const auto commit = [&job, &committed] { committed = job.commit(); };
+        if (const WorkRunner &runner = ADOConnection1->workRunner())
+            runner(commit, [&job] { job.abandon(); });
+        else
+            commit();
+        if (!committed) {
+            LogMessage(t.exportCancelled.arg(shown));
+            return;
+        }
         LogMessage(t.exportDone.arg(shown, QString::number(job.rows())));
         const ExportWriter &writer = *job.writer();
         for (const CutCell &cut : writer.cutCells())

@@ -4,6 +4,7 @@
 #include "export/CellText.h"
 #include "export/DateTimeText.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <xlsxwriter.h>
@@ -13,7 +14,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
 #include <locale.h>
+#include <unistd.h>
 
 namespace {
 
@@ -96,7 +99,8 @@ bool writtenExactly(double value)
 
 WorkbookWriter::WorkbookWriter(int fd, const QString &scratchFolder, qint64 rowsPerSheet)
     : m_fileName("/proc/self/fd/" + QByteArray::number(fd))
-    , m_scratchFolder(QFile::encodeName(scratchFolder))
+    , m_folder(PrivateFolder::create({scratchFolder}))
+    , m_scratchFolder(QFile::encodeName(m_folder ? m_folder->path() : scratchFolder))
     , m_rowsPerSheet(qBound<qint64>(2, rowsPerSheet, kSheetRows))
 {
 }
@@ -192,7 +196,33 @@ void WorkbookWriter::addSheet()
 void WorkbookWriter::finish()
 {
     const CNumbers numbers;
+    if (m_abandoned.load())
+        throw AppError(QStringLiteral("The workbook was abandoned."));
     closeWorkbook();
+}
+
+void WorkbookWriter::abandon()
+{
+    m_abandoned.store(true);
+    // libxlsxwriter keeps every sheet in scratch files it unlinks at once, in the folder it was
+    // given: the ones this process holds open there are found by their descriptors. Each is
+    // opened anew through its descriptor and checked again through the new one, so a descriptor
+    // closed and reused meanwhile is never the one emptied.
+    if (!m_folder)
+        return;
+    const QByteArray prefix = m_scratchFolder + '/';
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {
+        if (!QFile::encodeName(QFile::symLinkTarget(fds.filePath(fd))).startsWith(prefix))
+            continue;
+        const int own = ::open(QFile::encodeName(fds.filePath(fd)).constData(), O_WRONLY | O_CLOEXEC);
+        if (own < 0)
+            continue;
+        const QString check = QStringLiteral("/proc/self/fd/%1").arg(own);
+        if (QFile::encodeName(QFile::symLinkTarget(check)).startsWith(prefix)) [[maybe_unused]]
+            const int emptied = ::ftruncate(own, 0);
+        ::close(own);
+    }
 }
 
 void WorkbookWriter::beginRow()

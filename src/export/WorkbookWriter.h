@@ -1,7 +1,10 @@
 #pragma once
 
+#include "common/PrivateFolder.h"
 #include "export/ExportWriter.h"
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +35,10 @@ public:
     ~WorkbookWriter() override;
 
     void startResult(const QList<FieldInfo> &fields) override;
+    // Assembles the workbook: zips every sheet, which for a big one takes a while.
     void finish() override;
+    // The workbook's scratch files are emptied, so a running assembly runs out of input at once.
+    void abandon() override;
 
     void beginRow() override;
     void addNull() override;
@@ -53,7 +59,10 @@ private:
     bool cellText(const char *text, qsizetype length);
 
     QByteArray m_fileName;
+    // A folder of this workbook's own for libxlsxwriter's scratch files, inside the one given.
+    std::unique_ptr<PrivateFolder> m_folder;
     QByteArray m_scratchFolder;
+    std::atomic<bool> m_abandoned{false};
     qint64 m_rowsPerSheet;
     lxw_workbook *m_workbook = nullptr;
     lxw_worksheet *m_sheet = nullptr;

@@ -17,6 +17,7 @@
 #include "shell/Guard.h"
 #include "shell/Prompt.h"
 #include "shell/UTools.h"
+#include "shell/texts/UiTexts.h"
 #include "sql/AdoTable.h"
 
 #include <QApplication>
@@ -187,10 +188,15 @@ void TMainView::CompactDatabase(const QString &sourcePath)
 {
     const DatabaseFamily family =
         IsSqlite ? DatabaseFamily::Sqlite : (IsAccess ? DatabaseFamily::Access : DatabaseFamily::Other);
+    // The connection is closed, but its runner is the one to show progress and offer Cancel.
     const CompactionResult result = compactFile(
-        sourcePath, [family] { return makeCompactionEngine(family); }, fileLayer());
+        sourcePath, [family] { return makeCompactionEngine(family); }, fileLayer(),
+        ADOConnection1->workRunner());
     switch (result.status) {
     case CompactionStatus::Done:
+        break;
+    case CompactionStatus::Cancelled:
+        LogMessage(textsFor(CurrentLanguage).compactCancelled.arg(sourcePath));
         break;
     case CompactionStatus::SourceMissing:
         reportError(withPath(TextFileNotFound, sourcePath));

@@ -15,12 +15,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <bit>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -333,6 +335,54 @@ private slots:
         auto n = [](const char *v) { return QJsonValue(QJsonObject{{"n", QString::fromLatin1(v)}}); };
         QCOMPARE(rows.at(1).toArray(), QJsonArray({n("0.5"), n("12.25")}));
         QCOMPARE(rows.at(2).toArray(), QJsonArray({n("1e-05"), n("-3.5")}));
+    }
+
+    // Cancel reaches a workbook while it is zipped: the assembly stops and nothing replaces the
+    // old file.
+    void abandonedWhileAssembledTheOldFileStays()
+    {
+        const QString file = path(QStringLiteral("big.xlsx"));
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        auto job = std::make_unique<ExportJob>(ExportTarget{file, ExportFormat::Workbook}, m_dir->path());
+        CellSink &sink = job->startResult({field(QStringLiteral("id"), AdoType::Integer),
+                                           field(QStringLiteral("text"), AdoType::VarWChar)});
+        const QByteArray text(60, 'x');
+        for (int i = 0; i < 200000; ++i) {
+            sink.beginRow();
+            sink.addInt(i);
+            sink.addText(text.constData(), text.size());
+            sink.endRow();
+        }
+        // The assembly is under way once it has made a scratch file of its own beside the sheet's.
+        const QByteArray scratch = QFile::encodeName(m_dir->path()) + "/orvessa-";
+        const auto scratchFiles = [&scratch] {
+            int count = 0;
+            const QDir fds(QStringLiteral("/proc/self/fd"));
+            for (const QString &fd : fds.entryList(QDir::Files | QDir::System))
+                count += QFile::encodeName(QFile::symLinkTarget(fds.filePath(fd))).startsWith(scratch);
+            return count;
+        };
+        QCOMPARE(scratchFiles(), 1);
+        std::atomic<bool> done{false};
+        bool committed = true;
+        std::thread assembly([&] {
+            committed = job->commit();
+            done = true;
+        });
+        while (!done && scratchFiles() < 2)
+            std::this_thread::yield();
+        const bool underWay = !done;
+        job->abandon();
+        assembly.join();
+        job.reset();
+        QVERIFY2(underWay, "the workbook was assembled before it could be abandoned");
+        QVERIFY(!committed);
+        QCOMPARE(readBytes(file), QByteArray("old"));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("big.xlsx")});
     }
 
     void longTextIsCutToTheCellLimitAndNoted()

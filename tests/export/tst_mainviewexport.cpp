@@ -3,6 +3,7 @@
 #include "OrdinaryPermissions.h"
 #include "ScriptedPrompt.h"
 #include "SecondUser.h"
+#include "ThreadedRunner.h"
 
 #include "editor/SqlEditor.h"
 #include "shell/UMainView.h"
@@ -25,7 +26,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <thread>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -64,29 +64,10 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Runs each piece of work on a thread of its own, as the program's runner does, and presses
-// Cancel once the running count has reached rows.
-WorkRunner cancellingAfter(const std::atomic<qint64> *fetched, qint64 rows)
+// Presses Cancel once the running count has reached rows.
+ThreadedRunner cancellingAfter(const std::atomic<qint64> *fetched, qint64 rows)
 {
-    return [fetched, rows](const std::function<void()> &work, const std::function<void()> &cancel) {
-        std::atomic<bool> done{false};
-        std::exception_ptr error;
-        std::thread worker([&] {
-            try {
-                work();
-            } catch (...) {
-                error = std::current_exception();
-            }
-            done = true;
-        });
-        while (!done && fetched->load() < rows)
-            std::this_thread::yield();
-        if (!done)
-            cancel();
-        worker.join();
-        if (error)
-            std::rethrow_exception(error);
-    };
+    return ThreadedRunner([fetched, rows](int) { return fetched->load() >= rows; });
 }
 
 const char *const kManyRows =
@@ -387,6 +368,32 @@ private slots:
         QVERIFY2(log().endsWith(t.fileNotOnDisk.arg(file, QStringLiteral("Permission denied"))),
                  qPrintable(log()));
         QVERIFY(!log().contains(t.exportFailed.arg(file, QString())));
+    }
+
+    // The workbook is assembled (zipped, which takes long for a big one) as a piece of work of its
+    // own, off the window's thread, and Cancel there leaves the old file as it was.
+    void cancelWhileTheWorkbookIsAssembledKeepsTheOldFile()
+    {
+        runQuery(QStringLiteral("SELECT Id, Name FROM Customers ORDER BY Id"));
+        const QString file = exported("customers.xlsx");
+        writeFile(file, "old");
+        // The rows come first; Cancel is pressed as the second piece of work starts.
+        const ThreadedRunner runner([](int piece) { return piece == 2; });
+        view().ADOConnection1->setWorkRunner(runner);
+        answerSave(file, &UiTexts::exportFilterWorkbook);
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        view().AnyClick(view().mExport);
+        QCOMPARE(runner.pieces(), 2);
+        QCOMPARE(readAll(file), QByteArray("old"));
+        QCOMPARE(filesInFolder(), QStringList{"customers.xlsx"});
+        QVERIFY2(log().endsWith(textsFor(CurrentLanguage).exportCancelled.arg(file)), qPrintable(log()));
+        QCOMPARE(m_prompt->beeps, 0);
+
+        // Without a cancel the same export puts the workbook in place.
+        answerSave(file, &UiTexts::exportFilterWorkbook);
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        view().AnyClick(view().mExport);
+        QCOMPARE(exportedRows(readExport(QStringLiteral("xlsx"), file)).size(), 4);
     }
 
     void cancelLeavesNoFileAndSaysSo()

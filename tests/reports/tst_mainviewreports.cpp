@@ -1,5 +1,6 @@
 // The report, compaction and spreadsheet commands on a real main window over a SQLite database.
 #include "ScriptedPrompt.h"
+#include "ThreadedRunner.h"
 
 #include "common/AppError.h"
 #include "common/PrivateFolder.h"
@@ -8,6 +9,7 @@
 #include "shell/Guard.h"
 #include "shell/UMainView.h"
 #include "shell/UTools.h"
+#include "shell/texts/UiTexts.h"
 #include "sql/AdoTable.h"
 
 #include <QApplication>
@@ -66,6 +68,12 @@ void exec(const QString &path, const char *sql)
         qWarning("%s", error);
     sqlite3_free(error);
     sqlite3_close(db);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int orderCount(const QString &path)
@@ -346,6 +354,31 @@ private slots:
         QCOMPARE(orderCount(m_database), 2);
         QCOMPARE(m_prompt->beeps, 0);
         QCOMPARE(m_prompt->errorReports, QStringList());
+    }
+
+    // VACUUM runs as the program's other long work does: through the work runner, off the
+    // window's thread, with Cancel; a cancel leaves the database as it was and says so.
+    void compactionRunsThroughTheWorkRunnerAndCancelLeavesTheDatabase()
+    {
+        exec(m_database, "CREATE TABLE Bulk (text TEXT);"
+                         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000)"
+                         " INSERT INTO Bulk SELECT printf('%.*c', 300, 'x') FROM n;"
+                         "DELETE FROM Bulk;");
+        const QByteArray before = readFile(m_database);
+        // The first piece of work after the question is the compaction; Cancel is pressed as it
+        // starts. What follows (the connection opening again) runs as it comes.
+        const ThreadedRunner runner([](int piece) { return piece == 1; });
+        view().ADOConnection1->setWorkRunner(runner);
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        view().CompactCommand();
+        QVERIFY2(readFile(m_database) == before, "the database file changed");
+        QVERIFY(runner.pieces() > 1);
+        QVERIFY2(view().reMessages->toPlainText().contains(
+                     textsFor(CurrentLanguage).compactCancelled.arg(m_database)),
+                 qPrintable(view().reMessages->toPlainText()));
+        QCOMPARE(m_prompt->beeps, 0);
+        QVERIFY(view().ADOConnection1->isOpen());
+        QCOMPARE(orderCount(m_database), 2);
     }
 
     void failedCompactionIsLoggedAndTheDatabaseStays()

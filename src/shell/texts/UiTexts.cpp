@@ -130,6 +130,7 @@ UiTexts makeEnglish()
         "Profile [%1] holds a password: its permissions were narrowed from %2 to 0600, so that only you can "
         "read it.");
     t.dataLinkShowSecrets = QStringLiteral("&Show passwords");
+    t.compactCancelled = QStringLiteral("Compaction of file [%1] cancelled; the database was not changed.");
 
     t.TextSaveAs = QStringLiteral("Save as [%s]?");
     t.TextFileExists = QStringLiteral("File [%s] already exists. Overwrite?");
@@ -237,6 +238,8 @@ UiTexts makePortuguese()
         QStringLiteral(u"O perfil [%1] contém uma senha: suas permissões foram reduzidas de %2 "
                        u"para 0600, para que só você possa lê-lo.");
     t.dataLinkShowSecrets = QStringLiteral("&Mostrar senhas");
+    t.compactCancelled =
+        QStringLiteral(u"Compactação do arquivo [%1] cancelada; o banco de dados não foi alterado.");
 
     t.TextSaveAs = QStringLiteral("Salvar como [%s]?");
     t.TextFileExists = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");

@@ -62,6 +62,8 @@ struct UiTexts
     QString profileNarrowed;
     // The connection dialog's All page: the check box that shows passwords in clear.
     QString dataLinkShowSecrets;
+    // Compaction stopped by Cancel: %1 the file, which is as it was.
+    QString compactCancelled;
     // Message templates; "[%s]" takes one file path.
     QString TextSaveAs, TextFileExists, TextUndefined, TextCompactConfirm, TextSendToExcel, TextFileNotFound,
         TextCannotRename, TextCannotDelete, TextReporting, TextWait, TextReady;
