@@ -180,6 +180,11 @@ QString Connection::readOnlyReason() const
     return backend().readOnlyReason();
 }
 
+bool Connection::transactional() const
+{
+    return backend().transactional();
+}
+
 QString Connection::quoteIdentifier(const QString &name) const
 {
     return backend().quoteIdentifier(name);

@@ -229,6 +229,9 @@ public:
     virtual QString quoteIdentifier(const QString &name) const;
     virtual QString placeholder(int index) const = 0; // index from 1
 
+    // False when a rollback (rollbackTransaction) cannot undo what was written since
+    // beginTransaction: a source without transactions, where every statement stands at once.
+    virtual bool transactional() const { return true; }
     // A transaction around the grid's edits. The defaults send BEGIN, COMMIT and ROLLBACK.
     virtual void beginTransaction();
     virtual void commitTransaction();
@@ -314,6 +317,7 @@ public:
     SqlDialect dialect() const;
     bool readOnly() const;
     QString readOnlyReason() const; // Backend::readOnlyReason
+    bool transactional() const;     // Backend::transactional
     QString quoteIdentifier(const QString &name) const;
     QString placeholder(int index) const; // index from 1
 

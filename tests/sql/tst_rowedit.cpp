@@ -68,6 +68,7 @@ private slots:
     void rowChangedBySomeoneElseIsAnError();
     void aReadOnlyDatabaseSaysWhy_data();
     void aReadOnlyDatabaseSaysWhy();
+    void withoutTransactionsAnEditNotBoundToOneRowIsRefused();
     void readOnlyResultsRefuseWithTheirReason_data();
     void readOnlyResultsRefuseWithTheirReason();
     void refreshKeepsTheCurrentRowIndex();
@@ -260,6 +261,61 @@ void TestRowEdit::rowChangedBySomeoneElseIsAnError()
     QCOMPARE(m_errors, QStringList{RowEditor::conflictText()});
     QCOMPARE(m_query->recordset()->rowCount(), 3);
     QCOMPARE(m_query->recordset()->value(1, 1).toString(), QStringLiteral("Bob"));
+}
+
+// A source whose driver has no transactions cannot take back a change that went further than
+// meant: an edit that only a key would bound to one row is refused before anything runs, and no
+// message speaks of a rollback. The source is a real SQLite file behind a driver that hands every
+// call to the SQLite3 driver but reports no transactions.
+void TestRowEdit::withoutTransactionsAnEditNotBoundToOneRowIsRefused()
+{
+#ifndef ORVESSA_TRANSACTIONLESS_ODBC
+    QSKIP("the SQLite3 ODBC driver (Debian package libsqliteodbc) is not installed");
+#else
+    const QString path = m_dir.filePath(QStringLiteral("edit.db"));
+    Connection connection;
+    connection.setConnectionString(
+        QStringLiteral("Driver=%1;Database=%2").arg(ORVESSA_TRANSACTIONLESS_ODBC, path));
+    connection.open();
+    QVERIFY(!connection.transactional());
+    auto rows = [&connection](const QString &sql) {
+        QStringList out;
+        const ExecResult r = connection.execute(sql);
+        for (qint64 i = 0; i < r.recordset->rowCount(); ++i)
+            out.append(r.recordset->rows().rowValues(i).first().toString());
+        return out;
+    };
+
+    // Without a key the row is found by its values, which could match another row by then.
+    AdoQuery loose(&connection);
+    RowEditor looseEditor(&loose);
+    QStringList errors;
+    looseEditor.setErrorHandler([&errors](const QString &text) { errors.append(text); });
+    loose.setSql(QStringLiteral("SELECT a, b FROM loose ORDER BY a, b"));
+    QVERIFY(loose.run());
+    QVERIFY(looseEditor.isEditable());
+    QVERIFY(looseEditor.setCurrentRow(2));
+    QVERIFY(looseEditor.setValue(1, QStringLiteral("z")));
+    QVERIFY(!looseEditor.post());
+    QCOMPARE(errors,
+             QStringList{QStringLiteral(
+                 "The database cannot undo a change (it keeps no transactions), and without a key the "
+                 "change could reach more than one row: nothing was written.")});
+    looseEditor.cancel();
+    QVERIFY(!looseEditor.remove());
+    QCOMPARE(errors.size(), 2);
+    QCOMPARE(rows(QStringLiteral("SELECT b FROM loose ORDER BY a, b")), QStringList({"x", "x", "y"}));
+
+    // A key finds one row at most: the edit goes through.
+    AdoQuery keyed(&connection);
+    RowEditor keyedEditor(&keyed);
+    keyedEditor.setErrorHandler([&errors](const QString &text) { errors.append(text); });
+    keyed.setSql(QStringLiteral("SELECT id, name FROM people ORDER BY id"));
+    QVERIFY(keyed.run());
+    QVERIFY(keyedEditor.setValue(1, QStringLiteral("Anna")));
+    QVERIFY2(keyedEditor.post(), qPrintable(errors.join(u'\n')));
+    QCOMPARE(rows(QStringLiteral("SELECT name FROM people ORDER BY id")), QStringList({"Anna", "Bob", "Cy"}));
+#endif
 }
 
 void TestRowEdit::readOnlyResultsRefuseWithTheirReason_data()
