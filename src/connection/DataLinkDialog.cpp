@@ -6,9 +6,9 @@
 #include "connection/WorkRunnerDialog.h"
 #include "db/DataAccess.h"
 #include "shell/BusyCursor.h"
+#include "shell/Language.h"
+#include "shell/MessageDialog.h"
 #include "shell/Prompt.h"
-#include "shell/UTools.h"
-#include "shell/texts/UiTexts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -255,7 +255,7 @@ QWidget *DataLinkDialog::buildAllPage()
     row->addWidget(remove);
     row->addStretch(1);
     // Passwords show only on purpose, as in the password fields.
-    const QString show = textsFor(CurrentLanguage).dataLinkShowSecrets;
+    const QString show = uiTexts().dataLinkShowSecrets;
     m_showSecrets = new QCheckBox(show);
     m_showSecrets->setAccessibleName(QString(show).remove(QLatin1Char('&')));
     connect(m_showSecrets, &QCheckBox::toggled, this, [this](bool on) {
@@ -470,7 +470,7 @@ void DataLinkDialog::testConnection()
         }
     }
     if (ok)
-        ShowMessageDialog(tr("Test connection succeeded."), mtInformation, mbOK, 0, this);
+        showMessageDialog(tr("Test connection succeeded."), mtInformation, mbOK, 0, this);
     else
-        ShowMessageDialog(failure, mtError, mbOK, 0, this);
+        showMessageDialog(failure, mtError, mbOK, 0, this);
 }

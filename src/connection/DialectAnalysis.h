@@ -34,14 +34,14 @@ class DialectAnalysis
 {
 public:
     // reported: the connection string as the connection reports it; profile: the pending
-    // ProfileConnectionString; defaultDatabase: what the open connection names as its current
-    // database; previousFileName: DatabaseFileName as it stands (kept for non-Access strings).
+    // profile's connection string; defaultDatabase: what the open connection names as its current
+    // database; previousFileName: the database file as it stands (kept for non-Access strings).
     // Both strings are read through ConnectionString. The family comes from the provider (and an
     // ODBC string's driver) alone; no other value, a password least of all, takes part in it.
     static DialectFacts analyse(const QString &reported, const QString &profile,
                                 const QString &defaultDatabase, const QString &previousFileName);
 
-    // ServerVersion once the version query (if any) has answered.
+    // The server's version once the version query (if any) has answered.
     static QString answeredVersion(const DialectFacts &facts, bool queryAnswered, const QString &answer);
 
     // Prefix, blank and line clean-up, then the cut for each dialect. An empty version stays empty

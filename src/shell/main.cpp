@@ -1,11 +1,11 @@
-#include "about/UAbout.h"
+#include "about/AboutBox.h"
+#include "query/MemoEditor.h"
 #include "shell/Application.h"
 #include "shell/Guard.h"
 #include "shell/QtPrompt.h"
 #include "shell/SingleInstance.h"
-#include "shell/UMainView.h"
 #include "shell/texts/UiTexts.h"
-#include "sql/UMemoEditor.h"
+#include "window/MainWindow.h"
 
 #include <QCoreApplication>
 
@@ -30,20 +30,17 @@ int main(int argc, char *argv[])
     QtPrompt qtPrompt;
     setPrompt(&qtPrompt);
 
-    TMainView mainView;
-    MainView = &mainView;
-    TMemoEditor memoEditor(&mainView);
-    ::MemoEditor = &memoEditor;
-    mainView.setMemoEditor(&memoEditor);
-    TAbout about(&mainView);
-    ::About = &about;
-    mainView.setAbout(&about);
+    MainWindow mainWindow;
+    MemoEditor memoEditor(&mainWindow);
+    mainWindow.setMemoEditor(&memoEditor);
+    AboutBox aboutBox(&mainWindow);
+    mainWindow.setAboutBox(&aboutBox);
 
-    QObject::connect(&instance, &SingleInstance::activateRequested, &mainView,
-                     [&mainView] { guarded([&mainView] { mainView.bringToFront(); }); });
+    QObject::connect(&instance, &SingleInstance::activateRequested, &mainWindow,
+                     [&mainWindow] { guarded([&mainWindow] { mainWindow.bringToFront(); }); });
     instance.listen();
 
-    mainView.show();
+    mainWindow.show();
     Application::exec();
     setPrompt(nullptr);
     return 0;
