@@ -5,8 +5,10 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QFormLayout;
 class QLabel;
-class SecretValueDelegate;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -14,6 +16,7 @@ class QRadioButton;
 class QStackedWidget;
 class QTabWidget;
 class QTableWidget;
+class SecretValueDelegate;
 
 // The data-link dialog: pick a provider, fill in where the data is, test it, or edit every
 // name=value pair of the connection string directly.
@@ -32,7 +35,7 @@ public:
     QString connectionString();
     void testConnection();
 
-    enum Page { ProviderPage, ConnectionPage, AllPage };
+    enum Page { ProviderPage, ConnectionPage, SecurityPage, AllPage };
     QTabWidget *tabs() const { return m_tabs; }
     QListWidget *providerList() const { return m_providers; }
     QLineEdit *fileEdit() const { return m_file; }
@@ -42,11 +45,22 @@ public:
     QLineEdit *userEdit() const { return m_user; }
     QLineEdit *passwordEdit() const { return m_password; }
     QTableWidget *allTable() const { return m_all; }
+    QComboBox *sslModeBox() const { return m_sslMode; }
+    QLabel *sslModeNote() const { return m_sslNote; }
+    QLineEdit *sslCaEdit() const { return m_sslCa; }
+    QLineEdit *sshHostEdit() const { return m_sshHost; }
+    QLineEdit *sshUserEdit() const { return m_sshUser; }
+    QLineEdit *sshKeyEdit() const { return m_sshKey; }
+    QComboBox *sshAuthBox() const { return m_sshAuth; }
 
 private:
     QWidget *buildProviderPage();
     QWidget *buildConnectionPage();
+    QWidget *buildSecurityPage();
     QWidget *buildAllPage();
+    void updateSslNote();
+    // A line edit with a Browse button that picks a file into it.
+    QLineEdit *fileField(QFormLayout *form, const QString &label, const QString &caption);
     void showSettings();
     void collect();
     void fillAllTable();
@@ -71,6 +85,11 @@ private:
               *m_password = nullptr;
     QRadioButton *m_useDsn = nullptr, *m_useDriver = nullptr;
     QLineEdit *m_dsn = nullptr, *m_odbcUser = nullptr, *m_odbcPassword = nullptr, *m_driver = nullptr;
+    QComboBox *m_sslMode = nullptr;
+    QLabel *m_sslNote = nullptr;
+    QLineEdit *m_sslCa = nullptr, *m_sslCert = nullptr, *m_sslKey = nullptr;
+    QLineEdit *m_sshHost = nullptr, *m_sshPort = nullptr, *m_sshUser = nullptr, *m_sshKey = nullptr;
+    QComboBox *m_sshAuth = nullptr;
     QTableWidget *m_all = nullptr;
     SecretValueDelegate *m_secrets = nullptr;
     QCheckBox *m_showSecrets = nullptr;

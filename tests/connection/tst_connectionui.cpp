@@ -370,7 +370,8 @@ void TestConnectionUi::savedPasswordNarrowsTheProfileAndTheLogSaysSo()
     connectWith(cs);
     m_view->session().profile.fileName = target;
     ui(*m_view).log()->clear();
-    m_prompt->dialogAnswers.enqueue(mrYes);
+    m_prompt->dialogAnswers.enqueue(mrYes); // save as
+    m_prompt->dialogAnswers.enqueue(mrYes); // keep the password in it
     m_prompt->fileAnswers.enqueue(target);
     ui(*m_view).press(Command::Save);
     QCOMPARE(QFile::permissions(target),
