@@ -25,9 +25,31 @@ QByteArray folderOf(const QByteArray &path)
     return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
 }
 
-// The file a path finally names, following symlinks (relative ones from their own folder).
-// A path that names nothing is its own answer: the file will be created there.
-bool resolveLinks(QByteArray &path, int &failure)
+// The kernel's rule for protected symlinks (fs.protected_symlinks): in a sticky folder that
+// everyone may write to, such as /tmp, a symlink is followed only when it belongs to the one who
+// follows it or to the folder's owner. Resolving links by hand must not step around it, or a link
+// that another user planted there would lead the write to any file of this user's.
+bool mayFollow(const QByteArray &link, const struct stat &linkStatus)
+{
+    struct stat folder
+    {
+    };
+    if (::stat(folderOf(link).constData(), &folder) != 0)
+        return false;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || linkStatus.st_uid == ::geteuid() || linkStatus.st_uid == folder.st_uid;
+}
+
+QString refusedLinkText(const QByteArray &link)
+{
+    return QStringLiteral("%1 is a link that another user put in the shared folder %2; it is not followed.")
+        .arg(QFile::decodeName(link), QFile::decodeName(folderOf(link)));
+}
+
+// The file a path finally names, following symlinks (relative ones from their own folder) where
+// the kernel would. A path that names nothing is its own answer: the file will be created there.
+// On failure, error holds the reason, and refused tells a link that is not followed.
+bool resolveLinks(QByteArray &path, QString *error, bool *refused = nullptr)
 {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st
@@ -36,21 +58,27 @@ bool resolveLinks(QByteArray &path, int &failure)
         if (::lstat(path.constData(), &st) != 0) {
             if (errno == ENOENT)
                 return true;
-            failure = errno;
+            *error = systemError(errno);
             return false;
         }
         if (!S_ISLNK(st.st_mode))
             return true;
+        if (!mayFollow(path, st)) {
+            *error = refusedLinkText(path);
+            if (refused)
+                *refused = true;
+            return false;
+        }
         QByteArray target(PATH_MAX, '\0');
         const ssize_t length = ::readlink(path.constData(), target.data(), size_t(target.size()));
         if (length < 0) {
-            failure = errno;
+            *error = systemError(errno);
             return false;
         }
         target.truncate(length);
         path = target.startsWith('/') ? target : folderOf(path) + '/' + target;
     }
-    failure = ELOOP;
+    *error = systemError(ELOOP);
     return false;
 }
 
@@ -65,6 +93,22 @@ bool syncFolder(const QByteArray &folder)
 }
 
 } // namespace
+
+QString linkRefusal(const QString &path)
+{
+    QByteArray resolved = QFile::encodeName(path);
+    QString error;
+    bool refused = false;
+    return resolveLinks(resolved, &error, &refused) || !refused ? QString() : error;
+}
+
+bool nameIsTaken(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
 
 bool writeAndSync(int fd, const QByteArray &bytes)
 {
@@ -87,7 +131,8 @@ int createFileExclusively(const QString &path, mode_t mode)
                   mode);
 }
 
-bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t newFileMode, QString *error)
+bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t newFileMode, QString *error,
+                           QString *notOnDisk)
 {
     ReplacementFile file;
     if (!file.open(path, newFileMode, error))
@@ -99,7 +144,11 @@ bool replaceFileAtomically(const QString &path, const QByteArray &bytes, mode_t 
             *error = systemError(code);
         return false;
     }
-    return file.commit(error);
+    if (!file.commit(error))
+        return false;
+    if (notOnDisk)
+        *notOnDisk = file.notOnDisk();
+    return true;
 }
 
 ReplacementFile::~ReplacementFile()
@@ -110,15 +159,19 @@ ReplacementFile::~ReplacementFile()
 bool ReplacementFile::open(const QString &path, mode_t newFileMode, QString *error)
 {
     discard();
+    m_notOnDisk.clear();
     auto fail = [error](int code) {
         if (error)
             *error = systemError(code);
         return false;
     };
     QByteArray target = QFile::encodeName(path);
-    int failure = 0;
-    if (!resolveLinks(target, failure))
-        return fail(failure);
+    QString refusal;
+    if (!resolveLinks(target, &refusal)) {
+        if (error)
+            *error = refusal;
+        return false;
+    }
 
     m_mode = newFileMode;
     m_keepOwner = false;
@@ -180,8 +233,10 @@ bool ReplacementFile::commit(QString *error)
         return fail(code);
     }
     m_temporary.clear();
+    // The new file is in place: from here on nothing can undo the write, and nothing is reported
+    // as a failure. An unflushed folder may still lose the rename in a crash.
     if (!syncFolder(folderOf(m_target)))
-        return fail(errno);
+        m_notOnDisk = systemError(errno);
     return true;
 }
 

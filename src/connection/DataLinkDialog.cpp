@@ -2,13 +2,17 @@
 
 #include "common/ErrorText.h"
 #include "connection/ConnectPrompts.h"
+#include "connection/DemoDatabase.h"
+#include "connection/SecretValueDelegate.h"
 #include "connection/WorkRunnerDialog.h"
 #include "db/DataAccess.h"
 #include "shell/BusyCursor.h"
+#include "shell/Language.h"
 #include "shell/MessageDialog.h"
 #include "shell/Prompt.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -60,7 +64,7 @@ DataLinkDialog::DataLinkDialog(const QString &initial, QWidget *parent) : QDialo
     // Stands for a platform dialog: the program's wheel rewrite leaves it alone.
     setProperty("orvessaNoWheelRewrite", true);
 
-    m_settings = initial.trimmed().isEmpty() ? DataLinkSettings::defaults(appFolder())
+    m_settings = initial.trimmed().isEmpty() ? DataLinkSettings::defaults(demoDatabaseFile(appFolder()))
                                              : DataLinkSettings::fromString(initial);
 
     m_tabs = new QTabWidget;
@@ -337,6 +341,10 @@ QWidget *DataLinkDialog::buildAllPage()
     m_all->verticalHeader()->setDefaultSectionSize(m_all->fontMetrics().height() + 6);
     m_all->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_all->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_secrets = new SecretValueDelegate(m_all);
+    m_all->setItemDelegateForColumn(1, m_secrets);
+    // A renamed entry may become secret, or stop being one.
+    connect(m_all, &QTableWidget::itemChanged, this, &DataLinkDialog::updateAccessibleValues);
     layout->addWidget(m_all, 1);
     auto *row = new QHBoxLayout;
     auto *add = new QPushButton(tr("&Add"));
@@ -358,6 +366,16 @@ QWidget *DataLinkDialog::buildAllPage()
     row->addWidget(add);
     row->addWidget(remove);
     row->addStretch(1);
+    // Passwords show only on purpose, as in the password fields.
+    const QString show = uiTexts().dataLinkShowSecrets;
+    m_showSecrets = new QCheckBox(show);
+    m_showSecrets->setAccessibleName(QString(show).remove(QLatin1Char('&')));
+    connect(m_showSecrets, &QCheckBox::toggled, this, [this](bool on) {
+        m_secrets->setRevealed(on);
+        updateAccessibleValues();
+        m_all->viewport()->update();
+    });
+    row->addWidget(m_showSecrets);
     layout->addLayout(row);
     return page;
 }
@@ -480,6 +498,20 @@ void DataLinkDialog::fillAllTable()
         m_all->insertRow(r);
         m_all->setItem(r, 0, new QTableWidgetItem(e.name));
         m_all->setItem(r, 1, new QTableWidgetItem(e.value));
+    }
+    updateAccessibleValues();
+}
+
+void DataLinkDialog::updateAccessibleValues()
+{
+    for (int r = 0; r < m_all->rowCount(); ++r) {
+        QTableWidgetItem *value = m_all->item(r, 1);
+        if (!value)
+            continue;
+        const QString heard = m_secrets->accessibleText(m_all->model()->index(r, 1));
+        // Setting an unchanged value emits nothing, so this ends here when called on a change.
+        if (value->data(Qt::AccessibleTextRole).toString() != heard)
+            value->setData(Qt::AccessibleTextRole, heard.isEmpty() ? QVariant() : QVariant(heard));
     }
 }
 

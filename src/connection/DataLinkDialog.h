@@ -4,17 +4,19 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
-class QFormLayout;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QStackedWidget;
 class QTabWidget;
 class QTableWidget;
+class SecretValueDelegate;
 
 // The data-link dialog: pick a provider, fill in where the data is, test it, or edit every
 // name=value pair of the connection string directly.
@@ -63,6 +65,8 @@ private:
     void collect();
     void fillAllTable();
     void takeAllTable();
+    // What a screen reader hears of a value: masked like the eye sees it while it is secret.
+    void updateAccessibleValues();
     void tabChanged(int index);
     void providerChanged();
     void browse();
@@ -87,5 +91,7 @@ private:
     QLineEdit *m_sshHost = nullptr, *m_sshPort = nullptr, *m_sshUser = nullptr, *m_sshKey = nullptr;
     QComboBox *m_sshAuth = nullptr;
     QTableWidget *m_all = nullptr;
+    SecretValueDelegate *m_secrets = nullptr;
+    QCheckBox *m_showSecrets = nullptr;
     QPushButton *m_test = nullptr;
 };

@@ -98,11 +98,11 @@ QString DataLinkSettings::displayName(DataLinkKind kind)
     return QStringLiteral("Other");
 }
 
-DataLinkSettings DataLinkSettings::defaults(const QString &appFolder)
+DataLinkSettings DataLinkSettings::defaults(const QString &demoFile)
 {
     DataLinkSettings d;
     d.kind = DataLinkKind::Sqlite;
-    d.file = appFolder + QStringLiteral("demo.sqlite");
+    d.file = demoFile;
     return d;
 }
 

@@ -31,8 +31,8 @@ public:
     QList<DataLinkEntry> extras; // entries no page shows, kept in their order
     QString unparsed;            // Other: a string that does not parse, kept as typed
 
-    // The dialog's start without a string: SQLite on the demo database beside the program.
-    static DataLinkSettings defaults(const QString &appFolder);
+    // The dialog's start without a string: SQLite on the demo database (demoDatabaseFile).
+    static DataLinkSettings defaults(const QString &demoFile);
     static DataLinkSettings fromString(const QString &connectionString);
     QString toString() const;
 

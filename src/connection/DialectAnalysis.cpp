@@ -1,15 +1,36 @@
 #include "connection/DialectAnalysis.h"
 
-#include "connection/NameValueList.h"
-#include "connection/PasswordMask.h"
+#include "db/Backends.h"
+#include "db/ConnectionString.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <optional>
 
 namespace {
 
-bool contains(const QString &upper, const char *what)
+// The names a connection string gives its source by: the OLE DB provider and, for ODBC, the
+// driver. Host, file, database and user names, and secrets, never steer the analysis.
+struct SourceNames
 {
-    return upper.contains(QLatin1String(what));
+    std::optional<ProviderKind> kind;
+    QString provider; // as written
+    QString upper;    // provider and driver, upper-cased
+};
+
+SourceNames sourceNames(const ConnectionString &cs)
+{
+    SourceNames names;
+    names.kind = providerKind(cs);
+    names.provider = cs.value(QStringLiteral("Provider"));
+    names.upper = (names.provider + QLatin1Char('\n') + cs.value(QStringLiteral("Driver"))).toUpper();
+    return names;
+}
+
+bool names(const SourceNames &source, std::initializer_list<const char *> words)
+{
+    return std::any_of(words.begin(), words.end(),
+                       [&source](const char *word) { return source.upper.contains(QLatin1String(word)); });
 }
 
 } // namespace
@@ -25,23 +46,28 @@ QString DialectAnalysis::fileNamePart(const QString &path)
 DialectFacts DialectAnalysis::analyse(const QString &reportedString, const QString &profileString,
                                       const QString &defaultDatabase, const QString &previousFileName)
 {
-    // A password must not steer anything here (a password holding "mysql" or ".mdb"), nor
-    // show up in the caption: every rule reads the strings with their secret values masked.
-    const QString reported = maskPasswords(reportedString);
-    const QString profile = maskPasswords(profileString);
+    // Read as the backends read them: names trimmed and without letter case, values unquoted.
+    // Strings the analysis only looks at are read leniently: a quote left open swallows the
+    // rest, so nothing inside a value (a password) is ever taken for an entry.
+    const ConnectionString reported = ConnectionString::lenient(reportedString);
+    const ConnectionString profile = ConnectionString::lenient(profileString);
+    const SourceNames source = sourceNames(reported);
+    const SourceNames pending = sourceNames(profile);
     DialectFacts f;
     f.databaseName = defaultDatabase;
     f.databaseFileName = previousFileName;
 
-    const QString u = reported.toUpper();
-    f.isAccess = contains(u, "JET.OLEDB") || contains(u, "ACCESS.OLEDB") || contains(u, "ACE.OLEDB") ||
-                 contains(u, ".MDB");
-    f.isSqlServer = contains(u, "SQL SERVER") || contains(u, "SQLOLEDB") || contains(u, "SQLNCLI");
-    f.isMySql = contains(u, "MYSQL");
-    f.isPostgreSql = contains(u, "POSTGRESQL") || contains(profile.toUpper(), "POSTGRESQL");
+    f.isAccess = source.kind == ProviderKind::Access ||
+                 names(source, {"JET.OLEDB", "ACCESS.OLEDB", "ACE.OLEDB", ".MDB"});
+    f.isSqlServer =
+        source.kind == ProviderKind::SqlServer || names(source, {"SQL SERVER", "SQLOLEDB", "SQLNCLI"});
+    f.isMySql = source.kind == ProviderKind::Mysql || names(source, {"MYSQL", "MARIADB"});
+    f.isPostgreSql = source.kind == ProviderKind::Postgres || names(source, {"POSTGRESQL"}) ||
+                     pending.kind == ProviderKind::Postgres || names(pending, {"POSTGRESQL"});
 
-    const NameValueList list(profile.isEmpty() ? reported : profile);
-    f.isSqlite = list.value(QStringLiteral("Provider")).toUpper().startsWith(QLatin1String("SQLITE"));
+    const ConnectionString &list = profileString.isEmpty() ? reported : profile;
+    f.isSqlite =
+        list.value(QStringLiteral("Provider")).startsWith(QLatin1String("SQLITE"), Qt::CaseInsensitive);
 
     if (f.isAccess) {
         f.location = list.value(QStringLiteral("Provider"));
@@ -64,13 +90,13 @@ DialectFacts DialectAnalysis::analyse(const QString &reportedString, const QStri
     }
 
     if (f.isAccess) {
-        // Tested on the string as reported, with its letter case.
+        // Tested on the provider as written, with its letter case.
         f.accessVersion = QStringLiteral("Microsoft Access");
-        if (reported.contains(QLatin1String("Microsoft.Jet.OLEDB.4.0")))
+        if (source.provider.contains(QLatin1String("Microsoft.Jet.OLEDB.4.0")))
             f.accessVersion += QLatin1String(" 97-2003");
-        if (reported.contains(QLatin1String("Microsoft.Access.OLEDB.10.0")))
+        if (source.provider.contains(QLatin1String("Microsoft.Access.OLEDB.10.0")))
             f.accessVersion += QLatin1String(" 97-2007");
-        if (reported.contains(QLatin1String("Microsoft.ACE.OLEDB.12.0")))
+        if (source.provider.contains(QLatin1String("Microsoft.ACE.OLEDB.12.0")))
             f.accessVersion += QLatin1String(" 97-2010");
     }
 
@@ -84,7 +110,8 @@ DialectFacts DialectAnalysis::analyse(const QString &reportedString, const QStri
         f.versionQuery = QStringLiteral("SELECT sqlite_version() AS VER");
 
     if (f.isSqlServer)
-        f.highlight = contains(u, "SQLNCLI") ? HighlightChoice::SqlServer2000 : HighlightChoice::SqlServer7;
+        f.highlight =
+            names(source, {"SQLNCLI"}) ? HighlightChoice::SqlServer2000 : HighlightChoice::SqlServer7;
     if (f.isMySql)
         f.highlight = HighlightChoice::MySql;
     if (f.isPostgreSql)

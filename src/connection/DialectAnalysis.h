@@ -36,7 +36,8 @@ public:
     // reported: the connection string as the connection reports it; profile: the pending
     // profile's connection string; defaultDatabase: what the open connection names as its current
     // database; previousFileName: the database file as it stands (kept for non-Access strings).
-    // The values of secret entries (passwords) take no part in any rule.
+    // Both strings are read through ConnectionString. The family comes from the provider (and an
+    // ODBC string's driver) alone; no other value, a password least of all, takes part in it.
     static DialectFacts analyse(const QString &reported, const QString &profile,
                                 const QString &defaultDatabase, const QString &previousFileName);
 

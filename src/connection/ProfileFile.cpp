@@ -2,11 +2,13 @@
 
 #include "common/AppError.h"
 #include "common/SafeFile.h"
+#include "connection/PasswordMask.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -109,6 +111,15 @@ QString valueOf(const QString &line)
         v.back() == v.front())
         v = v.mid(1, v.size() - 2);
     return v;
+}
+
+// "Unable to write to <file>"; another user's link that stands in the way is named as the
+// reason, the system's own reasons are not.
+AppError unableToWrite(const QString &full)
+{
+    const QString refusal = linkRefusal(full);
+    return AppError(QStringLiteral("Unable to write to %1").arg(full) +
+                    (refusal.isEmpty() ? QString() : QStringLiteral(": ") + refusal));
 }
 
 } // namespace
@@ -218,12 +229,32 @@ QByteArray ProfileFile::toBytes() const
     return QByteArray("\xFF\xFE", 2) + QByteArray(utf16(text));
 }
 
-void ProfileFile::save(const QString &fileName) const
+bool ProfileFile::holdsPassword() const
+{
+    return std::any_of(m_lines.begin(), m_lines.end(), [](const QString &line) {
+        const QString value = valueOf(line);
+        return maskPasswords(value) != value;
+    });
+}
+
+ProfileFile::Written ProfileFile::save(const QString &fileName) const
 {
     const QString full = QFileInfo(fileName).absoluteFilePath();
-    // A profile may hold a password: a new one is for its owner's eyes only.
-    if (!replaceFileAtomically(full, toBytes(), 0600, nullptr))
-        throw AppError(QStringLiteral("Unable to write to %1").arg(full));
+    // A profile may hold a password: a new one is for its owner's eyes only, and so is an old one
+    // from the moment it holds one.
+    ReplacementFile file;
+    if (!file.open(full, 0600, nullptr))
+        throw unableToWrite(full);
+    const mode_t previous = file.mode();
+    if (holdsPassword())
+        file.narrowMode(0600);
+    if (!writeAndSync(file.descriptor(), toBytes()) || !file.commit(nullptr))
+        throw unableToWrite(full);
+    Written written;
+    written.notOnDisk = file.notOnDisk();
+    if (file.mode() != previous)
+        written.narrowedFrom = previous;
+    return written;
 }
 
 QString ProfileFile::readString(const QString &fileName, const QString &section, const QString &key)
@@ -231,16 +262,18 @@ QString ProfileFile::readString(const QString &fileName, const QString &section,
     return load(fileName).value(section, key);
 }
 
-void ProfileFile::writeString(const QString &fileName, const QString &section, const QString &key,
-                              const QString &value)
+ProfileFile::Written ProfileFile::writeString(const QString &fileName, const QString &section,
+                                              const QString &key, const QString &value)
 {
     QFile existing(fileName);
     // A file that exists but cannot be read would lose its other sections: refuse instead.
-    // (A dangling symlink names no file yet: writing creates its target.)
-    if (QFileInfo::exists(fileName) && !existing.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Unable to write to %1").arg(QFileInfo(fileName).absoluteFilePath()));
+    // (A dangling symlink names no file yet: writing creates its target.) A link another user
+    // planted is not even read.
+    if (!linkRefusal(fileName).isEmpty() ||
+        (QFileInfo::exists(fileName) && !existing.open(QIODevice::ReadOnly)))
+        throw unableToWrite(QFileInfo(fileName).absoluteFilePath());
     ProfileFile p = existing.isOpen() ? fromBytes(existing.readAll()) : ProfileFile();
     existing.close();
     p.setValue(section, key, value);
-    p.save(fileName);
+    return p.save(fileName);
 }

@@ -31,15 +31,13 @@ bool isVersioned(const QString &text, const char *name)
 
 } // namespace
 
-ProviderKind providerKindFor(const QString &connectionString)
+std::optional<ProviderKind> providerKind(const ConnectionString &cs)
 {
-    const ConnectionString cs(connectionString);
     const QString provider = cs.value(QStringLiteral("Provider"));
     if (provider.isEmpty()) {
         if (!cs.value(QStringLiteral("Driver")).isEmpty() || !cs.value(QStringLiteral("DSN")).isEmpty())
             return ProviderKind::Odbc;
-        throw DataAccessError(
-            QStringLiteral("No provider was given. Known providers: %1.").arg(KnownProviders));
+        return std::nullopt;
     }
     if (isVersioned(provider, "SQLite"))
         return ProviderKind::Sqlite;
@@ -57,6 +55,18 @@ ProviderKind providerKindFor(const QString &connectionString)
         return ProviderKind::Access;
     if (startsWith(provider, "MSDASQL"))
         return ProviderKind::Odbc;
+    return std::nullopt;
+}
+
+ProviderKind providerKindFor(const QString &connectionString)
+{
+    const ConnectionString cs(connectionString);
+    if (const std::optional<ProviderKind> kind = providerKind(cs))
+        return *kind;
+    const QString provider = cs.value(QStringLiteral("Provider"));
+    if (provider.isEmpty())
+        throw DataAccessError(
+            QStringLiteral("No provider was given. Known providers: %1.").arg(KnownProviders));
     throw DataAccessError(QStringLiteral("The provider \"%1\" is not known. Known providers: %2.")
                               .arg(provider, KnownProviders));
 }

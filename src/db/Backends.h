@@ -21,3 +21,7 @@ std::unique_ptr<Backend> createTunnelBackend(const QString &connectionString, Pr
 // The backend chosen by the Provider= value (or Driver=/DSN= without a provider). Throws
 // DataAccessError for an empty string or an unknown provider, naming the known providers.
 ProviderKind providerKindFor(const QString &connectionString);
+
+class ConnectionString;
+// The same choice for a string already read; nothing when it names no known provider.
+std::optional<ProviderKind> providerKind(const ConnectionString &connectionString);

@@ -124,6 +124,16 @@ bool Connection::readOnly() const
     return backend().readOnly();
 }
 
+QString Connection::readOnlyReason() const
+{
+    return backend().readOnlyReason();
+}
+
+bool Connection::transactional() const
+{
+    return backend().transactional();
+}
+
 SessionSecurity Connection::security() const
 {
     return backend().security();

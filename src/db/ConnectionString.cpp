@@ -98,17 +98,26 @@ ConnectionStringTokens tokenizeConnectionString(const QString &text)
     return result;
 }
 
-ConnectionStringPairs parseConnectionString(const QString &text)
+namespace {
+
+ConnectionStringPairs firstOfEachName(const ConnectionStringTokens &read)
 {
-    const ConnectionStringTokens read = tokenizeConnectionString(text);
-    if (!read.error.isEmpty())
-        throw DataAccessError(read.error);
     ConnectionStringPairs pairs;
     for (const ConnectionStringToken &token : read.tokens) {
         if (indexOfName(pairs, token.name) < 0)
             pairs.append({token.name, token.value});
     }
     return pairs;
+}
+
+} // namespace
+
+ConnectionStringPairs parseConnectionString(const QString &text)
+{
+    const ConnectionStringTokens read = tokenizeConnectionString(text);
+    if (!read.error.isEmpty())
+        throw DataAccessError(read.error);
+    return firstOfEachName(read);
 }
 
 bool isSecretConnectionStringName(const QString &name)
@@ -154,6 +163,13 @@ ConnectionString::ConnectionString(const QString &text) : m_pairs(parseConnectio
 {
 }
 
+ConnectionString ConnectionString::lenient(const QString &text)
+{
+    ConnectionString cs;
+    cs.m_pairs = firstOfEachName(tokenizeConnectionString(text));
+    return cs;
+}
+
 bool ConnectionString::contains(const QString &name) const
 {
     return indexOfName(m_pairs, name) >= 0;
@@ -189,4 +205,10 @@ void ConnectionString::remove(const QString &name)
     const int index = indexOfName(m_pairs, name);
     if (index >= 0)
         m_pairs.removeAt(index);
+}
+
+QString sqliteDatabaseFile(const ConnectionString &connectionString)
+{
+    return connectionString.value(
+        QStringList{QStringLiteral("Data Source"), QStringLiteral("DataSource"), QStringLiteral("Database")});
 }

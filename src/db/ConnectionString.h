@@ -58,6 +58,9 @@ class ConnectionString
 public:
     ConnectionString() = default;
     explicit ConnectionString(const QString &text); // throws DataAccessError
+    // Never throws: a quote or brace left open runs to the end of the text, as
+    // tokenizeConnectionString reads it. For strings that are only looked at, never opened.
+    static ConnectionString lenient(const QString &text);
 
     const ConnectionStringPairs &pairs() const { return m_pairs; }
     bool contains(const QString &name) const;
@@ -71,3 +74,7 @@ public:
 private:
     ConnectionStringPairs m_pairs;
 };
+
+// The database file a SQLite connection string names: its Data Source, DataSource or Database
+// entry, the first of them present.
+QString sqliteDatabaseFile(const ConnectionString &connectionString);

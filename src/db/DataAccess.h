@@ -279,6 +279,12 @@ public:
     // call from another thread.
     virtual void cancel() = 0;
     virtual bool readOnly() const { return false; }
+    // Why the session is read-only, in words a user acts on (the connection string asks for it,
+    // the file cannot be written, ...); empty when it is not.
+    virtual QString readOnlyReason() const
+    {
+        return readOnly() ? QStringLiteral("the connection is read-only.") : QString();
+    }
     // How the open session reaches its database; the default is a local one (files).
     virtual SessionSecurity security() const { return SessionSecurity(); }
     // Why the session has ended by itself (its SSH tunnel is gone), known without asking the
@@ -289,6 +295,9 @@ public:
     virtual QString quoteIdentifier(const QString &name) const;
     virtual QString placeholder(int index) const = 0; // index from 1
 
+    // False when a rollback (rollbackTransaction) cannot undo what was written since
+    // beginTransaction: a source without transactions, where every statement stands at once.
+    virtual bool transactional() const { return true; }
     // A transaction around the grid's edits. The defaults send BEGIN, COMMIT and ROLLBACK.
     virtual void beginTransaction();
     virtual void commitTransaction();
@@ -353,6 +362,9 @@ public:
     void setAfterConnect(std::function<void()> handler) { m_afterConnect = std::move(handler); }
     void setAfterDisconnect(std::function<void()> handler) { m_afterDisconnect = std::move(handler); }
     void setWorkRunner(WorkRunner runner);
+    // The runner, for long work of the program's own that talks to no database (compaction of a
+    // closed file, a workbook's assembly), with its own Cancel.
+    const WorkRunner &workRunner() const { return m_runner; }
     // Answers what opening asks on the way (an SSH host key, a passphrase); without one every
     // such question is declined.
     void setAsker(ConnectAsker asker) { m_asker = std::move(asker); }
@@ -410,6 +422,8 @@ public:
     // How the database's SQL is written; known without asking the server.
     SqlDialect dialect() const;
     bool readOnly() const;
+    QString readOnlyReason() const; // Backend::readOnlyReason
+    bool transactional() const;     // Backend::transactional
     QString quoteIdentifier(const QString &name) const;
     QString placeholder(int index) const; // index from 1
 

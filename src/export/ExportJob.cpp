@@ -38,13 +38,31 @@ ExportJob::~ExportJob()
 CellSink &ExportJob::startResult(const QList<FieldInfo> &fields)
 {
     m_writer->startResult(fields);
+    m_hasResult = true;
     return *m_writer;
 }
 
-void ExportJob::commit()
+bool ExportJob::commit()
 {
-    m_writer->finish();
+    try {
+        m_writer->finish();
+    } catch (const AppError &) {
+        // An abandoned assembly fails as its input goes; that is the abandon, not an error.
+        if (m_abandoned.load())
+            return false;
+        throw;
+    }
+    if (m_abandoned.load())
+        return false;
     QString error;
     if (!m_file.commit(&error))
         throw AppError(error);
+    return true;
+}
+
+void ExportJob::abandon()
+{
+    m_abandoned.store(true);
+    if (m_writer)
+        m_writer->abandon();
 }

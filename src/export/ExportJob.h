@@ -4,6 +4,7 @@
 #include "export/ExportTarget.h"
 #include "export/ExportWriter.h"
 
+#include <atomic>
 #include <memory>
 
 // One export into one file. The rows go to a new file beside the target, created exclusively
@@ -24,7 +25,16 @@ public:
 
     // The sink of a result's rows; called once per result with rows, the last one stays.
     CellSink &startResult(const QList<FieldInfo> &fields);
-    void commit();
+    // False until a result with rows has started: without one there is nothing to commit.
+    bool hasResult() const { return m_hasResult; }
+    // Completes the file (a workbook's assembly takes a while) and puts it in place. False when
+    // abandon() came first: nothing is put in place then.
+    bool commit();
+    // From another thread: a running commit() stops as soon as it can and puts nothing in
+    // place; the target stays as it was. Too late once the file is being put in place.
+    void abandon();
+    // After commit(): why the file may not be on disk yet (its folder could not be flushed).
+    const QString &notOnDisk() const { return m_file.notOnDisk(); }
 
     const ExportTarget &target() const { return m_target; }
     qint64 rows() const { return m_writer ? m_writer->rows() : 0; }
@@ -38,4 +48,6 @@ private:
     ExportTarget m_target;
     ReplacementFile m_file;
     std::unique_ptr<ExportWriter> m_writer;
+    bool m_hasResult = false;
+    std::atomic<bool> m_abandoned{false};
 };

@@ -1,5 +1,7 @@
 #include "export/ExportTarget.h"
 
+#include "common/SafeFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -47,7 +49,7 @@ QString proposedExportName(const QString &folder, const QString &base)
         const QString stem = base + QString::number(n) + u'.';
         bool taken = false;
         for (const ExportFormat format : kFormats)
-            taken = taken || QFileInfo::exists(dir.filePath(stem + exportExtension(format)));
+            taken = taken || nameIsTaken(dir.filePath(stem + exportExtension(format)));
         if (!taken)
             return stem + exportExtension(ExportFormat::Csv);
     }

@@ -49,6 +49,9 @@ public:
     virtual void startResult(const QList<FieldInfo> &fields) = 0;
     // Completes the file once the last row is in.
     virtual void finish() = 0;
+    // From another thread: makes a running finish() end as soon as it can. The file is then
+    // incomplete, to be discarded. Formats that finish at once need nothing.
+    virtual void abandon() {}
 
     // Rows of the current result so far.
     qint64 rows() const { return m_rows; }

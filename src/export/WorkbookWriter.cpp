@@ -4,6 +4,7 @@
 #include "export/CellText.h"
 #include "export/DateTimeText.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <xlsxwriter.h>
@@ -11,6 +12,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <locale.h>
+#include <unistd.h>
 
 namespace {
 
@@ -48,11 +54,53 @@ int significantDigits(const std::string &number)
     return digits - trailingZeros;
 }
 
+// libxlsxwriter writes numbers with printf("%.16G"), which follows the locale of the program
+// (a decimal comma in Portuguese), while a worksheet reads them only with a point: the calls
+// into it run in the C locale's numbers, on the calling thread alone.
+class CNumbers
+{
+public:
+    CNumbers() : m_previous(c() ? ::uselocale(c()) : nullptr) {}
+    ~CNumbers()
+    {
+        if (m_previous)
+            ::uselocale(m_previous);
+    }
+    CNumbers(const CNumbers &) = delete;
+    CNumbers &operator=(const CNumbers &) = delete;
+
+private:
+    static locale_t c()
+    {
+        static const locale_t locale = ::newlocale(LC_NUMERIC_MASK, "C", locale_t(nullptr));
+        return locale;
+    }
+    locale_t m_previous;
+};
+
+// True when the number cell libxlsxwriter writes (its "%.16G") reads back as this very double.
+// Seventeen significant digits cannot be asked of it: Debian's build formats every number that
+// way and has no call that writes a cell's number text as given. "-0" would read back as the
+// integer 0.
+bool writtenExactly(double value)
+{
+    char text[32];
+    const std::to_chars_result r =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::general, 16);
+    if (r.ec != std::errc())
+        return false;
+    double back = 0;
+    const std::from_chars_result read = std::from_chars(text, r.ptr, back);
+    return read.ec == std::errc() && std::memcmp(&back, &value, sizeof value) == 0 &&
+           !(value == 0 && std::signbit(value));
+}
+
 } // namespace
 
 WorkbookWriter::WorkbookWriter(int fd, const QString &scratchFolder, qint64 rowsPerSheet)
     : m_fileName("/proc/self/fd/" + QByteArray::number(fd))
-    , m_scratchFolder(QFile::encodeName(scratchFolder))
+    , m_folder(PrivateFolder::create({scratchFolder}))
+    , m_scratchFolder(QFile::encodeName(m_folder ? m_folder->path() : scratchFolder))
     , m_rowsPerSheet(qBound<qint64>(2, rowsPerSheet, kSheetRows))
 {
 }
@@ -92,6 +140,7 @@ void WorkbookWriter::closeWorkbook()
 
 void WorkbookWriter::startResult(const QList<FieldInfo> &fields)
 {
+    const CNumbers numbers;
     // A workbook begun for an earlier result is written and then overwritten by this one.
     closeWorkbook();
     resetCounts();
@@ -146,11 +195,39 @@ void WorkbookWriter::addSheet()
 
 void WorkbookWriter::finish()
 {
+    const CNumbers numbers;
+    if (m_abandoned.load())
+        throw AppError(QStringLiteral("The workbook was abandoned."));
     closeWorkbook();
+}
+
+void WorkbookWriter::abandon()
+{
+    m_abandoned.store(true);
+    // libxlsxwriter keeps every sheet in scratch files it unlinks at once, in the folder it was
+    // given: the ones this process holds open there are found by their descriptors. Each is
+    // opened anew through its descriptor and checked again through the new one, so a descriptor
+    // closed and reused meanwhile is never the one emptied.
+    if (!m_folder)
+        return;
+    const QByteArray prefix = m_scratchFolder + '/';
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {
+        if (!QFile::encodeName(QFile::symLinkTarget(fds.filePath(fd))).startsWith(prefix))
+            continue;
+        const int own = ::open(QFile::encodeName(fds.filePath(fd)).constData(), O_WRONLY | O_CLOEXEC);
+        if (own < 0)
+            continue;
+        const QString check = QStringLiteral("/proc/self/fd/%1").arg(own);
+        if (QFile::encodeName(QFile::symLinkTarget(check)).startsWith(prefix)) [[maybe_unused]]
+            const int emptied = ::ftruncate(own, 0);
+        ::close(own);
+    }
 }
 
 void WorkbookWriter::beginRow()
 {
+    const CNumbers numbers;
     if (m_sheetRow >= m_rowsPerSheet)
         addSheet();
     m_column = 0;
@@ -169,6 +246,7 @@ void WorkbookWriter::addNull()
 
 void WorkbookWriter::addInt(qint64 value)
 {
+    const CNumbers numbers;
     if (value > -1000000000000000LL && value < 1000000000000000LL) {
         check(worksheet_write_number(m_sheet, m_sheetRow, m_column++, double(value), nullptr));
         return;
@@ -180,7 +258,8 @@ void WorkbookWriter::addInt(qint64 value)
 
 void WorkbookWriter::addDouble(double value)
 {
-    if (std::isfinite(value)) {
+    const CNumbers numbers;
+    if (std::isfinite(value) && writtenExactly(value)) {
         check(worksheet_write_number(m_sheet, m_sheetRow, m_column++, value, nullptr));
         return;
     }
@@ -191,11 +270,13 @@ void WorkbookWriter::addDouble(double value)
 
 void WorkbookWriter::addBool(bool value)
 {
+    const CNumbers numbers;
     check(worksheet_write_boolean(m_sheet, m_sheetRow, m_column++, value ? 1 : 0, nullptr));
 }
 
 void WorkbookWriter::addText(const char *utf8, qsizetype length)
 {
+    const CNumbers numbers;
     length = celltext::lengthOf(utf8, length);
     const size_t column = m_column;
     if (column < m_dateColumns.size() && m_dateColumns[column]) {
@@ -233,6 +314,7 @@ void WorkbookWriter::addText(const char *utf8, qsizetype length)
 
 void WorkbookWriter::addBlob(const char *bytes, qsizetype length)
 {
+    const CNumbers numbers;
     m_scratch.clear();
     celltext::appendBase64(m_scratch, bytes, length);
     writeString(m_scratch);

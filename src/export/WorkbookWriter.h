@@ -1,7 +1,10 @@
 #pragma once
 
+#include "common/PrivateFolder.h"
 #include "export/ExportWriter.h"
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,7 +16,8 @@ struct lxw_format;
 // scratch file as soon as the next one starts, so memory stays flat whatever the row count.
 //
 // Cells are typed: numbers as numbers (beyond the 15 significant digits a worksheet number
-// keeps, as text, so no digit is lost), dates and times of date fields as dates with a date
+// keeps, and doubles that libxlsxwriter's 16 digits would not give back exactly, as text, so no
+// digit is lost), dates and times of date fields as dates with a date
 // format, booleans as booleans, binary values as base64 text, everything else as text. NULL and
 // the empty string both leave the cell empty. A text longer than a cell holds (32,767
 // characters) is cut there and the cut noted (cutCells()). The header row of column names, in
@@ -31,7 +35,10 @@ public:
     ~WorkbookWriter() override;
 
     void startResult(const QList<FieldInfo> &fields) override;
+    // Assembles the workbook: zips every sheet, which for a big one takes a while.
     void finish() override;
+    // The workbook's scratch files are emptied, so a running assembly runs out of input at once.
+    void abandon() override;
 
     void beginRow() override;
     void addNull() override;
@@ -52,7 +59,10 @@ private:
     bool cellText(const char *text, qsizetype length);
 
     QByteArray m_fileName;
+    // A folder of this workbook's own for libxlsxwriter's scratch files, inside the one given.
+    std::unique_ptr<PrivateFolder> m_folder;
     QByteArray m_scratchFolder;
+    std::atomic<bool> m_abandoned{false};
     qint64 m_rowsPerSheet;
     lxw_workbook *m_workbook = nullptr;
     lxw_worksheet *m_sheet = nullptr;

@@ -50,16 +50,58 @@ void SqliteCompactionEngine::compact(const QString &source, FileLayer &files)
                                        SQLITE_OPEN_READWRITE, files.sqliteVfs());
     if (opened != SQLITE_OK)
         fail(handle.db);
+    {
+        std::lock_guard lock(m_mutex);
+        m_db = handle.db;
+    }
+    // The handle goes before this returns, however it returns.
+    struct Forget
+    {
+        SqliteCompactionEngine &engine;
+        ~Forget()
+        {
+            std::lock_guard lock(engine.m_mutex);
+            engine.m_db = nullptr;
+        }
+    } forget{*this};
     sqlite3_extended_result_codes(handle.db, 1);
+    // An interrupt only reaches a statement that runs; a cancel that comes between two of them is
+    // seen by the progress handler of the next.
+    sqlite3_progress_handler(
+        handle.db, 1000,
+        [](void *engine) {
+            return static_cast<SqliteCompactionEngine *>(engine)->m_cancelled.load() ? 1 : 0;
+        },
+        this);
     // A writer that is just committing gets a moment; one that holds the file longer makes
     // the compaction fail rather than wait without end.
     sqlite3_busy_timeout(handle.db, 1000);
-    // Each step of the journal reaches the disk before the next, whatever the file's setting.
-    run(handle.db, "PRAGMA synchronous=FULL");
-    run(handle.db, "VACUUM");
+    try {
+        if (m_cancelled.load())
+            throw CompactionCancelled();
+        // Each step of the journal reaches the disk before the next, whatever the file's setting.
+        run(handle.db, "PRAGMA synchronous=FULL");
+        run(handle.db, "VACUUM");
+    } catch (const AppError &) {
+        if (m_cancelled.load() || (sqlite3_errcode(handle.db) & 0xff) == SQLITE_INTERRUPT)
+            throw CompactionCancelled();
+        throw;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_db = nullptr;
+    }
     if (sqlite3_close(handle.db) != SQLITE_OK)
         fail(handle.db);
     handle.db = nullptr;
+}
+
+void SqliteCompactionEngine::cancel()
+{
+    m_cancelled.store(true);
+    std::lock_guard lock(m_mutex);
+    if (m_db)
+        sqlite3_interrupt(m_db);
 }
 
 std::unique_ptr<CompactionEngine> createCompactionEngine(DatabaseFamily family)
@@ -89,7 +131,7 @@ std::unique_ptr<CompactionEngine> makeCompactionEngine(DatabaseFamily family)
 
 CompactionResult compactFile(const QString &source,
                              const std::function<std::unique_ptr<CompactionEngine>()> &createEngine,
-                             FileLayer &files)
+                             FileLayer &files, const CompactionRunner &runner)
 {
     CompactionResult result;
     if (!files.exists(source)) {
@@ -97,8 +139,15 @@ CompactionResult compactFile(const QString &source,
         return result;
     }
     std::unique_ptr<CompactionEngine> engine = createEngine();
+    CompactionEngine *running = engine.get();
+    const auto work = [&] { engine->compact(source, files); };
     try {
-        engine->compact(source, files);
+        if (runner)
+            runner(work, [running] { running->cancel(); });
+        else
+            work();
+    } catch (const CompactionCancelled &) {
+        result.status = CompactionStatus::Cancelled;
     } catch (const std::exception &e) {
         result.status = CompactionStatus::EngineFailed;
         result.error = QString::fromUtf8(e.what());

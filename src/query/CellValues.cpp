@@ -219,9 +219,10 @@ bool same(AdoType type, const QVariant &a, const QVariant &b)
         const double y = b.toDouble(&okB);
         if (okA && okB) {
             if (type == AdoType::Single)
-                return float(x) == float(y);
-            // Fifteen significant digits survive any trip through text.
-            return x == y || std::fabs(x - y) <= 1e-14 * std::fmax(std::fabs(x), std::fabs(y));
+                return float(x) == float(y) || (std::isnan(x) && std::isnan(y));
+            // Exactly: the backends read doubles in binary or as their shortest exact text, and a
+            // value one binary digit away is another value the user may well mean to store.
+            return x == y || (std::isnan(x) && std::isnan(y));
         }
     }
     return a == b;

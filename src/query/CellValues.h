@@ -28,8 +28,7 @@ bool breaksLine(QChar c);
 bool fitsOneLine(const QString &text, int maxLength);
 
 // True when two values read from the same column are the same stored value. Floating-point
-// values are compared at the precision of their type, since one value may have travelled as
-// text and the other in binary.
+// values are compared exactly at the precision of their type (a single as a single).
 bool same(AdoType type, const QVariant &a, const QVariant &b);
 
 // True when "column = value" is a reliable test in the database's SQL for a column of this

@@ -58,7 +58,7 @@ EditTarget readOnly(const QString &why)
 EditTarget analyseOrThrow(Connection &connection, const QList<FieldInfo> &fields)
 {
     if (connection.readOnly())
-        return readOnly(QStringLiteral("Access files are opened read-only."));
+        return readOnly(connection.readOnlyReason());
     if (fields.isEmpty())
         return readOnly(QStringLiteral("it has no columns."));
 

@@ -3,6 +3,7 @@
 #include "query/MemoText.h"
 #include "query/ResultModel.h"
 #include "query/RowEditor.h"
+#include "shell/Guard.h"
 
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -81,8 +82,17 @@ void MemoEditor::memoChanged()
         return;
     const QString raw = memoText->document()->toRawText();
     // Back to the text as loaded: the stored value itself (NULL stays NULL).
-    const QVariant value =
-        raw == m_shownRaw ? m_storedValue : QVariant(MemoText::merge(m_stored, m_shownRaw, raw));
+    QVariant value = m_storedValue;
+    if (raw != m_shownRaw) {
+        const std::optional<QString> merged = MemoText::merge(m_stored, m_shownRaw, raw);
+        if (!merged) {
+            // The typed text stays on show to be copied, but nothing more is taken from here.
+            memoText->setReadOnly(true);
+            reportGeneralError(MemoText::unplacedEditText());
+            return;
+        }
+        value = *merged;
+    }
     m_model->setData(m_model->index(int(row), m_field), value, Qt::EditRole);
 }
 

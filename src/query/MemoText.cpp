@@ -9,10 +9,15 @@ namespace {
 
 constexpr char16_t ParagraphSeparator = 0x2029;
 constexpr char16_t LineSeparator = 0x2028;
+// Qt's marks of the start and end of a frame: a plain-text document breaks its line there.
+constexpr char16_t BeginningOfFrame = 0xFDD0;
+constexpr char16_t EndOfFrame = 0xFDD1;
 
+// The characters the editor shows as a paragraph separator.
 bool isBreak(QChar c)
 {
-    return c == u'\n' || c == u'\r' || c == QChar(ParagraphSeparator);
+    return c == u'\n' || c == u'\r' || c == QChar(ParagraphSeparator) || c == QChar(BeginningOfFrame) ||
+           c == QChar(EndOfFrame);
 }
 
 // Where each character of the editor's raw text starts in the stored text, plus the end: a
@@ -54,6 +59,12 @@ QString withLineEnds(QString typed, const QString &lineEnd)
 
 namespace MemoText {
 
+QString unplacedEditText()
+{
+    return QStringLiteral("The memo editor cannot tell which part of the stored text was changed, so the "
+                          "change was not made to the field; its stored text stays as it was.");
+}
+
 QString lineEnd(const QString &text)
 {
     qsizetype crlf = 0;
@@ -78,17 +89,16 @@ QString lineEnd(const QString &text)
     return QStringLiteral("\n");
 }
 
-QString merge(const QString &stored, const QString &shownRaw, const QString &editedRaw)
+std::optional<QString> merge(const QString &stored, const QString &shownRaw, const QString &editedRaw)
 {
     if (editedRaw == shownRaw)
         return stored;
     const QString end = lineEnd(stored);
+    // Where the editor's text cannot be laid over the stored one, nothing tells which stored
+    // characters the user changed: writing the editor's whole text would rewrite the rest too.
     const std::optional<QList<qsizetype>> at = positions(stored, shownRaw);
-    if (!at) {
-        // The editor changed more than the line breaks: its whole text, with the stored line end.
-        QString whole = editedRaw;
-        return whole.replace(QChar(ParagraphSeparator), end);
-    }
+    if (!at)
+        return std::nullopt;
     const qsizetype shortest = std::min(shownRaw.size(), editedRaw.size());
     qsizetype prefix = 0;
     while (prefix < shortest && shownRaw[prefix] == editedRaw[prefix])

@@ -13,13 +13,20 @@ QList<QVariant> firstRow(const Recordset &rows)
     return values;
 }
 
-DataAccessError rolledBack(const QString &what, qint64 rows)
+// What became of a statement that went wrong: undone, where the database keeps transactions.
+QString outcome(const Connection &connection, const char *undone)
 {
-    return DataAccessError(
-        QStringLiteral("The %1 would have reached %2 rows instead of one; it was rolled back and nothing was "
-                       "written.")
-            .arg(what)
-            .arg(rows));
+    return connection.transactional()
+               ? QString::fromLatin1(undone)
+               : QStringLiteral("the database keeps no transactions, so it could not be undone.");
+}
+
+DataAccessError reachedMore(const Connection &connection, const QString &what, qint64 rows)
+{
+    return DataAccessError(QStringLiteral("The %1 reached %2 rows instead of one; %3")
+                               .arg(what)
+                               .arg(rows)
+                               .arg(outcome(connection, "it was rolled back and nothing was written.")));
 }
 
 } // namespace
@@ -95,9 +102,23 @@ QList<QVariant> RowWriter::reread(const QList<QVariant> &values)
     return firstRow(*r.recordset);
 }
 
+void RowWriter::refuseWhatCannotBeUndone() const
+{
+    // A key bounds a write to one row; so does MySQL's LIMIT 1 (EditStatements). Anything else
+    // might reach more rows than the one read and locked, and nothing could take that back.
+    if (m_connection.transactional() || (m_target.hasKey() && m_target.keyIsUnique) ||
+        m_connection.dialect() == SqlDialect::MySql)
+        return;
+    throw DataAccessError(
+        QStringLiteral("The database cannot undo a change (it keeps no transactions), and "
+                       "without a key the change could reach more than one row: nothing was "
+                       "written."));
+}
+
 QList<QVariant> RowWriter::update(const QList<QVariant> &original, const QList<QVariant> &values,
                                   const QList<int> &changed)
 {
+    refuseWhatCannotBeUndone();
     QList<QVariant> stored;
     m_connection.transaction([&] {
         // With a key only the changed fields must still hold what the result showed; without
@@ -110,12 +131,12 @@ QList<QVariant> RowWriter::update(const QList<QVariant> &original, const QList<Q
             if (count(values, changed) != 1)
                 throw DataAccessError(
                     QStringLiteral("The database did not tell how many rows the change reached, and the row "
-                                   "was not found with its new values; it was rolled back and nothing was "
-                                   "written."));
+                                   "was not found with its new values; ") +
+                    outcome(m_connection, "it was rolled back and nothing was written."));
         } else if (affected == 0) {
             throw DataAccessError(conflictText());
         } else if (affected > 1) {
-            throw rolledBack(QStringLiteral("change"), affected);
+            throw reachedMore(m_connection, QStringLiteral("change"), affected);
         }
         stored = reread(values);
     });
@@ -185,6 +206,7 @@ QList<QVariant> RowWriter::insert(const QList<QVariant> &values, const QList<boo
 
 void RowWriter::remove(const QList<QVariant> &original)
 {
+    refuseWhatCannotBeUndone();
     m_connection.transaction([&] {
         lockOne(original, {}, m_target.hasKey() ? QList<int>() : allFields());
         const EditStatements statements(m_connection, m_target);
@@ -194,11 +216,12 @@ void RowWriter::remove(const QList<QVariant> &original)
             if (count(original, {}) != 0)
                 throw DataAccessError(
                     QStringLiteral("The database did not tell how many rows the delete reached, and the row "
-                                   "is still there; it was rolled back and nothing was deleted."));
+                                   "is still there; ") +
+                    outcome(m_connection, "it was rolled back and nothing was deleted."));
         } else if (affected == 0) {
             throw DataAccessError(conflictText());
         } else if (affected > 1) {
-            throw rolledBack(QStringLiteral("delete"), affected);
+            throw reachedMore(m_connection, QStringLiteral("delete"), affected);
         }
     });
 }

@@ -11,7 +11,9 @@
 // changed or deleted, or that cannot be told apart from others, is refused; then the one
 // statement runs, and a count of changed rows other than one rolls it back. Where the database
 // cannot tell the count, the row is read again to confirm. Failures throw AppError (or
-// DataAccessError with the database's text), after the rollback.
+// DataAccessError with the database's text), after the rollback. A source without transactions
+// (Connection::transactional) can roll nothing back: there an update or delete that no key bounds
+// to one row is refused before it runs, and no message claims a rollback.
 class RowWriter
 {
 public:
@@ -35,6 +37,8 @@ private:
     QList<QVariant> reread(const QList<QVariant> &values);
     qint64 count(const QList<QVariant> &values, const QList<int> &also);
     QList<int> allFields() const;
+    // Without transactions, a write that nothing bounds to one row is refused before it runs.
+    void refuseWhatCannotBeUndone() const;
 
     Connection &m_connection;
     const EditTarget m_target; // a copy: the work runs off the window's thread

@@ -2,6 +2,8 @@
 
 #include "db/SqlDialectRules.h"
 
+#include <algorithm>
+
 QString SqlComposer::quoteIdentifier(const QString &name) const
 {
     const SqlDialectRules &rules = SqlDialectRules::of(m_dialect);
@@ -22,17 +24,21 @@ QString SqlComposer::stringLiteral(const QString &text) const
 }
 
 QStringList SqlComposer::selectWholeTable(const QString &schema, const QString &table,
-                                          const QList<IndexInfo> &indexes) const
+                                          const TableMetadata &metadata) const
 {
     QStringList lines{QStringLiteral("SELECT * FROM ") + qualifiedName(schema, table)};
-    // An index on expressions has key columns without a name: nothing to order by then.
-    const bool ordered = !indexes.isEmpty() && !indexes.front().columns.isEmpty() &&
-                         !indexes.front().columns.contains(QString());
-    if (ordered) {
-        QStringList keys;
-        for (const QString &column : indexes.front().columns)
-            keys.append(quoteIdentifier(column));
-        lines.append(QStringLiteral("ORDER BY ") + keys.join(QStringLiteral(", ")));
-    }
+    if (metadata.indexes.isEmpty() || metadata.indexes.front().columns.isEmpty())
+        return lines;
+    const auto isColumn = [&metadata](const QString &name) {
+        return !name.isEmpty() && std::any_of(metadata.fields.begin(), metadata.fields.end(),
+                                              [&name](const FieldInfo &field) { return field.name == name; });
+    };
+    const QStringList &columns = metadata.indexes.front().columns;
+    if (!std::all_of(columns.begin(), columns.end(), isColumn))
+        return lines;
+    QStringList keys;
+    for (const QString &column : columns)
+        keys.append(quoteIdentifier(column));
+    lines.append(QStringLiteral("ORDER BY ") + keys.join(QStringLiteral(", ")));
     return lines;
 }

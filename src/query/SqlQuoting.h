@@ -26,9 +26,11 @@ public:
     QString stringLiteral(const QString &text) const;
 
     // The query of a double-clicked table: "SELECT * FROM t" and, when the table has an
-    // index, "ORDER BY a, b" with the key columns of its first index.
+    // index, "ORDER BY a, b" with the key columns of its first index. An index whose keys are
+    // not all columns of the table (an expression, which a backend reports without a name or as
+    // its text) orders nothing.
     QStringList selectWholeTable(const QString &schema, const QString &table,
-                                 const QList<IndexInfo> &indexes) const;
+                                 const TableMetadata &metadata) const;
 
 private:
     SqlDialect m_dialect;

@@ -2,6 +2,7 @@
 
 #include "common/ErrorText.h"
 #include "common/PrivateFolder.h"
+#include "common/SafeFile.h"
 #include "export/ExportJob.h"
 #include "export/ExportTarget.h"
 #include "export/RerunCheck.h"
@@ -60,11 +61,11 @@ std::optional<QString> ExportCommand::statement()
     if (!table)
         return QString();
     Connection &connection = session.connection();
-    QList<IndexInfo> indexes;
+    TableMetadata metadata;
     QString defaultSchema;
     try {
         connection.run([&] {
-            indexes = connection.tableMetadata(table->schema, table->name).indexes;
+            metadata = connection.tableMetadata(table->schema, table->name);
             defaultSchema = connection.defaultSchema();
         });
     } catch (const std::exception &e) {
@@ -74,7 +75,7 @@ std::optional<QString> ExportCommand::statement()
     }
     const SqlComposer composer(session.facts.isPostgreSql ? SqlDialect::PostgreSql : connection.dialect(),
                                defaultSchema);
-    return composer.selectWholeTable(table->schema, table->name, indexes).join(u'\n');
+    return composer.selectWholeTable(table->schema, table->name, metadata).join(u'\n');
 }
 
 void ExportCommand::exportData()
@@ -108,7 +109,7 @@ void ExportCommand::exportData()
     const ExportTarget target =
         exportTarget(QDir(folder).absoluteFilePath(answer->fileName), formatOfFilter(answer->filter, t));
     m_folder = QFileInfo(target.path).absolutePath();
-    if (QFileInfo::exists(target.path) &&
+    if (nameIsTaken(target.path) &&
         showMessageDialog(withPath(t.fileExistsQuestion, QFileInfo(target.path).fileName()), mtConfirmation,
                           mbYes | mbNo, 0, m_workspace.window()) != mrYes)
         return;
@@ -126,13 +127,31 @@ void ExportCommand::exportData()
             m_workspace.log(t.exportCancelled.arg(shown));
             return;
         }
-        job.commit();
+        if (!job.hasResult()) {
+            // An empty file would pass for an export: the old one stays.
+            m_workspace.reportError(t.exportNoRows.arg(shown));
+            return;
+        }
+        // A workbook is zipped now, which takes long for a big one: off the window's thread,
+        // with progress and a Cancel that leaves the old file.
+        bool committed = false;
+        const auto commit = [&job, &committed] { committed = job.commit(); };
+        if (const WorkRunner &runner = m_workspace.session.connection().workRunner())
+            runner(commit, [&job] { job.abandon(); });
+        else
+            commit();
+        if (!committed) {
+            m_workspace.log(t.exportCancelled.arg(shown));
+            return;
+        }
         m_workspace.log(t.exportDone.arg(shown, QString::number(job.rows())));
         const ExportWriter &writer = *job.writer();
         for (const CutCell &cut : writer.cutCells())
             m_workspace.log(t.exportCut.arg(QString::number(cut.row), cut.column));
         if (writer.cutCount() > writer.cutCells().size())
             m_workspace.log(t.exportCutMore.arg(writer.cutCount() - writer.cutCells().size()));
+        if (!job.notOnDisk().isEmpty())
+            m_workspace.log(t.fileNotOnDisk.arg(shown, job.notOnDisk()));
     } catch (const std::exception &e) {
         m_workspace.reportError(t.exportFailed.arg(shown, errorText(e)));
     }

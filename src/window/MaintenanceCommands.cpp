@@ -20,14 +20,9 @@ MaintenanceCommands::MaintenanceCommands(Workspace &workspace) : m_workspace(wor
 QString MaintenanceCommands::compactionTarget() const
 {
     const SessionFacts &facts = m_workspace.session.facts;
-    if (facts.isSqlite && !facts.isAccess) {
-        try {
-            return ConnectionString(m_workspace.session.connection().connectionString())
-                .value(QStringLiteral("Data Source"));
-        } catch (const std::exception &) {
-            return QString();
-        }
-    }
+    if (facts.isSqlite && !facts.isAccess)
+        return sqliteDatabaseFile(
+            ConnectionString::lenient(m_workspace.session.connection().connectionString()));
     return facts.databaseFileName;
 }
 
@@ -70,10 +65,15 @@ void MaintenanceCommands::compactDatabase(const QString &sourcePath)
     const DatabaseFamily family = facts.isSqlite
                                       ? DatabaseFamily::Sqlite
                                       : (facts.isAccess ? DatabaseFamily::Access : DatabaseFamily::Other);
+    // The connection is closed, but its runner is the one to show progress and offer Cancel.
     const CompactionResult result = compactFile(
-        sourcePath, [family] { return makeCompactionEngine(family); }, fileLayer());
+        sourcePath, [family] { return makeCompactionEngine(family); }, fileLayer(),
+        m_workspace.session.connection().workRunner());
     switch (result.status) {
     case CompactionStatus::Done:
+        break;
+    case CompactionStatus::Cancelled:
+        m_workspace.log(uiTexts().compactCancelled.arg(sourcePath));
         break;
     case CompactionStatus::SourceMissing:
         m_workspace.reportError(withPath(uiTexts().fileNotFoundText, sourcePath));

@@ -1,6 +1,7 @@
 #include "window/SessionCommands.h"
 
 #include "common/ErrorText.h"
+#include "common/SafeFile.h"
 #include "connection/CatalogueReader.h"
 #include "connection/ConnectPrompts.h"
 #include "connection/DialectAnalysis.h"
@@ -160,7 +161,7 @@ void SessionCommands::save()
         for (int n = 1;; ++n) {
             profile.fileName =
                 uiTexts().undefinedName + QString::number(n) + u'.' + texts::profileExtension();
-            if (!QFileInfo::exists(profile.fileName))
+            if (!nameIsTaken(profile.fileName))
                 break;
         }
     }
@@ -189,7 +190,8 @@ void SessionCommands::saveProfile(const QString &fileName)
     const UiTexts &t = uiTexts();
     const QString target = withOvsExtension(fileName);
     const QString shown = QFileInfo(target).fileName();
-    const bool overwrite = target != session.profile.fileName && QFileInfo::exists(target);
+    // A link that leads nowhere yet still takes the name: what is written goes where it leads.
+    const bool overwrite = target != session.profile.fileName && nameIsTaken(target);
     const QString question = withFileName(overwrite ? t.fileExistsQuestion : t.saveAsQuestion, shown);
     if (showMessageDialog(question, mtConfirmation, mbYes | mbNo, 0, m_workspace.window()) != mrYes)
         return;
@@ -201,8 +203,14 @@ void SessionCommands::saveProfile(const QString &fileName)
          showMessageDialog(withFileName(t.keepPasswordQuestion, shown), mtConfirmation, mbYes | mbNo, 0,
                            m_workspace.window()) != mrYes))
         session.profile.connectionString = ConnectPrompts::withoutPassword(session.profile.connectionString);
-    ProfileFile::writeString(target, kProfileSection, kProfileKey, session.profile.connectionString);
+    const ProfileFile::Written written =
+        ProfileFile::writeString(target, kProfileSection, kProfileKey, session.profile.connectionString);
     m_workspace.log(t.hintSave + QLatin1Char(' ') + target);
+    if (written.narrowedFrom)
+        m_workspace.log(t.profileNarrowed.arg(
+            target, QStringLiteral("0%1").arg(written.narrowedFrom, 3, 8, QLatin1Char('0'))));
+    if (!written.notOnDisk.isEmpty())
+        m_workspace.log(t.fileNotOnDisk.arg(target, written.notOnDisk));
 }
 
 void SessionCommands::onConnected()

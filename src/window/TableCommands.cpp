@@ -117,8 +117,7 @@ void TableCommands::querySelectedTable()
 
     const SqlComposer sql(session.facts.isPostgreSql ? SqlDialect::PostgreSql : connection.dialect(),
                           defaultSchema);
-    m_workspace.sql.setScratchLines(
-        sql.selectWholeTable(table->schema, table->name, reader.metadata().indexes));
+    m_workspace.sql.setScratchLines(sql.selectWholeTable(table->schema, table->name, reader.metadata()));
     m_workspace.sql.editor()->setText(m_workspace.sql.scratchLines().join(u'\n'));
     // Run goes through the command table as a click on it would.
     m_workspace.trigger(Command::Run);

@@ -143,10 +143,12 @@ private slots:
     void postgresTablesOfOneNameInTwoSchemasKeepTheirColumns();
     void postgresObjectsWithoutRightsStayListed();
     void postgresReservedWordsAreQuoted();
+    void postgresExpressionIndexIsNeverOrderedBy();
     void mariadbFillsTheTree();
     void mariadbBrokenViewStaysListedAndTheRestWorks();
     void mariadbTablesNamedByReservedWordsQueryFromTheTree();
     void mariadbKeywordsLeftUnquotedCanNameATable();
+    void mariadbDatabaseNamedAfterPostgresqlQueriesInItsOwnQuotes();
 #endif
 
 private:
@@ -634,6 +636,51 @@ void TestCatalogue::postgresReservedWordsAreQuoted()
     QCOMPARE(unquoted, QStringList());
 }
 
+// A unique index on an expression, named so that it comes before the primary key: the table's
+// query and its export run, ordered by no expression.
+void TestCatalogue::postgresExpressionIndexIsNeverOrderedBy()
+{
+    ORVESSA_REQUIRE_PG(server);
+    const QString cs = TestServers::freshDatabase(server, QStringLiteral("orvessa_expression_index"));
+    {
+        Connection setup;
+        setup.setConnectionString(cs);
+        setup.open();
+        setup.execute(QStringLiteral("CREATE TABLE people (id serial PRIMARY KEY, email text NOT NULL)"));
+        setup.execute(QStringLiteral("CREATE UNIQUE INDEX a_people_email ON people (lower(email))"));
+        setup.execute(
+            QStringLiteral("INSERT INTO people (email) VALUES ('ann@example.org'), ('BOB@example.org')"));
+    }
+    connectWith(cs);
+    QTreeWidgetItem *table = ui(*m_view).tree()->topLevelItem(0)->child(0);
+    QCOMPARE(table->text(0), QStringLiteral("people"));
+
+    // Export data with no result on show: the selected table's own query.
+    ui(*m_view).tree()->setCurrentItem(table);
+    table->setSelected(true);
+    const QString file = m_dir.filePath(QStringLiteral("people.csv"));
+    QFile::remove(file);
+    m_prompt->fileAnswers.enqueue(file);
+    ui(*m_view).press(Command::ExportData);
+    QFile exported(file);
+    QVERIFY2(exported.open(QIODevice::ReadOnly),
+             qPrintable(logLines().join(QLatin1Char('\n')) + m_prompt->errorReports.join(QLatin1Char('\n'))));
+    QCOMPARE(exported.readAll().count('\n'), 3);
+
+    QVERIFY2(queryFromTree(table), qPrintable(logLines().join('\n')));
+    QCOMPARE(ui(*m_view).editor()->text(), QStringLiteral("SELECT * FROM \"people\""));
+    QCOMPARE(ui(*m_view).statusText(), QStringLiteral(" Selected records: 2"));
+    QCOMPARE(m_prompt->beeps, 0);
+
+    // An expression is reported as a column without a name, as SQLite reports it.
+    const QList<IndexInfo> indexes =
+        m_view->session().connection().indexes(QStringLiteral("public"), QStringLiteral("people"));
+    QCOMPARE(indexes.size(), 2);
+    QCOMPARE(indexes[0].name, QStringLiteral("a_people_email"));
+    QCOMPARE(indexes[0].columns, QStringList{QString()});
+    QCOMPARE(indexes[1].columns, QStringList{QStringLiteral("id")});
+}
+
 void TestCatalogue::mariadbFillsTheTree()
 {
     ORVESSA_REQUIRE_MYSQL(server);
@@ -757,6 +804,28 @@ void TestCatalogue::mariadbKeywordsLeftUnquotedCanNameATable()
         }
     }
     QCOMPARE(refused, QStringList());
+}
+
+// The family is the provider's: a database named after another one quotes as MySQL does.
+void TestCatalogue::mariadbDatabaseNamedAfterPostgresqlQueriesInItsOwnQuotes()
+{
+    ORVESSA_REQUIRE_MYSQL(server);
+    const QString cs = TestServers::freshDatabase(server, QStringLiteral("orv_postgresql_copy"));
+    {
+        Connection setup;
+        setup.setConnectionString(cs);
+        setup.open();
+        setup.execute(QStringLiteral("CREATE TABLE `order` (`key` int PRIMARY KEY)"));
+        setup.execute(QStringLiteral("INSERT INTO `order` VALUES (1), (2)"));
+    }
+    connectWith(cs);
+    QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
+    QCOMPARE(childTexts(root), QStringList{QStringLiteral("order")});
+    QVERIFY2(queryFromTree(root->child(0)), qPrintable(logLines().join('\n')));
+    QCOMPARE(ui(*m_view).editor()->text(), QStringLiteral("SELECT * FROM `order`\nORDER BY `key`"));
+    QCOMPARE(ui(*m_view).statusText(), QStringLiteral(" Selected records: 2"));
+    QVERIFY(m_view->session().facts.isMySql);
+    QVERIFY(!m_view->session().facts.isPostgreSql);
 }
 
 #endif

@@ -1,14 +1,20 @@
+#include "OrdinaryPermissions.h"
 #include "ScriptedPrompt.h"
+#include "SecondUser.h"
 
 #include "WindowDriver.h"
 #include "common/AppError.h"
 #include "connection/DataLinkDialog.h"
+#include "connection/DemoDatabase.h"
 #include "connection/ProfileFile.h"
+#include "connection/SecretValueDelegate.h"
 #include "shell/Guard.h"
 #include "shell/Language.h"
 #include "shell/MessageDialog.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -22,6 +28,8 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <memory>
 
 class TestConnectionUi : public QObject
 {
@@ -37,11 +45,17 @@ private slots:
     void loadOfMissingFileAsksForAString();
     void saveAsksOneQuestion_data();
     void saveAsksOneQuestion();
+    void saveThroughAnotherUsersLinkIsRefused();
+    void saveWhereTheFolderCannotBeFlushedIsNoFailure();
+    void savedPasswordNarrowsTheProfileAndTheLogSaysSo();
     void saveRefusedByTheFileSystemIsReported();
     void dataLinkStartsOnTheDemoDatabase();
+    void aDemoDatabaseTheUserCannotWriteIsCopiedOnFirstUse();
     void dataLinkComposes_data();
     void dataLinkComposes();
     void dataLinkServerFieldsCompose();
+    void dataLinkAllPageMasksPasswordsUntilShown_data();
+    void dataLinkAllPageMasksPasswordsUntilShown();
     void dataLinkAllPageEditsFlowBack();
     void dataLinkTestConnectionReports();
 
@@ -230,6 +244,8 @@ void TestConnectionUi::saveAsksOneQuestion_data()
                                                                << "CURRENT.ovs" << true << int(mrYes);
     QTest::newRow("answered No writes nothing") << "declined"
                                                 << "declined.ovs" << false << int(mrNo);
+    QTest::newRow("a link that leads nowhere yet is a taken name") << "dangling"
+                                                                   << "dangling.ovs" << true << int(mrYes);
 }
 
 void TestConnectionUi::saveAsksOneQuestion()
@@ -248,6 +264,8 @@ void TestConnectionUi::saveAsksOneQuestion()
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("[Keep]\r\nA=1\r\n");
     }
+    QVERIFY(QFile::link(folder.filePath(QStringLiteral("a.b/later.ovs")),
+                        folder.filePath(QStringLiteral("dangling.ovs"))));
     const QString cs = sqliteString(QStringLiteral("shop.db"));
     connectWith(cs);
     m_view->session().profile.fileName = current;
@@ -274,13 +292,94 @@ void TestConnectionUi::saveAsksOneQuestion()
     QCOMPARE(m_view->session().profile.fileName, target);
     QCOMPARE(m_view->session().profile.connectionString, cs);
     QCOMPARE(stored, cs);
-    if (overwriteQuestion) {
+    if (overwriteQuestion && !QFileInfo(target).isSymLink()) {
         QFile f(target);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll().startsWith("[Keep]\r\nA=1\r\n"));
     }
     QCOMPARE(logLines(),
              QStringList{ui(*m_view).button(Command::Save)->toolTip() + QLatin1Char(' ') + target});
+}
+
+// A profile may hold a password: it never goes through another user's link in a shared folder.
+void TestConnectionUi::saveThroughAnotherUsersLinkIsRefused()
+{
+    ORVESSA_REQUIRE_SECOND_USER(other);
+    const QString shared = SecondUser::makeSharedFolder(m_dir.path());
+    QVERIFY(!shared.isEmpty());
+    const QString victim = m_dir.filePath(QStringLiteral("victim.ovs"));
+    {
+        QFile f(victim);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[Keep]\r\nA=1\r\n");
+    }
+    const QString planted = QDir(shared).filePath(QStringLiteral("p.ovs"));
+    QFile::remove(planted);
+    QVERIFY(other.plantLink(victim, planted));
+    connectWith(sqliteString(QStringLiteral("shop.db")));
+    m_prompt->dialogAnswers.enqueue(mrYes);
+    m_prompt->fileAnswers.enqueue(planted);
+    ui(*m_view).press(Command::Save);
+    QCOMPARE(m_prompt->errorReports,
+             QStringList{
+                 generalErrorText(QStringLiteral("Unable to write to %1: %1 is a link that another user put "
+                                                 "in the shared folder %2; it is not followed.")
+                                      .arg(planted, shared))});
+    QFile f(victim);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("[Keep]\r\nA=1\r\n"));
+}
+
+// Once the profile is in place the save has happened, even when its folder cannot be flushed.
+void TestConnectionUi::saveWhereTheFolderCannotBeFlushedIsNoFailure()
+{
+    connectWith(sqliteString(QStringLiteral("shop.db")));
+    ui(*m_view).log()->clear();
+    const QString folder = m_dir.filePath(QStringLiteral("unreadable"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::setPermissions(folder, QFile::WriteOwner | QFile::ExeOwner));
+    const QString target = QDir(folder).filePath(QStringLiteral("p.ovs"));
+    m_prompt->dialogAnswers.enqueue(mrYes);
+    m_prompt->fileAnswers.enqueue(target);
+    {
+        OrdinaryPermissions ordinary;
+        QVERIFY(ordinary.isValid());
+        ui(*m_view).press(Command::Save);
+    }
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QCOMPARE(m_prompt->errorReports, QStringList());
+    QCOMPARE(ProfileFile::readString(target, QStringLiteral("DB"), QStringLiteral("ConnString")),
+             m_view->session().connection().connectionString());
+    QCOMPARE(logLines(),
+             QStringList({ui(*m_view).button(Command::Save)->toolTip() + QLatin1Char(' ') + target,
+                          uiTexts().fileNotOnDisk.arg(target, QStringLiteral("Permission denied"))}));
+}
+
+// Saving a password into a profile others could read makes it the owner's alone, and says so.
+void TestConnectionUi::savedPasswordNarrowsTheProfileAndTheLogSaysSo()
+{
+    const QString target = m_dir.filePath(QStringLiteral("shared.ovs"));
+    {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[DB]\r\nConnString=Provider=SQLite\r\n");
+    }
+    QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                              QFile::ReadOther));
+    const QString cs = sqliteString(QStringLiteral("shop.db")) + QStringLiteral(";Password=s3cret");
+    connectWith(cs);
+    m_view->session().profile.fileName = target;
+    ui(*m_view).log()->clear();
+    m_prompt->dialogAnswers.enqueue(mrYes); // save as
+    m_prompt->dialogAnswers.enqueue(mrYes); // keep the password in it
+    m_prompt->fileAnswers.enqueue(target);
+    ui(*m_view).press(Command::Save);
+    QCOMPARE(QFile::permissions(target),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    QCOMPARE(logLines(),
+             QStringList({ui(*m_view).button(Command::Save)->toolTip() + QLatin1Char(' ') + target,
+                          uiTexts().profileNarrowed.arg(target, QStringLiteral("0644"))}));
+    QVERIFY(!ui(*m_view).logText().contains(QLatin1String("s3cret")));
 }
 
 void TestConnectionUi::saveRefusedByTheFileSystemIsReported()
@@ -308,6 +407,62 @@ void TestConnectionUi::dataLinkStartsOnTheDemoDatabase()
     const QString demo = QCoreApplication::applicationDirPath() + QStringLiteral("/demo.sqlite");
     QCOMPARE(dialog.fileEdit()->text(), demo);
     QCOMPARE(dialog.connectionString(), QStringLiteral("Provider=SQLite;Data Source=") + demo);
+}
+
+// An installed demo the user may not write (root's, in the program's folder) is copied into the
+// user's data folder on first use, and that copy is the demo from then on.
+void TestConnectionUi::aDemoDatabaseTheUserCannotWriteIsCopiedOnFirstUse()
+{
+    QTemporaryDir root;
+    const QString installed = root.filePath(QStringLiteral("lib/orvessa"));
+    QVERIFY(QDir().mkpath(installed));
+    const QString demo = QDir(installed).filePath(QStringLiteral("demo.sqlite"));
+    {
+        Connection make;
+        QFile(demo).open(QIODevice::WriteOnly);
+        make.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + demo);
+        make.open();
+        make.execute(QStringLiteral("CREATE TABLE shop (id INTEGER PRIMARY KEY, name TEXT)"));
+        make.execute(QStringLiteral("INSERT INTO shop VALUES (1, 'demo')"));
+    }
+    const QByteArray previousData = qgetenv("XDG_DATA_HOME");
+    const QString data = root.filePath(QStringLiteral("home/.local/share"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+    const QString copy = data + QStringLiteral("/orvessa/demo.sqlite");
+
+    // Where the user may write it, the installed file is the demo.
+    QCOMPARE(demoDatabaseFile(installed), demo);
+    QVERIFY(!QFileInfo::exists(copy));
+
+    QVERIFY(QFile::setPermissions(demo, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(QFile::setPermissions(installed,
+                                  QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    QString first;
+    QString again;
+    {
+        OrdinaryPermissions ordinary;
+        QVERIFY(ordinary.isValid());
+        first = demoDatabaseFile(installed);
+        Connection connection;
+        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + first);
+        connection.open();
+        QVERIFY(!connection.readOnly());
+        connection.execute(QStringLiteral("UPDATE shop SET name = 'mine'"));
+        again = demoDatabaseFile(installed);
+    }
+    QVERIFY(QFile::setPermissions(installed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    if (previousData.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", previousData);
+    QCOMPARE(first, copy);
+    QCOMPARE(again, copy);
+    QCOMPARE(QFileInfo(copy.left(copy.lastIndexOf(QLatin1Char('/')))).permissions() & 0x0077, 0);
+    Connection check;
+    check.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + copy);
+    check.open();
+    QCOMPARE(check.execute(QStringLiteral("SELECT name FROM shop")).recordset->value(0, 0).toString(),
+             QStringLiteral("mine"));
 }
 
 void TestConnectionUi::dataLinkComposes_data()
@@ -379,6 +534,72 @@ void TestConnectionUi::dataLinkServerFieldsCompose()
     dialog.portEdit()->setText(QStringLiteral("3307"));
     QCOMPARE(dialog.connectionString(), QStringLiteral("Provider=MySQL;Data Source=127.0.0.1;Port=3307;"
                                                        "Initial Catalog=shop;User ID=me;Password=\"p;w\""));
+}
+
+void TestConnectionUi::dataLinkAllPageMasksPasswordsUntilShown_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "en-US";
+    QTest::newRow("Portuguese") << "pt-BR";
+}
+
+// The All page shows a password as the password field does, to the eye and to a screen reader,
+// until the user asks to see it; the string composed keeps it either way.
+void TestConnectionUi::dataLinkAllPageMasksPasswordsUntilShown()
+{
+    QFETCH(QString, language);
+    setUiLanguage(language);
+    DataLinkDialog dialog(QStringLiteral("Provider=PostgreSQL;Data Source=h;User ID=u;Password=s3cret"));
+    dialog.tabs()->setCurrentIndex(DataLinkDialog::AllPage);
+    QTableWidget *all = dialog.allTable();
+    auto rowOf = [all](const QString &name) {
+        for (int r = 0; r < all->rowCount(); ++r) {
+            if (all->item(r, 0)->text() == name)
+                return r;
+        }
+        return -1;
+    };
+    const int password = rowOf(QStringLiteral("Password"));
+    const int user = rowOf(QStringLiteral("User ID"));
+    QVERIFY(password >= 0 && user >= 0);
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(all);
+    QVERIFY(table && table->tableInterface());
+    auto heard = [table](int row) {
+        return table->tableInterface()->cellAt(row, 1)->text(QAccessible::Name);
+    };
+    auto editorEcho = [all](int row) {
+        std::unique_ptr<QWidget> editor(all->itemDelegateForColumn(1)->createEditor(
+            all->viewport(), QStyleOptionViewItem(), all->model()->index(row, 1)));
+        auto *line = qobject_cast<QLineEdit *>(editor.get());
+        return line ? line->echoMode() : QLineEdit::NoEcho;
+    };
+
+    QVERIFY2(!heard(password).contains(QLatin1String("s3cret")), qPrintable(heard(password)));
+    QCOMPARE(heard(password).size(), 6);
+    QCOMPARE(heard(user), QStringLiteral("u"));
+    QCOMPARE(editorEcho(password), QLineEdit::Password);
+    QCOMPARE(editorEcho(user), QLineEdit::Normal);
+
+    QCheckBox *show = nullptr;
+    for (QCheckBox *box : dialog.findChildren<QCheckBox *>()) {
+        if (box->text() == textsFor(language).dataLinkShowSecrets)
+            show = box;
+    }
+    QVERIFY(show);
+    QCOMPARE(show->accessibleName(),
+             QString(textsFor(language).dataLinkShowSecrets).remove(QLatin1Char('&')));
+    QVERIFY(!show->isChecked());
+    show->setChecked(true);
+    QCOMPARE(heard(password), QStringLiteral("s3cret"));
+    QCOMPARE(editorEcho(password), QLineEdit::Normal);
+    show->setChecked(false);
+
+    // A value becomes secret with its name; what is composed keeps every value.
+    all->item(user, 0)->setText(QStringLiteral("Jet OLEDB:Database Password"));
+    QCOMPARE(heard(user), SecretValueDelegate::masked(QStringLiteral("u")));
+    QCOMPARE(
+        dialog.connectionString(),
+        QStringLiteral("Provider=PostgreSQL;Data Source=h;Password=s3cret;Jet OLEDB:Database Password=u"));
 }
 
 void TestConnectionUi::dataLinkAllPageEditsFlowBack()

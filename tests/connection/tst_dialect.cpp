@@ -106,15 +106,16 @@ void TestDialect::analysis_data()
         << "MSDASQL"
         << "Microsoft Access"
         << "" << HighlightChoice::Standard;
-    QTest::newRow("SQL Server, blank before Data Source falls back to the default database")
+    // Names are read as the backends read them: blanks around them do not hide an entry.
+    QTest::newRow("SQL Server, blank before Data Source")
         << "Provider=SQLOLEDB.1;Integrated Security=SSPI; Data Source=srv;Initial Catalog=Nw"
         << ""
         << "Nw"
         << "s"
-        << "Nw" << prev << "Nw"
+        << "Nw" << prev << "srv"
         << "" << atAt << HighlightChoice::SqlServer7;
-    QTest::newRow("SQL Server, blank before Data Source falls back to Server")
-        << "Provider=SQLOLEDB.1; Data Source=srv;Server=other;Initial Catalog=Nw"
+    QTest::newRow("SQL Server, Server when there is no Data Source")
+        << "Provider=SQLOLEDB.1; Server=other ;Initial Catalog=Nw"
         << ""
         << ""
         << "s"
@@ -140,12 +141,19 @@ void TestDialect::analysis_data()
         << "geo" << prev << "pghost"
         << ""
         << "SELECT version() AS VER" << HighlightChoice::PostgreSql;
-    QTest::newRow("SQL Server and MySQL together") << "Driver={SQL Server};Server=h;Database=MySQLdb"
-                                                   << ""
-                                                   << ""
-                                                   << "sm"
-                                                   << "MySQLdb" << prev << "h"
-                                                   << "" << atAt << HighlightChoice::MySql;
+    // An ODBC string names its family by its driver; a database's name says nothing.
+    QTest::newRow("ODBC driver for SQL Server") << "Driver={SQL Server};Server=h;Database=MySQLdb"
+                                                << ""
+                                                << ""
+                                                << "s"
+                                                << "MySQLdb" << prev << "h"
+                                                << "" << atAt << HighlightChoice::SqlServer7;
+    QTest::newRow("ODBC driver for MariaDB") << "Driver={MariaDB Unicode};Server=h;Database=pg_copy"
+                                             << ""
+                                             << ""
+                                             << "m"
+                                             << "pg_copy" << prev << "h"
+                                             << "" << atAt << HighlightChoice::MySql;
     QTest::newRow("SQLite") << "Provider=SQLite;Data Source=/tmp/demo.sqlite"
                             << ""
                             << "demo.sqlite"
@@ -153,8 +161,8 @@ void TestDialect::analysis_data()
                             << "demo.sqlite" << prev << "/tmp/demo.sqlite"
                             << ""
                             << "SELECT sqlite_version() AS VER" << HighlightChoice::Sqlite;
-    QTest::newRow("SQLite provider with a suffix")
-        << "provider=sqlite3;Data Source=a.db"
+    QTest::newRow("SQLite provider with a version")
+        << "provider=sqlite.3;Data Source=a.db"
         << ""
         << "a.db"
         << "l"
@@ -185,13 +193,51 @@ void TestDialect::analysis_data()
         << "d" << prev << ""
         << ""
         << "" << HighlightChoice::Standard;
-    // Outside the secrets the documented substring rules hold, host names included.
-    QTest::newRow("host name naming a family still counts")
+    // The family is the provider's: host, file and database names never count.
+    QTest::newRow("host name naming another family")
         << "Provider=SQLOLEDB;Data Source=mysql-mirror;Database=db"
         << ""
         << ""
-        << "sm"
+        << "s"
         << "db" << prev << "mysql-mirror"
+        << "" << atAt << HighlightChoice::SqlServer7;
+    QTest::newRow("SQLite named after it is written last, after a blank")
+        << "Data Source=demo.sqlite; Provider=SQLite"
+        << ""
+        << "demo.sqlite"
+        << "l"
+        << "demo.sqlite" << prev << "demo.sqlite"
+        << ""
+        << "SELECT sqlite_version() AS VER" << HighlightChoice::Sqlite;
+    QTest::newRow("SQLite file named after MySQL")
+        << "Provider=SQLite;Data Source=/data/mysql-export.sqlite"
+        << ""
+        << "mysql-export.sqlite"
+        << "l"
+        << "mysql-export.sqlite" << prev << "/data/mysql-export.sqlite"
+        << ""
+        << "SELECT sqlite_version() AS VER" << HighlightChoice::Sqlite;
+    QTest::newRow("MySQL on a host named after PostgreSQL")
+        << "Provider=MySQL;Server=postgresql-migration.lan;Database=shop"
+        << ""
+        << "shop"
+        << "m"
+        << "shop" << prev << "postgresql-migration.lan"
+        << "" << atAt << HighlightChoice::MySql;
+    QTest::newRow("Access file named .mdb under SQLite")
+        << "Provider=SQLite;Data Source=old.mdb.sqlite"
+        << ""
+        << "old.mdb.sqlite"
+        << "l"
+        << "old.mdb.sqlite" << prev << "old.mdb.sqlite"
+        << ""
+        << "SELECT sqlite_version() AS VER" << HighlightChoice::Sqlite;
+    QTest::newRow("quoted values are read without their quotes")
+        << "Provider='MySQL';Data Source=\"db;1\";Database=\"a b\""
+        << ""
+        << ""
+        << "m"
+        << "a b" << prev << "db;1"
         << "" << atAt << HighlightChoice::MySql;
     QTest::newRow("nothing known: empty names") << ""
                                                 << ""

@@ -42,6 +42,8 @@ private slots:
     void missingFileReadsEmpty();
     void unwritableTargetThrows();
     void newProfilesArePrivateAndRewritesKeepTheMode();
+    void aProfileWithAPasswordIsForItsOwnerAlone_data();
+    void aProfileWithAPasswordIsForItsOwnerAlone();
     void symlinkedProfileIsWrittenThrough_data();
     void symlinkedProfileIsWrittenThrough();
 
@@ -169,19 +171,60 @@ void TestProfile::unwritableTargetThrows()
 void TestProfile::newProfilesArePrivateAndRewritesKeepTheMode()
 {
     const mode_t previous = ::umask(022);
-    const QString name = m_dir.filePath(QStringLiteral("secret.ovs"));
+    const QString name = m_dir.filePath(QStringLiteral("plain.ovs"));
     ProfileFile::writeString(name, QStringLiteral("DB"), QStringLiteral("ConnString"),
-                             QStringLiteral("PWD=a"));
+                             QStringLiteral("Provider=SQLite;Data Source=a.db"));
     QCOMPARE(modeOf(name), mode_t(0600));
 
-    // A mode the user chose stays.
-    QCOMPARE(::chmod(QFile::encodeName(name).constData(), 0640), 0);
-    ProfileFile::writeString(name, QStringLiteral("DB"), QStringLiteral("ConnString"),
-                             QStringLiteral("PWD=b"));
+    // A mode the user chose stays while the profile holds no password.
+    QCOMPARE(::chmod(QFile::encodeName(name).constData(), 0644), 0);
+    const ProfileFile::Written written =
+        ProfileFile::writeString(name, QStringLiteral("DB"), QStringLiteral("ConnString"),
+                                 QStringLiteral("Provider=SQLite;Data Source=b.db"));
     ::umask(previous);
-    QCOMPARE(modeOf(name), mode_t(0640));
+    QCOMPARE(modeOf(name), mode_t(0644));
+    QCOMPARE(written.narrowedFrom, mode_t(0));
     QCOMPARE(ProfileFile::readString(name, QStringLiteral("DB"), QStringLiteral("ConnString")),
-             QStringLiteral("PWD=b"));
+             QStringLiteral("Provider=SQLite;Data Source=b.db"));
+}
+
+void TestProfile::aProfileWithAPasswordIsForItsOwnerAlone_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("mode"); // of the file before; 0: no file yet
+    QTest::addColumn<int>("written");
+    QTest::addColumn<int>("narrowedFrom");
+    QTest::newRow("world-readable with a password")
+        << "Provider=MySQL;User ID=u;Password=s" << 0644 << 0600 << 0644;
+    QTest::newRow("group-readable with PWD") << "DSN=x;pwd={a;b}" << 0640 << 0600 << 0640;
+    QTest::newRow("password of a nested string")
+        << "Provider=MSDASQL;Extended Properties=\"DSN=x;PWD=s\"" << 0664 << 0600 << 0664;
+    QTest::newRow("already private") << "Password=s" << 0600 << 0600 << 0;
+    QTest::newRow("read-only for its owner stays so") << "Password=s" << 0400 << 0400 << 0;
+    QTest::newRow("new file") << "Password=s" << 0 << 0600 << 0;
+    QTest::newRow("no password keeps the mode") << "Provider=SQLite;Data Source=a.db" << 0644 << 0644 << 0;
+}
+
+void TestProfile::aProfileWithAPasswordIsForItsOwnerAlone()
+{
+    QFETCH(QString, value);
+    QFETCH(int, mode);
+    QFETCH(int, written);
+    QFETCH(int, narrowedFrom);
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("p.ovs"));
+    if (mode) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Other]\r\nKept=1\r\n");
+        file.close();
+        QCOMPARE(::chmod(QFile::encodeName(name).constData(), mode_t(mode)), 0);
+    }
+    const ProfileFile::Written result =
+        ProfileFile::writeString(name, QStringLiteral("DB"), QStringLiteral("ConnString"), value);
+    QCOMPARE(int(modeOf(name)), written);
+    QCOMPARE(int(result.narrowedFrom), narrowedFrom);
+    QCOMPARE(ProfileFile::readString(name, QStringLiteral("DB"), QStringLiteral("ConnString")), value);
 }
 
 void TestProfile::symlinkedProfileIsWrittenThrough_data()

@@ -10,10 +10,13 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <thread>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -139,6 +142,11 @@ private slots:
     void resultBeyondTheBudgetReadsBackCellForCell();
     void editsAfterTheFetchWorkOnASpilledStore();
     void aFullDiskEndsTheFetchWithAnErrorAndKeepsTheRows();
+    void spillGoesToTheUsersPrivateCacheFolder_data();
+    void spillGoesToTheUsersPrivateCacheFolder();
+    void aCacheFolderOthersCanEnterIsRefused_data();
+    void aCacheFolderOthersCanEnterIsRefused();
+    void aFullDiskIsNamedAsSuch();
 };
 
 void TestRowStore::everyKindRoundTrips()
@@ -579,6 +587,148 @@ void TestRowStore::aFullDiskEndsTheFetchWithAnErrorAndKeepsTheRows()
         appendGenerated(store, i);
     for (int i = 0; i < appended + 20000; i += 3)
         QVERIFY2((difference = differenceFromGenerated(store, i, i)).isEmpty(), qPrintable(difference));
+}
+
+namespace {
+
+// XDG_CACHE_HOME for as long as it lives; the spill folder is the default one meanwhile.
+class CacheHome
+{
+public:
+    explicit CacheHome(const QString &path) : m_previous(qgetenv("XDG_CACHE_HOME"))
+    {
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(path));
+        SpillFile::setSpillFolder(QString());
+    }
+    ~CacheHome()
+    {
+        if (m_previous.isNull())
+            qunsetenv("XDG_CACHE_HOME");
+        else
+            qputenv("XDG_CACHE_HOME", m_previous);
+    }
+    CacheHome(const CacheHome &) = delete;
+    CacheHome &operator=(const CacheHome &) = delete;
+
+private:
+    QByteArray m_previous;
+};
+
+// Appends rows past a budget of nothing, so that they go to the spill file; the error's text
+// when that fails.
+QString spillRows(RowStore &store, int rows)
+{
+    store.setMemoryBudget(0);
+    try {
+        for (int i = 0; i < rows; ++i)
+            appendGenerated(store, i);
+    } catch (const DataAccessError &e) {
+        return e.text();
+    }
+    return QString();
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+} // namespace
+
+void TestRowStore::spillGoesToTheUsersPrivateCacheFolder_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("made on first use") << false;
+    QTest::newRow("the one made before") << true;
+}
+
+// Rows that do not fit in memory go to a disk, not to the runtime folder's tmpfs: into the
+// user's cache folder, in a folder of the program's that only the user may enter.
+void TestRowStore::spillGoesToTheUsersPrivateCacheFolder()
+{
+    QFETCH(bool, exists);
+    QTemporaryDir home;
+    const QString cache = home.filePath(QStringLiteral("cache"));
+    const QString folder = cache + QStringLiteral("/orvessa");
+    if (exists) {
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0700) == 0);
+    }
+    CacheHome cacheHome(cache);
+    RowStore store(generatedColumns);
+    QCOMPARE(spillRows(store, 20000), QString());
+    QVERIFY(store.spilledBytes() > 1000000);
+    QVERIFY2(unlinkedFileIn(folder), "no open spill file in the cache folder");
+    QCOMPARE(modeOf(folder), mode_t(0700));
+    QVERIFY(QDir(folder)
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
+                .isEmpty());
+    QVERIFY(differenceFromGenerated(store, 19999, 19999).isEmpty());
+}
+
+void TestRowStore::aCacheFolderOthersCanEnterIsRefused_data()
+{
+    QTest::addColumn<QString>("kind"); // "open", "link"
+    QTest::newRow("readable by others") << "open";
+    QTest::newRow("a symlink to a private folder") << "link";
+}
+
+void TestRowStore::aCacheFolderOthersCanEnterIsRefused()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir home;
+    const QString cache = home.filePath(QStringLiteral("cache"));
+    const QString folder = cache + QStringLiteral("/orvessa");
+    if (kind == QLatin1String("open")) {
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+    } else {
+        QVERIFY(QDir().mkpath(cache));
+        const QString elsewhere = home.filePath(QStringLiteral("elsewhere"));
+        QVERIFY(QDir().mkpath(elsewhere));
+        QVERIFY(::chmod(QFile::encodeName(elsewhere).constData(), 0700) == 0);
+        QVERIFY(QFile::link(elsewhere, folder));
+    }
+    CacheHome cacheHome(cache);
+    RowStore store(generatedColumns);
+    const QString error = spillRows(store, 20000);
+    QCOMPARE(error,
+             QStringLiteral("The rows of the result cannot be kept in the cache folder %1: it must be a "
+                            "folder of yours that nobody else may enter.")
+                 .arg(folder));
+    QVERIFY(store.rowCount() > 0);
+    QCOMPARE(modeOf(folder), kind == QLatin1String("open") ? mode_t(0755) : mode_t(0777));
+}
+
+// A disk that fills up says so, and where; a small file system of its own stands for one.
+void TestRowStore::aFullDiskIsNamedAsSuch()
+{
+    QTemporaryDir home;
+    const QString cache = home.filePath(QStringLiteral("cache"));
+    QVERIFY(QDir().mkpath(cache));
+    // This thread alone gets a mount namespace of its own, and in it a file system of 4 MiB.
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", QFile::encodeName(cache).constData(), "tmpfs", 0, "size=4m,mode=0700") != 0) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))
+            QFAIL(qPrintable(QStringLiteral("cannot mount a small file system: ") + why));
+        QSKIP(qPrintable(QStringLiteral("cannot mount a small file system: ") + why));
+    }
+    QString error;
+    {
+        CacheHome cacheHome(cache);
+        RowStore store(generatedColumns);
+        error = spillRows(store, 100000);
+        QVERIFY(store.rowCount() > 0);
+    }
+    ::umount(QFile::encodeName(cache).constData());
+    QCOMPARE(error,
+             QStringLiteral("The disk that holds the folder %1 is full: the rows of the result cannot be "
+                            "kept there.")
+                 .arg(cache + QStringLiteral("/orvessa")));
 }
 
 QTEST_GUILESS_MAIN(TestRowStore)

@@ -1,6 +1,9 @@
 // Tools > Export data on a real main window over a SQLite database.
 #include "ExportReader.h"
+#include "OrdinaryPermissions.h"
 #include "ScriptedPrompt.h"
+#include "SecondUser.h"
+#include "ThreadedRunner.h"
 
 #include "WindowDriver.h"
 #include "editor/SqlEditor.h"
@@ -24,7 +27,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <thread>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -50,35 +52,23 @@ unsigned modeOf(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0u;
 }
 
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Runs each piece of work on a thread of its own, as the program's runner does, and presses
-// Cancel once the running count has reached rows.
-WorkRunner cancellingAfter(const std::atomic<qint64> *fetched, qint64 rows)
+// Presses Cancel once the running count has reached rows.
+ThreadedRunner cancellingAfter(const std::atomic<qint64> *fetched, qint64 rows)
 {
-    return [fetched, rows](const std::function<void()> &work, const std::function<void()> &cancel) {
-        std::atomic<bool> done{false};
-        std::exception_ptr error;
-        std::thread worker([&] {
-            try {
-                work();
-            } catch (...) {
-                error = std::current_exception();
-            }
-            done = true;
-        });
-        while (!done && fetched->load() < rows)
-            std::this_thread::yield();
-        if (!done)
-            cancel();
-        worker.join();
-        if (error)
-            std::rethrow_exception(error);
-    };
+    return ThreadedRunner([fetched, rows](int) { return fetched->load() >= rows; });
 }
 
 const char *const kManyRows =
@@ -251,10 +241,7 @@ private slots:
     {
         runQuery(QStringLiteral("SELECT Id FROM Customers ORDER BY Id"));
         const QString file = exported("ids.csv");
-        QFile old(file);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old");
-        old.close();
+        writeFile(file, "old");
         QVERIFY(::chmod(QFile::encodeName(file).constData(), 0600) == 0);
 
         answerSave(file, &UiTexts::exportFilterCsvBom);
@@ -271,6 +258,47 @@ private slots:
         // The replaced file keeps its mode.
         QCOMPARE(modeOf(file), 0600u);
         QCOMPARE(filesInFolder(), QStringList{"ids.csv"});
+    }
+
+    // In a folder like /tmp, another user's link is never followed into a file of mine, after
+    // the question as before it; a dangling link is a taken name that asks first.
+    void linksInTheWayAreAskedAboutAndOthersRefused()
+    {
+        runQuery(QStringLiteral("SELECT Id FROM Customers ORDER BY Id"));
+        const QString shared = SecondUser::makeSharedFolder(m_folder->path());
+        QVERIFY(!shared.isEmpty());
+
+        // My own link that leads nowhere yet: the name is taken, so the question comes first.
+        const QString dangling = QDir(shared).filePath(QStringLiteral("mine.csv"));
+        QVERIFY(QFile::link(exported("later.csv"), dangling));
+        answerSave(dangling, &UiTexts::exportFilterCsv);
+        m_prompt->dialogAnswers.enqueue(mrNo);
+        ui(view()).press(Command::ExportData);
+        QCOMPARE(m_prompt->dialogs.size(), 1);
+        QCOMPARE(m_prompt->dialogs.first().text,
+                 QStringLiteral("File [mine.csv] already exists. Overwrite?"));
+        QVERIFY(!QFileInfo::exists(exported("later.csv")));
+
+        ORVESSA_REQUIRE_SECOND_USER(other);
+        const QString victim = exported("victim.txt");
+        writeFile(victim, "precious");
+        const QString planted = QDir(shared).filePath(QStringLiteral("out.csv"));
+        QVERIFY(other.plantLink(victim, planted));
+        answerSave(planted, &UiTexts::exportFilterCsv);
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        ui(view()).press(Command::ExportData);
+        QCOMPARE(m_prompt->dialogs.size(), 2);
+        QCOMPARE(m_prompt->dialogs.last().text, QStringLiteral("File [out.csv] already exists. Overwrite?"));
+        QCOMPARE(readAll(victim), QByteArray("precious"));
+        QVERIFY(QFileInfo(planted).isSymLink());
+        const QString refusal =
+            QStringLiteral("%1 is a link that another user put in the shared folder %2; it is not followed.")
+                .arg(planted, shared);
+        QVERIFY2(log().endsWith(uiTexts().exportFailed.arg(planted, refusal)), qPrintable(log()));
+        QCOMPARE(m_prompt->beeps, 1);
+        QCOMPARE(
+            QDir(shared).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            QStringList({"mine.csv", "out.csv"}));
     }
 
     void statementThatMayWriteIsRunAgainOnlyAfterYes()
@@ -300,6 +328,76 @@ private slots:
         QCOMPARE(readAll(exported("inserted.csv")), QByteArray("Id,Name\r\n5,new\r\n"));
     }
 
+    // A statement that gives no result with rows this time (a procedure whose SELECT is
+    // conditional) has nothing to export: the old file stays and the log says why.
+    void statementWithoutRowsKeepsTheOldFileAndSaysSo()
+    {
+        runQuery(QStringLiteral("SELECT Id FROM Customers"));
+        view().session().query().setSql(QStringLiteral("UPDATE Customers SET Name = Name WHERE 0"));
+        const QString file = exported("ids.csv");
+        writeFile(file, "old");
+        answerSave(file, &UiTexts::exportFilterCsv);
+        m_prompt->dialogAnswers.enqueue(mrYes); // run it again
+        m_prompt->dialogAnswers.enqueue(mrYes); // overwrite
+        ui(view()).press(Command::ExportData);
+        QCOMPARE(m_prompt->dialogs.size(), 2);
+        QCOMPARE(readAll(file), QByteArray("old"));
+        QCOMPARE(filesInFolder(), QStringList{"ids.csv"});
+        QCOMPARE(m_prompt->beeps, 1);
+        QVERIFY2(log().endsWith(uiTexts().exportNoRows.arg(file)), qPrintable(log()));
+    }
+
+    // The rename went through but the folder could not be flushed: the file is there, and the
+    // log says it may not be on disk yet rather than that the export failed.
+    void fileWrittenWhereTheFolderCannotBeFlushedIsSaidSo()
+    {
+        runQuery(QStringLiteral("SELECT Id FROM Customers ORDER BY Id"));
+        const QString folder = exported("unreadable");
+        QVERIFY(QDir().mkpath(folder));
+        // Entries can be made and renamed, but the folder cannot be opened to be flushed.
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0300) == 0);
+        const QString file = QDir(folder).filePath(QStringLiteral("ids.csv"));
+        answerSave(file, &UiTexts::exportFilterCsv);
+        {
+            OrdinaryPermissions ordinary;
+            QVERIFY(ordinary.isValid());
+            ui(view()).press(Command::ExportData);
+        }
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
+        QCOMPARE(readAll(file), QByteArray("Id\r\n1\r\n2\r\n3\r\n"));
+        const UiTexts &t = uiTexts();
+        QVERIFY2(log().contains(t.exportDone.arg(file, QStringLiteral("3"))), qPrintable(log()));
+        QVERIFY2(log().endsWith(t.fileNotOnDisk.arg(file, QStringLiteral("Permission denied"))),
+                 qPrintable(log()));
+        QVERIFY(!log().contains(t.exportFailed.arg(file, QString())));
+    }
+
+    // The workbook is assembled (zipped, which takes long for a big one) as a piece of work of its
+    // own, off the window's thread, and Cancel there leaves the old file as it was.
+    void cancelWhileTheWorkbookIsAssembledKeepsTheOldFile()
+    {
+        runQuery(QStringLiteral("SELECT Id, Name FROM Customers ORDER BY Id"));
+        const QString file = exported("customers.xlsx");
+        writeFile(file, "old");
+        // The rows come first; Cancel is pressed as the second piece of work starts.
+        const ThreadedRunner runner([](int piece) { return piece == 2; });
+        view().session().connection().setWorkRunner(runner);
+        answerSave(file, &UiTexts::exportFilterWorkbook);
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        ui(view()).press(Command::ExportData);
+        QCOMPARE(runner.pieces(), 2);
+        QCOMPARE(readAll(file), QByteArray("old"));
+        QCOMPARE(filesInFolder(), QStringList{"customers.xlsx"});
+        QVERIFY2(log().endsWith(uiTexts().exportCancelled.arg(file)), qPrintable(log()));
+        QCOMPARE(m_prompt->beeps, 0);
+
+        // Without a cancel the same export puts the workbook in place.
+        answerSave(file, &UiTexts::exportFilterWorkbook);
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        ui(view()).press(Command::ExportData);
+        QCOMPARE(exportedRows(readExport(QStringLiteral("xlsx"), file)).size(), 4);
+    }
+
     void cancelLeavesNoFileAndSaysSo()
     {
         view().session().connection().setWorkRunner(
@@ -322,10 +420,7 @@ private slots:
             "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 300000) "
             "SELECT i, CASE WHEN i < 200000 THEN i ELSE abs(-9223372036854775807 - 1) END FROM c"));
         const QString file = exported("half.csv");
-        QFile old(file);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old");
-        old.close();
+        writeFile(file, "old");
         answerSave(file, &UiTexts::exportFilterCsv);
         m_prompt->dialogAnswers.enqueue(mrYes);
         ui(view()).press(Command::ExportData);

@@ -8,13 +8,21 @@
 #include "export/RerunCheck.h"
 #include "export/WorkbookWriter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <bit>
+#include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <string>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -248,6 +256,133 @@ private slots:
         QCOMPARE(rows.at(5).toArray().at(4), QJsonValue(s("0000-00-00 00:00:00")));
         QCOMPARE(rows.at(6).toArray().at(4), QJsonValue(s("1899-12-31")));
         QVERIFY(cut.isEmpty());
+    }
+
+    // Every double comes back as the very same double: as a number where a worksheet number
+    // written by the library holds it exactly, else as its shortest exact text.
+    void workbookDoublesReadBackBitIdentical()
+    {
+        const QList<double> values = {0.1,
+                                      0.30000000000000004,
+                                      1.0 / 3,
+                                      2.0 / 3,
+                                      123456789.12345678,
+                                      std::nextafter(1.0, 2.0),
+                                      1e16,
+                                      9007199254740993.0,
+                                      std::numeric_limits<double>::max(),
+                                      std::numeric_limits<double>::min(),
+                                      std::numeric_limits<double>::denorm_min(),
+                                      -0.0,
+                                      -2.5,
+                                      3.0};
+        QList<QList<Cell>> rows;
+        for (const double value : values)
+            rows.append(QList<Cell>{value});
+        const QString file =
+            exportRows(ExportFormat::Workbook, {field(QStringLiteral("x"), AdoType::Double)}, rows);
+        const QJsonArray read = exportedRows(readExport(QStringLiteral("xlsx"), file));
+        QCOMPARE(read.size(), values.size() + 1);
+        for (int i = 0; i < values.size(); ++i) {
+            const QJsonObject cell = read.at(i + 1).toArray().at(0).toObject();
+            const QString text =
+                cell.value(cell.contains(QStringLiteral("n")) ? QStringLiteral("n") : QStringLiteral("s"))
+                    .toString();
+            bool ok = false;
+            const double back = text.toDouble(&ok);
+            QVERIFY2(ok, qPrintable(text));
+            QVERIFY2(
+                std::bit_cast<quint64>(back) == std::bit_cast<quint64>(values[i]),
+                qPrintable(QStringLiteral("%1 came back as %2")
+                               .arg(QString::number(values[i], 'g', QLocale::FloatingPointShortest), text)));
+        }
+        // Numbers stay numbers wherever the library keeps every digit.
+        QVERIFY(read.at(1).toArray().at(0).toObject().contains(QStringLiteral("n")));
+        QVERIFY(read.at(4).toArray().at(0).toObject().contains(QStringLiteral("n")));
+    }
+
+    // The program runs in the user's locale; numbers in the file are written the one way a
+    // worksheet reads them, also where the locale writes a decimal comma.
+    void workbookNumbersIgnoreTheLocale()
+    {
+        const QString locales = path(QStringLiteral("locales"));
+        QVERIFY(QDir().mkpath(locales));
+        QProcess localedef;
+        localedef.start(QStringLiteral("localedef"),
+                        {QStringLiteral("-i"), QStringLiteral("pt_BR"), QStringLiteral("-f"),
+                         QStringLiteral("UTF-8"), QDir(locales).filePath(QStringLiteral("pt_BR.UTF-8"))});
+        if (!localedef.waitForFinished(60000) || localedef.exitCode() != 0)
+            QSKIP("localedef cannot make the pt_BR locale (Debian package locales)");
+        const QByteArray previousPath = qgetenv("LOCPATH");
+        const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+        qputenv("LOCPATH", QFile::encodeName(locales));
+        const bool set = std::setlocale(LC_NUMERIC, "pt_BR.UTF-8") != nullptr;
+        char comma[8];
+        std::snprintf(comma, sizeof comma, "%.1f", 0.5);
+        const QString file = exportRows(
+            ExportFormat::Workbook,
+            {field(QStringLiteral("x"), AdoType::Double), field(QStringLiteral("n"), AdoType::Numeric)},
+            {{0.5, Text{"12.25"}}, {1e-5, Text{"-3.5"}}});
+        std::setlocale(LC_NUMERIC, previous.c_str());
+        if (previousPath.isNull())
+            qunsetenv("LOCPATH");
+        else
+            qputenv("LOCPATH", previousPath);
+        QVERIFY(set);
+        QCOMPARE(QByteArray(comma), QByteArray("0,5"));
+        const QJsonArray rows = exportedRows(readExport(QStringLiteral("xlsx"), file));
+        QCOMPARE(rows.size(), 3);
+        auto n = [](const char *v) { return QJsonValue(QJsonObject{{"n", QString::fromLatin1(v)}}); };
+        QCOMPARE(rows.at(1).toArray(), QJsonArray({n("0.5"), n("12.25")}));
+        QCOMPARE(rows.at(2).toArray(), QJsonArray({n("1e-05"), n("-3.5")}));
+    }
+
+    // Cancel reaches a workbook while it is zipped: the assembly stops and nothing replaces the
+    // old file.
+    void abandonedWhileAssembledTheOldFileStays()
+    {
+        const QString file = path(QStringLiteral("big.xlsx"));
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        auto job = std::make_unique<ExportJob>(ExportTarget{file, ExportFormat::Workbook}, m_dir->path());
+        CellSink &sink = job->startResult({field(QStringLiteral("id"), AdoType::Integer),
+                                           field(QStringLiteral("text"), AdoType::VarWChar)});
+        const QByteArray text(60, 'x');
+        for (int i = 0; i < 200000; ++i) {
+            sink.beginRow();
+            sink.addInt(i);
+            sink.addText(text.constData(), text.size());
+            sink.endRow();
+        }
+        // The assembly is under way once it has made a scratch file of its own beside the sheet's.
+        const QByteArray scratch = QFile::encodeName(m_dir->path()) + "/orvessa-";
+        const auto scratchFiles = [&scratch] {
+            int count = 0;
+            const QDir fds(QStringLiteral("/proc/self/fd"));
+            for (const QString &fd : fds.entryList(QDir::Files | QDir::System))
+                count += QFile::encodeName(QFile::symLinkTarget(fds.filePath(fd))).startsWith(scratch);
+            return count;
+        };
+        QCOMPARE(scratchFiles(), 1);
+        std::atomic<bool> done{false};
+        bool committed = true;
+        std::thread assembly([&] {
+            committed = job->commit();
+            done = true;
+        });
+        while (!done && scratchFiles() < 2)
+            std::this_thread::yield();
+        const bool underWay = !done;
+        job->abandon();
+        assembly.join();
+        job.reset();
+        QVERIFY2(underWay, "the workbook was assembled before it could be abandoned");
+        QVERIFY(!committed);
+        QCOMPARE(readBytes(file), QByteArray("old"));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("big.xlsx")});
     }
 
     void longTextIsCutToTheCellLimitAndNoted()

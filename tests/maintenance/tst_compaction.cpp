@@ -1,9 +1,12 @@
 // Compacting a database file in place: whatever fails on the way, power loss included, the
 // database opens afterwards with the rows it had, and every row another program committed.
+#include "ThreadedRunner.h"
+
 #include "common/AppError.h"
 #include "common/FileLayer.h"
 #include "maintenance/CompactionEngine.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -348,6 +351,52 @@ private slots:
         QCOMPARE(QFile::permissions(path), permissions);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("Shop.db")});
+    }
+
+    // Cancel reaches VACUUM while it runs (sqlite3_interrupt): it stops, and the database is byte
+    // for byte what it was.
+    void cancelledPartWayTheDatabaseIsAsItWas()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Big.db"));
+        {
+            Db db(path);
+            db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, text TEXT)");
+            db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60000) "
+                    "INSERT INTO t SELECT i, printf('row %d %.*c', i, 400, 'x') FROM n");
+            db.exec("DELETE FROM t WHERE id % 2 = 0");
+        }
+        QFile original(path);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray before = original.readAll();
+        original.close();
+
+        // Cancel is pressed once the compaction is under way: the copy it builds first, a
+        // temporary database of SQLite's, is open (unlinked) in a folder of the test's.
+        QTemporaryDir scratch;
+        const QByteArray scratchPath = QFile::encodeName(scratch.path());
+        char *previousTemp = sqlite3_temp_directory;
+        sqlite3_temp_directory = sqlite3_mprintf("%s", scratchPath.constData());
+        const auto copying = [&scratchPath] {
+            const QDir fds(QStringLiteral("/proc/self/fd"));
+            for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {
+                const QByteArray target = QFile::encodeName(QFile::symLinkTarget(fds.filePath(fd)));
+                if (target.startsWith(scratchPath + '/'))
+                    return true;
+            }
+            return false;
+        };
+        const ThreadedRunner runner([&copying](int) { return copying(); });
+        Files files;
+        const CompactionResult result = compactFile(path, sqliteEngine, files, runner);
+        sqlite3_free(sqlite3_temp_directory);
+        sqlite3_temp_directory = previousTemp;
+        QVERIFY2(runner.cancelledWhileRunning(1), "the compaction ended before it could be cancelled");
+        QCOMPARE(result.status, CompactionStatus::Cancelled);
+        QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QVERIFY(original.readAll() == before);
+        QVERIFY(integrityOk(path));
     }
 
     // The file stays the file it was: a symlink still leads to it, a second hard link still

@@ -10,6 +10,9 @@ const QList<EditFamily> allFamilies = {EditFamily::Sqlite, EditFamily::OdbcSqlit
                                        EditFamily::OdbcPostgres, EditFamily::MySql};
 const QList<EditFamily> sqliteFamilies = {EditFamily::Sqlite, EditFamily::OdbcSqlite};
 const QList<EditFamily> pgFamilies = {EditFamily::Postgres, EditFamily::OdbcPostgres};
+// The SQLite ODBC driver reads every value as SQLite's text, doubles with fifteen digits.
+const QList<EditFamily> exactDoubleFamilies = {EditFamily::Sqlite, EditFamily::Postgres,
+                                               EditFamily::OdbcPostgres, EditFamily::MySql};
 
 QString familyName(EditFamily family)
 {
@@ -29,7 +32,7 @@ QString familyName(EditFamily family)
 }
 
 // Column types by family: {int}, {serial} (a generated integer key), {float} (single precision
-// where there is one), {json}, {text}.
+// where there is one), {double}, {json}, {text}.
 QString typed(EditFamily family, QString sql)
 {
     const bool pg = family == EditFamily::Postgres || family == EditFamily::OdbcPostgres;
@@ -37,6 +40,7 @@ QString typed(EditFamily family, QString sql)
     sql.replace(QLatin1String("{int}"), pg ? "integer" : my ? "INT" : "INTEGER");
     sql.replace(QLatin1String("{serial}"), pg ? "serial" : my ? "INT AUTO_INCREMENT" : "INTEGER");
     sql.replace(QLatin1String("{float}"), pg ? "real" : my ? "FLOAT" : "REAL");
+    sql.replace(QLatin1String("{double}"), pg ? "double precision" : my ? "DOUBLE" : "REAL");
     sql.replace(QLatin1String("{json}"), pg ? "json" : my ? "JSON" : "TEXT");
     sql.replace(QLatin1String("{text}"), pg ? "text" : my ? "TEXT" : "TEXT");
     return sql;
@@ -65,6 +69,12 @@ const QStringList floats = {QStringLiteral("CREATE TABLE t (id {int} PRIMARY KEY
                             QStringLiteral("INSERT INTO t VALUES (1, 1.1, 'a'), (2, 2.5, 'b')")};
 const QStringList looseFloats = {QStringLiteral("CREATE TABLE loose (a {int}, f {float}, note {text})"),
                                  QStringLiteral("INSERT INTO loose VALUES (1, 1.1, 'a'), (2, 1.1, 'b')")};
+// Doubles that need all seventeen digits: each travels exactly, as text or in binary.
+const QStringList looseDoubles = {
+    QStringLiteral("CREATE TABLE loose (a {int}, f {double}, note {text})"),
+    QStringLiteral(
+        "INSERT INTO loose VALUES (1, '0.30000000000000004', 'a'), (2, '0.3333333333333333', 'b'), "
+        "(3, '0.3', 'c')")};
 const QStringList docs = {QStringLiteral("CREATE TABLE j (id {int} PRIMARY KEY, doc {json})"),
                           QStringLiteral("INSERT INTO j VALUES (1, '{\"a\":1}'), (2, '[1,2]')")};
 const QStringList looseDocs = {QStringLiteral("CREATE TABLE jl (n {int}, doc {json})"),
@@ -112,6 +122,8 @@ const QList<Case> &cases()
          "edit", 0, 1, "2.25", conflict, tq, "1,3.5,a;2,2.5,b"},
         {"row without key found past its float", allFamilies, looseFloats, lq, {},
          "edit", 0, 2, "x", {}, lq, "1,1.1,x;2,1.1,b"},
+        {"row without key found past its double", exactDoubleFamilies, looseDoubles, lq, {},
+         "edit", 0, 2, "x", {}, lq, "1,0.3,x;2,0.333333,b;3,0.3,c"},
         {"json column edited", allFamilies, docs, jq, {},
          "edit", 0, 1, "{\"b\":2}", {}, jq, "1,{\"b\":2};2,[1,2]"},
         {"json column changed by someone else", allFamilies, docs, jq, "UPDATE j SET doc = '{\"c\":3}' WHERE id = 1",

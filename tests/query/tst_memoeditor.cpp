@@ -2,6 +2,7 @@
 
 #include "WindowDriver.h"
 #include "query/MemoEditor.h"
+#include "query/MemoText.h"
 #include "query/Query.h"
 #include "query/ResultGrid.h"
 #include "query/ResultModel.h"
@@ -28,6 +29,7 @@ private slots:
     void detachDropsTheBinding();
     void writesBackOnlyWhatTheUserChanged_data();
     void writesBackOnlyWhatTheUserChanged();
+    void anEditThatCannotBePlacedWritesNothing();
 
 private:
     void doubleClick(int row, int column);
@@ -186,6 +188,12 @@ void TestMemoEditor::writesBackOnlyWhatTheUserChanged_data()
     QTest::newRow("deleting a CRLF deletes both characters") << "a\r\nb" << 1 << "delete:1"
                                                              << "ab";
     QTest::newRow("typing and undoing leaves NULL as NULL") << QString() << 0 << "type and undo" << QString();
+    // The editor shows Qt's frame marks as line breaks; the ones the user did not touch stay.
+    QTest::newRow("frame marks elsewhere survive")
+        << QStringLiteral(u"one\r\ntwo\uFDD0three\uFDD1four") << 0 << "type:X"
+        << QStringLiteral(u"Xone\r\ntwo\uFDD0three\uFDD1four");
+    QTest::newRow("a deleted frame mark goes alone")
+        << QStringLiteral(u"a\r\nb\uFDD0c") << 3 << "delete:1" << QStringLiteral(u"a\r\nbc");
 }
 
 void TestMemoEditor::writesBackOnlyWhatTheUserChanged()
@@ -224,6 +232,16 @@ void TestMemoEditor::writesBackOnlyWhatTheUserChanged()
     const QVariant body = r.recordset->value(0, 0);
     QCOMPARE(body.isNull(), written.isNull());
     QCOMPARE(body.toString(), written);
+}
+
+// Where the editor's text does not lie over the stored one, the changed span is unknown: the
+// edit is refused rather than the whole text written back.
+void TestMemoEditor::anEditThatCannotBePlacedWritesNothing()
+{
+    const QString stored = QStringLiteral("a\r\nb");
+    QCOMPARE(MemoText::merge(stored, QStringLiteral(u"a\u2029b"), QStringLiteral(u"a\u2029bX")),
+             std::optional<QString>(QStringLiteral("a\r\nbX")));
+    QCOMPARE(MemoText::merge(stored, QStringLiteral("a b"), QStringLiteral("a bX")), std::nullopt);
 }
 
 QTEST_MAIN(TestMemoEditor)

@@ -199,26 +199,38 @@ void TestQuoting::selectWholeTable_data()
     QTest::addColumn<QString>("table");
     QTest::addColumn<QList<QStringList>>("indexColumns");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QStringList>("tableColumns"); // empty: the index columns
 
     const QList<QStringList> none;
     QTest::newRow("no index") << SqlDialect::Sqlite << ""
-                              << "Customers" << none << QStringList{"SELECT * FROM Customers"};
-    QTest::newRow("first index only") << SqlDialect::Sqlite << ""
-                                      << "Orders" << QList<QStringList>{{"A", "B"}, {"C"}}
-                                      << QStringList{"SELECT * FROM Orders", "ORDER BY A, B"};
+                              << "Customers" << none << QStringList{"SELECT * FROM Customers"}
+                              << QStringList{};
+    QTest::newRow("first index only")
+        << SqlDialect::Sqlite << ""
+        << "Orders" << QList<QStringList>{{"A", "B"}, {"C"}}
+        << QStringList{"SELECT * FROM Orders", "ORDER BY A, B"} << QStringList{};
     QTest::newRow("quoted key columns")
         << SqlDialect::SqlServer << ""
         << "Order Details" << QList<QStringList>{{"Order ID", "Line"}}
-        << QStringList{"SELECT * FROM [Order Details]", "ORDER BY [Order ID], Line"};
+        << QStringList{"SELECT * FROM [Order Details]", "ORDER BY [Order ID], Line"} << QStringList{};
     QTest::newRow("postgres") << SqlDialect::PostgreSql << "sales"
                               << "orders" << QList<QStringList>{{"id"}}
-                              << QStringList{"SELECT * FROM \"sales\".\"orders\"", "ORDER BY \"id\""};
+                              << QStringList{"SELECT * FROM \"sales\".\"orders\"", "ORDER BY \"id\""}
+                              << QStringList{};
     QTest::newRow("mysql keyword column")
         << SqlDialect::MySql << ""
-        << "t" << QList<QStringList>{{"order"}} << QStringList{"SELECT * FROM t", "ORDER BY `order`"};
+        << "t" << QList<QStringList>{{"order"}} << QStringList{"SELECT * FROM t", "ORDER BY `order`"}
+        << QStringList{};
     QTest::newRow("expression index")
         << SqlDialect::Sqlite << ""
-        << "t" << QList<QStringList>{{"a", ""}} << QStringList{"SELECT * FROM t"};
+        << "t" << QList<QStringList>{{"a", ""}} << QStringList{"SELECT * FROM t"} << QStringList{};
+    QTest::newRow("expression given as its text")
+        << SqlDialect::PostgreSql << "public"
+        << "people" << QList<QStringList>{{"lower(email)"}, {"id"}} << QStringList{"SELECT * FROM \"people\""}
+        << QStringList{"id", "email"};
+    QTest::newRow("key column not named exactly")
+        << SqlDialect::MySql << ""
+        << "t" << QList<QStringList>{{"ID"}} << QStringList{"SELECT * FROM t"} << QStringList{"id"};
 }
 
 void TestQuoting::selectWholeTable()
@@ -228,14 +240,23 @@ void TestQuoting::selectWholeTable()
     QFETCH(QString, table);
     QFETCH(QList<QStringList>, indexColumns);
     QFETCH(QStringList, expected);
-    QList<IndexInfo> indexes;
+    QFETCH(QStringList, tableColumns);
+    TableMetadata metadata;
+    const bool indexedColumns = tableColumns.isEmpty();
     for (const QStringList &columns : indexColumns) {
         IndexInfo index;
         index.columns = columns;
-        indexes.append(index);
+        metadata.indexes.append(index);
+        if (indexedColumns)
+            tableColumns.append(columns);
+    }
+    for (const QString &column : tableColumns) {
+        FieldInfo field;
+        field.name = column;
+        metadata.fields.append(field);
     }
     const QString defaultSchema = dialect == SqlDialect::PostgreSql ? QStringLiteral("public") : QString();
-    QCOMPARE(SqlComposer(dialect, defaultSchema).selectWholeTable(schema, table, indexes), expected);
+    QCOMPARE(SqlComposer(dialect, defaultSchema).selectWholeTable(schema, table, metadata), expected);
 }
 
 void TestQuoting::everySqliteKeywordCanNameATableAndColumn()
@@ -255,9 +276,12 @@ void TestQuoting::everySqliteKeywordCanNameATableAndColumn()
     QVERIFY(words.contains(QStringLiteral("select")));
     for (const QString &word : words) {
         connection.execute(QStringLiteral("CREATE TABLE %1 (%1 INTEGER)").arg(sql.quoteIdentifier(word)));
-        IndexInfo index;
-        index.columns = QStringList{word};
-        const QString query = sql.selectWholeTable(QString(), word, {index}).join(QLatin1Char('\n'));
+        TableMetadata metadata;
+        metadata.indexes.append(IndexInfo{});
+        metadata.indexes.front().columns = QStringList{word};
+        metadata.fields.append(FieldInfo{});
+        metadata.fields.front().name = word;
+        const QString query = sql.selectWholeTable(QString(), word, metadata).join(QLatin1Char('\n'));
         try {
             QVERIFY(connection.execute(query).recordset);
         } catch (const DataAccessError &e) {

@@ -1,4 +1,5 @@
 #include "EditCases.h"
+#include "OrdinaryPermissions.h"
 #include "ScriptedPrompt.h"
 
 #include "db/DataAccess.h"
@@ -11,6 +12,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <bit>
+#include <cmath>
 
 namespace {
 
@@ -62,6 +66,9 @@ private slots:
     void deleteRemovesTheCurrentRecord();
     void rowChangedBySomeoneElseIsAnError_data();
     void rowChangedBySomeoneElseIsAnError();
+    void aReadOnlyDatabaseSaysWhy_data();
+    void aReadOnlyDatabaseSaysWhy();
+    void withoutTransactionsAnEditNotBoundToOneRowIsRefused();
     void readOnlyResultsRefuseWithTheirReason_data();
     void readOnlyResultsRefuseWithTheirReason();
     void refreshKeepsTheCurrentRowIndex();
@@ -71,6 +78,8 @@ private slots:
     void editInsideAnOpenTransaction();
     void typedNumbersFollowTheInterfaceLanguage_data();
     void typedNumbersFollowTheInterfaceLanguage();
+    void numbersAreWrittenExactly_data();
+    void numbersAreWrittenExactly();
     void identityAndUnknownCountsOnSqlServer_data();
     void identityAndUnknownCountsOnSqlServer();
 
@@ -254,6 +263,61 @@ void TestRowEdit::rowChangedBySomeoneElseIsAnError()
     QCOMPARE(m_query->recordset()->value(1, 1).toString(), QStringLiteral("Bob"));
 }
 
+// A source whose driver has no transactions cannot take back a change that went further than
+// meant: an edit that only a key would bound to one row is refused before anything runs, and no
+// message speaks of a rollback. The source is a real SQLite file behind a driver that hands every
+// call to the SQLite3 driver but reports no transactions.
+void TestRowEdit::withoutTransactionsAnEditNotBoundToOneRowIsRefused()
+{
+#ifndef ORVESSA_TRANSACTIONLESS_ODBC
+    QSKIP("the SQLite3 ODBC driver (Debian package libsqliteodbc) is not installed");
+#else
+    const QString path = m_dir.filePath(QStringLiteral("edit.db"));
+    Connection connection;
+    connection.setConnectionString(
+        QStringLiteral("Driver=%1;Database=%2").arg(ORVESSA_TRANSACTIONLESS_ODBC, path));
+    connection.open();
+    QVERIFY(!connection.transactional());
+    auto rows = [&connection](const QString &sql) {
+        QStringList out;
+        const ExecResult r = connection.execute(sql);
+        for (qint64 i = 0; i < r.recordset->rowCount(); ++i)
+            out.append(r.recordset->rows().rowValues(i).first().toString());
+        return out;
+    };
+
+    // Without a key the row is found by its values, which could match another row by then.
+    Query loose(&connection);
+    RowEditor looseEditor(&loose);
+    QStringList errors;
+    looseEditor.setErrorHandler([&errors](const QString &text) { errors.append(text); });
+    loose.setSql(QStringLiteral("SELECT a, b FROM loose ORDER BY a, b"));
+    QVERIFY(loose.run());
+    QVERIFY(looseEditor.isEditable());
+    QVERIFY(looseEditor.setCurrentRow(2));
+    QVERIFY(looseEditor.setValue(1, QStringLiteral("z")));
+    QVERIFY(!looseEditor.post());
+    QCOMPARE(errors,
+             QStringList{QStringLiteral(
+                 "The database cannot undo a change (it keeps no transactions), and without a key the "
+                 "change could reach more than one row: nothing was written.")});
+    looseEditor.cancel();
+    QVERIFY(!looseEditor.remove());
+    QCOMPARE(errors.size(), 2);
+    QCOMPARE(rows(QStringLiteral("SELECT b FROM loose ORDER BY a, b")), QStringList({"x", "x", "y"}));
+
+    // A key finds one row at most: the edit goes through.
+    Query keyed(&connection);
+    RowEditor keyedEditor(&keyed);
+    keyedEditor.setErrorHandler([&errors](const QString &text) { errors.append(text); });
+    keyed.setSql(QStringLiteral("SELECT id, name FROM people ORDER BY id"));
+    QVERIFY(keyed.run());
+    QVERIFY(keyedEditor.setValue(1, QStringLiteral("Anna")));
+    QVERIFY2(keyedEditor.post(), qPrintable(errors.join(u'\n')));
+    QCOMPARE(rows(QStringLiteral("SELECT name FROM people ORDER BY id")), QStringList({"Anna", "Bob", "Cy"}));
+#endif
+}
+
 void TestRowEdit::readOnlyResultsRefuseWithTheirReason_data()
 {
     QTest::addColumn<QString>("sql");
@@ -268,6 +332,42 @@ void TestRowEdit::readOnlyResultsRefuseWithTheirReason_data()
                                 << "does not come from a table";
     QTest::newRow("column twice") << "SELECT id, name, name AS again FROM people"
                                   << "appears more than once";
+}
+
+void TestRowEdit::aReadOnlyDatabaseSaysWhy_data()
+{
+    QTest::addColumn<QString>("why"); // "mode", "file"
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("opened read-only by its connection string")
+        << "mode"
+        << "the connection string opens the database read-only (Mode=Read).";
+    QTest::newRow("a file the user may not write") << "file"
+                                                   << "you may not write to the database file %1.";
+}
+
+// A read-only database says why it is: never "Access files" for a file that is no Access file.
+void TestRowEdit::aReadOnlyDatabaseSaysWhy()
+{
+    QFETCH(QString, why);
+    QFETCH(QString, reason);
+    const QString path = m_dir.filePath(QStringLiteral("edit.db"));
+    Connection connection;
+    if (why == QLatin1String("mode")) {
+        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1;Mode=Read").arg(path));
+        connection.open();
+    } else {
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1").arg(path));
+        OrdinaryPermissions ordinary;
+        QVERIFY(ordinary.isValid());
+        connection.open();
+    }
+    QVERIFY(connection.readOnly());
+    Query query(&connection);
+    RowEditor editor(&query);
+    query.setSql(QStringLiteral("SELECT * FROM people"));
+    QVERIFY(query.run());
+    QCOMPARE(editor.readOnlyReason(), QStringLiteral("The result is read-only: ") + reason.arg(path));
 }
 
 void TestRowEdit::readOnlyResultsRefuseWithTheirReason()
@@ -411,6 +511,37 @@ void TestRowEdit::typedNumbersFollowTheInterfaceLanguage()
         QVERIFY2(taken, qPrintable(m_errors.join(u'\n')));
         QCOMPARE(scalar(*m_conn, read).toString(), stored);
     }
+}
+
+void TestRowEdit::numbersAreWrittenExactly_data()
+{
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("written");
+    QTest::newRow("the last digit of a double") << 0.30000000000000004 << "0.3" << 0.3;
+    QTest::newRow("and back") << 0.3 << "0.30000000000000004" << 0.30000000000000004;
+    QTest::newRow("one unit in the last place") << 1.0 << "1.0000000000000002" << 1.0000000000000002;
+    const double tiny = std::nextafter(1e-300, 1.0);
+    QTest::newRow("tiny") << 1e-300 << QString::number(tiny, 'g', QLocale::FloatingPointShortest) << tiny;
+}
+
+// A value that differs from the stored one in its last binary digit is a change: it is written,
+// never taken for the same value and reported as posted.
+void TestRowEdit::numbersAreWrittenExactly()
+{
+    QFETCH(double, stored);
+    QFETCH(QString, typed);
+    QFETCH(double, written);
+    QVERIFY(stored != written);
+    m_conn->executeParams(QStringLiteral("UPDATE prices SET rate = ? WHERE id = 1"), {stored});
+    open(QStringLiteral("SELECT id, rate FROM prices"));
+    QVERIFY(m_editor->setValue(1, typed));
+    QCOMPARE(m_editor->state(), RowEditor::State::Edit);
+    QVERIFY2(m_editor->post(), qPrintable(m_errors.join(u'\n')));
+    const double read = scalar(*m_conn, QStringLiteral("SELECT rate FROM prices WHERE id = 1")).toDouble();
+    QCOMPARE(std::bit_cast<quint64>(read), std::bit_cast<quint64>(written));
+    QCOMPARE(std::bit_cast<quint64>(m_query->recordset()->value(0, 1).toDouble()),
+             std::bit_cast<quint64>(written));
 }
 
 namespace {

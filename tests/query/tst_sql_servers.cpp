@@ -97,8 +97,8 @@ void TestSqlServers::postgresComposedQueryRunsOnMixedCaseTableInOtherSchema()
     TableReader table(&connection);
     table.readDefinitions(QStringLiteral("Sales Dept"), QStringLiteral("Order Lines"));
     const SqlComposer sql(SqlDialect::PostgreSql, connection.defaultSchema());
-    const QStringList lines = sql.selectWholeTable(QStringLiteral("Sales Dept"),
-                                                   QStringLiteral("Order Lines"), table.metadata().indexes);
+    const QStringList lines =
+        sql.selectWholeTable(QStringLiteral("Sales Dept"), QStringLiteral("Order Lines"), table.metadata());
     QCOMPARE(lines,
              (QStringList{"SELECT * FROM \"Sales Dept\".\"Order Lines\"", "ORDER BY \"Qty\", \"Line No\""}));
 

@@ -1,5 +1,6 @@
 // The report, compaction and spreadsheet commands on a real main window over a SQLite database.
 #include "ScriptedPrompt.h"
+#include "ThreadedRunner.h"
 
 #include "WindowDriver.h"
 #include "common/AppError.h"
@@ -321,8 +322,21 @@ private slots:
         QVERIFY(pdf.size() > 1000);
     }
 
+    void compactShrinksTheFileAndReconnects_data()
+    {
+        QTest::addColumn<QString>("connectionString"); // %1: the database file
+        QTest::newRow("Data Source") << "Provider=SQLite;Data Source=%1";
+        QTest::newRow("DataSource, provider last after a blank") << "DataSource=%1; Provider=SQLite";
+        QTest::newRow("Database, quoted") << "Provider=SQLite;Database=\"%1\"";
+    }
+
     void compactShrinksTheFileAndReconnects()
     {
+        QFETCH(QString, connectionString);
+        view().session().connection().close();
+        view().session().connection().setConnectionString(connectionString.arg(m_database));
+        view().session().connection().open();
+        QVERIFY(view().session().facts.isSqlite);
         exec(m_database, "CREATE TABLE Bulk (text TEXT);"
                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000)"
                          " INSERT INTO Bulk SELECT printf('%.*c', 300, 'x') FROM n;"
@@ -344,6 +358,30 @@ private slots:
         QCOMPARE(orderCount(m_database), 2);
         QCOMPARE(m_prompt->beeps, 0);
         QCOMPARE(m_prompt->errorReports, QStringList());
+    }
+
+    // VACUUM runs as the program's other long work does: through the work runner, off the
+    // window's thread, with Cancel; a cancel leaves the database as it was and says so.
+    void compactionRunsThroughTheWorkRunnerAndCancelLeavesTheDatabase()
+    {
+        exec(m_database, "CREATE TABLE Bulk (text TEXT);"
+                         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000)"
+                         " INSERT INTO Bulk SELECT printf('%.*c', 300, 'x') FROM n;"
+                         "DELETE FROM Bulk;");
+        const QByteArray before = readAll(m_database);
+        // The first piece of work after the question is the compaction; Cancel is pressed as it
+        // starts. What follows (the connection opening again) runs as it comes.
+        const ThreadedRunner runner([](int piece) { return piece == 1; });
+        view().session().connection().setWorkRunner(runner);
+        m_prompt->dialogAnswers.enqueue(mrYes);
+        ui(view()).press(Command::Compact);
+        QVERIFY2(readAll(m_database) == before, "the database file changed");
+        QVERIFY(runner.pieces() > 1);
+        QVERIFY2(ui(view()).logText().contains(uiTexts().compactCancelled.arg(m_database)),
+                 qPrintable(ui(view()).logText()));
+        QCOMPARE(m_prompt->beeps, 0);
+        QVERIFY(view().session().connection().isOpen());
+        QCOMPARE(orderCount(m_database), 2);
     }
 
     void failedCompactionIsLoggedAndTheDatabaseStays()

@@ -413,6 +413,7 @@ public:
     void cancel() override { m_session.cancel(); }
 
     bool readOnly() const override { return true; }
+    QString readOnlyReason() const override { return QStringLiteral("Access files are opened read-only."); }
 
     QString placeholder(int) const override { return QStringLiteral("?"); }
 

@@ -20,7 +20,7 @@
 //
 // Memory is bounded: the store keeps at most memoryBudget() bytes of sealed blocks in memory
 // (plus the block being filled) and writes the blocks beyond it to one unlinked file in the
-// temporary folder (SpillFile), read back through read-only mappings at the same addresses.
+// user's cache folder (SpillFile), read back through read-only mappings at the same addresses.
 // The per-row index is four bytes a row, kept inside each block with its rows.
 //
 // Threads. One writer appends rows (the fetch, on the connection's worker) while readers

@@ -5,14 +5,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <mutex>
 
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <sys/mman.h>
-#include <sys/vfs.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -20,26 +21,10 @@ namespace {
 std::mutex folderMutex;
 QString chosenFolder;
 
-// tmpfs and ramfs keep their files in memory: a spill there saves nothing.
-bool inMemory(const QString &folder)
-{
-    struct statfs fs
-    {
-    };
-    if (::statfs(QFile::encodeName(folder).constData(), &fs) != 0)
-        return false;
-    return fs.f_type == TMPFS_MAGIC || fs.f_type == RAMFS_MAGIC;
-}
-
-int openNameless(const QString &folder)
-{
-    return ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-}
-
 // O_TMPFILE where the file system has it, else a fresh name that is gone again at once.
 int openUnlinked(const QString &folder)
 {
-    const int fd = openNameless(folder);
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
         return fd;
     QByteArray path = QFile::encodeName(folder) + "/orvessa-rows-XXXXXX";
@@ -57,8 +42,39 @@ int openUnlinked(const QString &folder)
 
 [[noreturn]] void fail(const QString &what, const QString &folder, int error)
 {
-    throw DataAccessError(QStringLiteral("%1 in the temporary folder %2: %3")
-                              .arg(what, QDir::toNativeSeparators(folder), qt_error_string(error)));
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (error == ENOSPC || error == EDQUOT)
+        throw DataAccessError(
+            QStringLiteral(
+                "The disk that holds the folder %1 is full: the rows of the result cannot be kept there.")
+                .arg(shown));
+    throw DataAccessError(QStringLiteral("%1 in the folder %2: %3").arg(what, shown, qt_error_string(error)));
+}
+
+// The program's folder in the user's cache folder (XDG_CACHE_HOME, else ~/.cache): on a disk,
+// where the runtime folder and often /tmp keep their files in memory. Made 0700 when missing;
+// one that is not the user's own private folder is refused, as the private temporary folder
+// would be.
+QString cacheFolder()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (base.isEmpty())
+        throw DataAccessError(
+            QStringLiteral("The rows of the result cannot be kept on disk: there is no cache "
+                           "folder (neither XDG_CACHE_HOME nor HOME is set)."));
+    const QString folder = QDir(base).filePath(QStringLiteral("orvessa"));
+    const QByteArray path = QFile::encodeName(folder);
+    // The cache folder itself is the user's to make, private as the XDG rules have it.
+    if (!QFileInfo::exists(base))
+        ::mkdir(QFile::encodeName(base).constData(), 0700);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        fail(QStringLiteral("Cannot make a folder for the rows of the result"), folder, errno);
+    if (!isPrivateFolder(folder))
+        throw DataAccessError(
+            QStringLiteral("The rows of the result cannot be kept in the cache folder %1: it must "
+                           "be a folder of yours that nobody else may enter.")
+                .arg(QDir::toNativeSeparators(folder)));
+    return folder;
 }
 
 } // namespace
@@ -78,17 +94,9 @@ QString SpillFile::spillFolder()
 SpillFile::SpillFile()
 {
     m_folder = spillFolder();
-    if (m_folder.isEmpty()) {
-        m_folder = privateTempFolder();
-        const QString shared = QDir::tempPath();
-        if (inMemory(m_folder) && !inMemory(shared)) {
-            m_fd = openNameless(shared);
-            if (m_fd >= 0)
-                m_folder = shared;
-        }
-    }
-    if (m_fd < 0)
-        m_fd = openUnlinked(m_folder);
+    if (m_folder.isEmpty())
+        m_folder = cacheFolder();
+    m_fd = openUnlinked(m_folder);
     if (m_fd < 0)
         fail(QStringLiteral("Cannot create a file for the rows of the result"), m_folder, errno);
     // A file system that cannot map files would only fail later, in the middle of a fetch.

@@ -12,7 +12,8 @@
 //
 // Blocks are written with pwrite, so a full disk is an error the writer sees, never a
 // SIGBUS in a reader, and read back through read-only shared mappings of the written ranges.
-// Every failure throws DataAccessError with a text that names the folder and the reason.
+// Every failure throws DataAccessError with a text that names the folder and the reason (a full
+// disk as such).
 class SpillFile
 {
 public:
@@ -31,12 +32,12 @@ public:
 
     const QString &folder() const { return m_folder; }
 
-    // Where new spill files go. By default the program's private temporary folder; when
-    // that lies in memory (tmpfs, as XDG_RUNTIME_DIR usually does) and the shared temporary
-    // folder is on disk, the file goes there instead, but only when it can be made without
-    // a name (O_TMPFILE), since spilling into memory would not save any. A folder set here
-    // (tests, or a user's choice) is always used as it is; an empty one restores the default.
-    // Applies to files made afterwards; any thread.
+    // Where new spill files go. By default the folder "orvessa" of the user's cache folder
+    // (XDG_CACHE_HOME, else ~/.cache), made 0700 when missing: a disk, where the runtime folder
+    // (and /tmp on many systems) keeps its files in memory and spilling there would save none.
+    // A cache folder that is not the user's own private folder (a symlink, one others may
+    // enter) is refused. A folder set here (tests, or a user's choice) is always used as it is;
+    // an empty one restores the default. Applies to files made afterwards; any thread.
     static void setSpillFolder(const QString &folder);
     static QString spillFolder(); // the folder set, empty for the default
 

@@ -71,6 +71,7 @@ public:
 
     QString placeholder(int) const override { return QStringLiteral("?"); }
 
+    bool transactional() const override { return m_transactional; }
     void beginTransaction() override;
     void commitTransaction() override;
     void rollbackTransaction() override;
@@ -95,6 +96,10 @@ private:
     // transaction the user opened with SQL, or none where the source has no transactions.
     enum class Transaction { Driver, Savepoint, SqlServerSavepoint, None };
     Transaction m_transaction = Transaction::Driver;
+    // Whether the grid's edits can be undone: SQLite's savepoints always can, any other source
+    // through its driver's transactions, which a driver without them (or that cannot tell)
+    // lacks.
+    bool m_transactional = true;
     bool succeeds(const QString &sql);
     void endDriverTransaction(SQLSMALLINT completion);
 };
@@ -124,6 +129,11 @@ void OdbcBackend::connect()
         else if (dbms.contains(QLatin1String("ACCESS"), Qt::CaseInsensitive))
             m_dialect = SqlDialect::Access;
     }
+    SQLUSMALLINT capable = SQL_TC_NONE;
+    m_transactional =
+        m_dialect == SqlDialect::Sqlite ||
+        (SQL_SUCCEEDED(SQLGetInfoW(connection(), SQL_TXN_CAPABLE, &capable, sizeof capable, nullptr)) &&
+         capable != SQL_TC_NONE);
     m_escape = info(SQL_SEARCH_PATTERN_ESCAPE);
     // Some drivers (MariaDB's) list every database's tables unless given the current one.
     if (info(SQL_CATALOG_NAME) == QLatin1String("Y"))
@@ -449,9 +459,7 @@ void OdbcBackend::beginTransaction()
         break;
     }
     const SQLHDBC dbc = connection();
-    SQLUSMALLINT capable = SQL_TC_ALL;
-    if (SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_TXN_CAPABLE, &capable, sizeof capable, nullptr)) &&
-        capable == SQL_TC_NONE) {
+    if (!m_transactional) {
         m_transaction = Transaction::None;
         return;
     }

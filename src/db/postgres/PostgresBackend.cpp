@@ -323,10 +323,11 @@ QList<IndexInfo> PostgresBackend::indexesWhere(const QString &schema, const QStr
 {
     const QByteArray schemaUtf8 = schema.toUtf8();
     const QByteArray tableUtf8 = table.toUtf8();
-    // Key columns only (not INCLUDE columns); an expression stands in for its column name.
+    // Key columns only (not INCLUDE columns); an expression is a key column without a name, as
+    // SQLite reports it: nothing would find a column by its text.
     PgResult result = query(R"(
 SELECT n.nspname, c.relname, ic.relname, i.indisunique OR i.indisprimary, i.indisprimary,
-       COALESCE(a.attname, pg_get_indexdef(i.indexrelid, k.ord::int, true))
+       COALESCE(a.attname, '')
 FROM pg_index i
 JOIN pg_class ic ON ic.oid = i.indexrelid
 JOIN pg_class c ON c.oid = i.indrelid

@@ -4,6 +4,7 @@
 #include "db/fetch/Fetch.h"
 #include "db/sqlite/SqliteExec.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -11,6 +12,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,12 +27,11 @@ public:
     explicit SqliteBackend(const QString &connectionString)
     {
         const ConnectionString cs(connectionString);
-        m_path = cs.value(QStringList{QStringLiteral("Data Source"), QStringLiteral("DataSource"),
-                                      QStringLiteral("Database")});
-        const QString mode = cs.value(QStringLiteral("Mode"));
+        m_path = sqliteDatabaseFile(cs);
+        m_mode = cs.value(QStringLiteral("Mode"));
         // OLE DB modes: "Read", "ReadWrite", "Read|Share Deny None", ...
-        m_readOnlyMode = mode.startsWith(QLatin1StringView("Read"), Qt::CaseInsensitive) &&
-                         !mode.contains(QLatin1StringView("Write"), Qt::CaseInsensitive);
+        m_readOnlyMode = m_mode.startsWith(QLatin1StringView("Read"), Qt::CaseInsensitive) &&
+                         !m_mode.contains(QLatin1StringView("Write"), Qt::CaseInsensitive);
     }
 
     ~SqliteBackend() override { disconnect(); }
@@ -44,6 +48,16 @@ public:
 
         m_session.open(m_path, (m_readOnlyMode ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                                    SQLITE_OPEN_FULLMUTEX);
+        // SQLite falls back to reading a file it may not write; why is asked now, as it opened.
+        m_fileReason.clear();
+        if (!memory && !m_readOnlyMode &&
+            ::faccessat(AT_FDCWD, QFile::encodeName(m_path).constData(), W_OK, AT_EACCESS) != 0) {
+            m_fileReason =
+                errno == EROFS
+                    ? QStringLiteral("the database file %1 lies on a file system mounted read-only.")
+                    : QStringLiteral("you may not write to the database file %1.");
+            m_fileReason = m_fileReason.arg(m_path);
+        }
         try {
             sqlite3_busy_timeout(m_session.db(), 5000);
             // Reading the schema here makes a file that is no database fail at open.
@@ -208,6 +222,18 @@ public:
     bool readOnly() const override
     {
         return m_session.isOpen() ? sqlite3_db_readonly(m_session.db(), "main") == 1 : m_readOnlyMode;
+    }
+
+    QString readOnlyReason() const override
+    {
+        if (!readOnly())
+            return QString();
+        if (m_readOnlyMode)
+            return QStringLiteral("the connection string opens the database read-only (Mode=%1).")
+                .arg(m_mode);
+        return m_fileReason.isEmpty()
+                   ? QStringLiteral("the database file %1 was opened read-only.").arg(m_path)
+                   : m_fileReason;
     }
 
     QString placeholder(int) const override { return QStringLiteral("?"); }
@@ -415,6 +441,8 @@ private:
 
     QString m_path;
     bool m_readOnlyMode = false;
+    QString m_mode;       // the connection string's Mode entry
+    QString m_fileReason; // why the file could not be opened for writing
     SqliteSession m_session;
 };
 

@@ -122,6 +122,15 @@ UiTexts makeEnglish()
     t.exportCut =
         QStringLiteral("Row %1, column %2: text cut to the 32,767 characters a worksheet cell holds.");
     t.exportCutMore = QStringLiteral("%1 more cells were cut.");
+    t.exportNoRows =
+        QStringLiteral("Export to file [%1]: the statement returned no rows; the file was not written.");
+    t.fileNotOnDisk =
+        QStringLiteral("File [%1] was written, but the system could not confirm it is on disk yet: %2");
+    t.profileNarrowed = QStringLiteral(
+        "Profile [%1] holds a password: its permissions were narrowed from %2 to 0600, so that only you can "
+        "read it.");
+    t.dataLinkShowSecrets = QStringLiteral("&Show passwords");
+    t.compactCancelled = QStringLiteral("Compaction of file [%1] cancelled; the database was not changed.");
     t.lostChangeDropped =
         QStringLiteral("The session was lost before the change to %1 (%2) was saved: it was "
                        "not written. What was typed: %3");
@@ -255,6 +264,16 @@ UiTexts makePortuguese()
     t.exportCut = QStringLiteral(
         u"Linha %1, coluna %2: texto cortado nos 32.767 caracteres que uma célula de planilha comporta.");
     t.exportCutMore = QStringLiteral(u"Mais %1 células foram cortadas.");
+    t.exportNoRows = QStringLiteral(
+        u"Exportação para o arquivo [%1]: a instrução não retornou linhas; o arquivo não foi gravado.");
+    t.fileNotOnDisk = QStringLiteral(
+        u"O arquivo [%1] foi gravado, mas o sistema não pôde confirmar que ele já está no disco: %2");
+    t.profileNarrowed =
+        QStringLiteral(u"O perfil [%1] contém uma senha: suas permissões foram reduzidas de %2 "
+                       u"para 0600, para que só você possa lê-lo.");
+    t.dataLinkShowSecrets = QStringLiteral("&Mostrar senhas");
+    t.compactCancelled =
+        QStringLiteral(u"Compactação do arquivo [%1] cancelada; o banco de dados não foi alterado.");
     t.lostChangeDropped = QStringLiteral(u"A sessão foi perdida antes de a alteração em %1 (%2) ser gravada: "
                                          u"ela não foi escrita. O que foi digitado: %3");
     t.newRowKey = QStringLiteral("uma linha nova");

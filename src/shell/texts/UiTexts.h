@@ -53,6 +53,17 @@ struct UiTexts
     QString exportItem, exportCaption, exportFilterCsv, exportFilterCsvBom, exportFilterWorkbook,
         exportFilterJsonLines, exportNothing, exportRerunQuestion, exportStarted, exportDone, exportCancelled,
         exportFailed, exportCut, exportCutMore;
+    // The statement run again gave no result with rows: %1 the file, which stays as it was.
+    QString exportNoRows;
+    // A file was written (an export, a profile), but its folder could not be flushed: %1 the
+    // file, %2 the system's reason.
+    QString fileNotOnDisk;
+    // A profile saved with a password was readable by others: %1 the file, %2 its old mode.
+    QString profileNarrowed;
+    // The connection dialog's All page: the check box that shows passwords in clear.
+    QString dataLinkShowSecrets;
+    // Compaction stopped by Cancel: %1 the file, which is as it was.
+    QString compactCancelled;
     // A change of the grid dropped unwritten because the session was lost: %1 the table, %2 the
     // row's key (or the words for a new row), %3 what was typed.
     QString lostChangeDropped, newRowKey;

@@ -1,71 +1,17 @@
-#include "connection/NameValueList.h"
 #include "connection/PasswordMask.h"
 
 #include <QTest>
 
-class TestNameValue : public QObject
+class TestPasswordMask : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void lookup_data();
-    void lookup();
     void maskedForTheLog_data();
     void maskedForTheLog();
 };
 
-void TestNameValue::lookup_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("value");
-
-    const QString sqlServer =
-        QStringLiteral("Provider=SQLOLEDB.1;Password=p;User ID=sa;Initial Catalog=Nw;Data Source=srv");
-    QTest::newRow("plain entry") << sqlServer << "Data Source"
-                                 << "srv";
-    QTest::newRow("name in another case") << sqlServer << "data SOURCE"
-                                          << "srv";
-    QTest::newRow("missing name reads empty") << sqlServer << "Server"
-                                              << "";
-    QTest::newRow("blank before the name hides it") << "Provider=SQLOLEDB.1; Data Source=srv"
-                                                    << "Data Source"
-                                                    << "";
-    QTest::newRow("blank after the name hides it") << "Data Source =srv"
-                                                   << "Data Source"
-                                                   << "";
-    QTest::newRow("quotes and blanks of the value kept") << "A=1;Password=\" a b \" ;B=2"
-                                                         << "Password"
-                                                         << "\" a b \" ";
-    QTest::newRow("value holds an equals sign") << "Extended Properties=DSN=x"
-                                                << "Extended Properties"
-                                                << "DSN=x";
-    QTest::newRow("first of two wins") << "Server=one;SERVER=two"
-                                       << "server"
-                                       << "one";
-    QTest::newRow("empty value") << "Server=;Database=d"
-                                 << "Server"
-                                 << "";
-    QTest::newRow("line breaks also separate") << "Server=a\r\nDatabase=d\nlocation=l"
-                                               << "location"
-                                               << "l";
-    QTest::newRow("entry without equals sign is no name") << "Server;Server=s"
-                                                          << "Server"
-                                                          << "s";
-    QTest::newRow("quoted semicolon still splits") << "Password=\"a;Server=x\""
-                                                   << "Server"
-                                                   << "x\"";
-}
-
-void TestNameValue::lookup()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, name);
-    QFETCH(QString, value);
-    QCOMPARE(NameValueList(text).value(name), value);
-}
-
-void TestNameValue::maskedForTheLog_data()
+void TestPasswordMask::maskedForTheLog_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("logged");
@@ -113,12 +59,12 @@ void TestNameValue::maskedForTheLog_data()
                                                              << "Data Source=C:\\my password=1.db;PWD=***";
 }
 
-void TestNameValue::maskedForTheLog()
+void TestPasswordMask::maskedForTheLog()
 {
     QFETCH(QString, text);
     QFETCH(QString, logged);
     QCOMPARE(maskPasswords(text), logged);
 }
 
-QTEST_GUILESS_MAIN(TestNameValue)
-#include "tst_namevalue.moc"
+QTEST_GUILESS_MAIN(TestPasswordMask)
+#include "tst_passwordmask.moc"
