@@ -53,6 +53,11 @@ void Connection::wait(const std::function<void()> &work, const std::function<voi
     m_runner(work, cancel);
 }
 
+void Connection::runAside(const std::function<void()> &work, const std::function<void()> &cancel)
+{
+    wait(work, cancel);
+}
+
 void Connection::whenIdle(std::function<void()> task)
 {
     m_idleTasks.push_back(std::move(task));

@@ -362,9 +362,10 @@ public:
     void setAfterConnect(std::function<void()> handler) { m_afterConnect = std::move(handler); }
     void setAfterDisconnect(std::function<void()> handler) { m_afterDisconnect = std::move(handler); }
     void setWorkRunner(WorkRunner runner);
-    // The runner, for long work of the program's own that talks to no database (compaction of a
-    // closed file, a workbook's assembly), with its own Cancel.
-    const WorkRunner &workRunner() const { return m_runner; }
+    // Runs long work of the program's own that talks to no database (compaction of a closed file,
+    // a workbook's assembly) in the work runner, with its own Cancel: one more wait of this
+    // connection, never inside another one.
+    void runAside(const std::function<void()> &work, const std::function<void()> &cancel);
     // Answers what opening asks on the way (an SSH host key, a passphrase); without one every
     // such question is declined.
     void setAsker(ConnectAsker asker) { m_asker = std::move(asker); }

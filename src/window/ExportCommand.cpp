@@ -136,10 +136,7 @@ void ExportCommand::exportData()
         // with progress and a Cancel that leaves the old file.
         bool committed = false;
         const auto commit = [&job, &committed] { committed = job.commit(); };
-        if (const WorkRunner &runner = m_workspace.session.connection().workRunner())
-            runner(commit, [&job] { job.abandon(); });
-        else
-            commit();
+        m_workspace.session.connection().runAside(commit, [&job] { job.abandon(); });
         if (!committed) {
             m_workspace.log(t.exportCancelled.arg(shown));
             return;

@@ -66,9 +66,12 @@ void MaintenanceCommands::compactDatabase(const QString &sourcePath)
                                       ? DatabaseFamily::Sqlite
                                       : (facts.isAccess ? DatabaseFamily::Access : DatabaseFamily::Other);
     // The connection is closed, but its runner is the one to show progress and offer Cancel.
+    Connection &connection = m_workspace.session.connection();
     const CompactionResult result = compactFile(
         sourcePath, [family] { return makeCompactionEngine(family); }, fileLayer(),
-        m_workspace.session.connection().workRunner());
+        [&connection](const std::function<void()> &work, const std::function<void()> &cancel) {
+            connection.runAside(work, cancel);
+        });
     switch (result.status) {
     case CompactionStatus::Done:
         break;
