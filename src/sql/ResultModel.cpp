@@ -2,8 +2,12 @@
 
 #include "db/fetch/RowStore.h"
 #include "shell/Contrast.h"
+#include "shell/UTools.h"
+#include "shell/texts/UiTexts.h"
 #include "sql/AdoQuery.h"
+#include "sql/BlobKind.h"
 #include "sql/CellValues.h"
+#include "sql/ResultShaper.h"
 #include "sql/RowEditor.h"
 
 #include <QFont>
@@ -32,8 +36,10 @@ QString singleLine(QString text)
 
 QString formatValue(const QVariant &v)
 {
-    if (v.typeId() == QMetaType::QByteArray)
-        return ResultModel::blobText(v.toByteArray().size());
+    if (v.typeId() == QMetaType::QByteArray) {
+        const QByteArray bytes = v.toByteArray();
+        return ResultModel::blobText(bytes, bytes.size());
+    }
     return singleLine(CellValues::text(v));
 }
 
@@ -75,7 +81,10 @@ QColor ResultModel::nullTextColor(const QPalette &palette)
 }
 
 ResultModel::ResultModel(AdoQuery *query, QObject *parent)
-    : QAbstractTableModel(parent), m_query(query), m_editor(new RowEditor(query, this))
+    : QAbstractTableModel(parent)
+    , m_query(query)
+    , m_editor(new RowEditor(query, this))
+    , m_shaper(new ResultShaper(query, m_editor, this))
 {
     connect(m_editor, &RowEditor::aboutToReset, this, [this] { beginResetModel(); });
     connect(m_editor, &RowEditor::reset, this, [this] {
@@ -114,9 +123,12 @@ void ResultModel::markerMoved()
         emit headerDataChanged(Qt::Vertical, m_markerRow, m_markerRow);
 }
 
-QString ResultModel::blobText(qsizetype bytes)
+QString ResultModel::blobText(QByteArrayView head, qsizetype bytes)
 {
-    return QStringLiteral("(BLOB, %1 bytes)").arg(bytes);
+    const GridTexts &t = textsFor(CurrentLanguage).grid;
+    const blobkind::Kind kind = blobkind::detect(head.first(qMin(head.size(), blobkind::headerSize)));
+    const QString name = blobkind::isImage(kind) ? t.imageKind.arg(blobkind::formatName(kind)) : t.binaryKind;
+    return t.blobCell.arg(name).arg(bytes);
 }
 
 int ResultModel::rowCount(const QModelIndex &parent) const
@@ -137,7 +149,7 @@ bool ResultModel::isNull(qint64 row, int column) const
 {
     if (m_editor->state() != RowEditor::State::Browse && row == m_editor->currentRow())
         return m_editor->value(row, column).isNull();
-    return m_editor->recordset()->rows().kind(row, column) == RowStore::CellKind::Null;
+    return m_editor->recordset()->rows().kind(m_editor->storedRow(row), column) == RowStore::CellKind::Null;
 }
 
 QString ResultModel::displayText(qint64 row, int column) const
@@ -147,14 +159,17 @@ QString ResultModel::displayText(qint64 row, int column) const
         return v.isNull() ? nullText() : formatValue(v);
     }
     const RowStore &rows = m_editor->recordset()->rows();
-    switch (rows.kind(row, column)) {
+    const qint64 stored = m_editor->storedRow(row);
+    switch (rows.kind(stored, column)) {
     case RowStore::CellKind::Null:
         return nullText();
-    case RowStore::CellKind::Blob:
-        // The size is known without decoding the bytes.
-        return blobText(rows.payloadSize(row, column));
+    case RowStore::CellKind::Blob: {
+        // Kind and size are known without copying the bytes.
+        const QByteArrayView bytes = rows.payload(stored, column);
+        return blobText(bytes, bytes.size());
+    }
     default:
-        return formatValue(rows.value(row, column));
+        return formatValue(rows.value(stored, column));
     }
 }
 
@@ -231,9 +246,10 @@ bool ResultModel::fitsCellEditor(qint64 row, int column) const
 {
     const RowStore &rows = m_editor->recordset()->rows();
     const bool stored = m_editor->state() == RowEditor::State::Browse || row != m_editor->currentRow();
+    const qint64 storedRow = m_editor->storedRow(row);
     // A UTF-16 character takes at most three bytes of UTF-8: longer text needs no decoding.
-    if (stored && rows.kind(row, column) == RowStore::CellKind::Text &&
-        rows.payloadSize(row, column) > 3 * displayLength)
+    if (stored && rows.kind(storedRow, column) == RowStore::CellKind::Text &&
+        rows.payloadSize(storedRow, column) > 3 * displayLength)
         return false;
     const QVariant v = m_editor->value(row, column);
     return v.typeId() != QMetaType::QString || CellValues::fitsOneLine(v.toString(), displayLength);

@@ -103,14 +103,15 @@ bool ResultShaper::setFilterTexts(const QStringList &typed)
     QStringList kept;
     for (qsizetype column = 0; column < typed.size() && column < rs->fields().size(); ++column) {
         ColumnFilter::Problem problem = ColumnFilter::Problem::None;
+        QString value;
         const FieldInfo &field = rs->fields().at(column);
         const std::optional<ColumnFilter> f =
-            ColumnFilter::parse(int(column), field, typed[column], m_editor->locale(), &problem);
+            ColumnFilter::parse(int(column), field, typed[column], m_editor->locale(), &problem, &value);
         if (problem != ColumnFilter::Problem::None) {
             const QString &reason = problem == ColumnFilter::Problem::NotANumber
                                         ? gridTexts().reasonNotANumber
                                         : gridTexts().reasonNotADate;
-            refuse(reason.arg(typed[column].trimmed(), field.name), int(column), true);
+            refuse(reason.arg(value, field.name), int(column), true);
             return false;
         }
         if (f)

@@ -126,7 +126,7 @@ void fold(std::u32string &text, bool asciiOnly)
 } // namespace
 
 std::optional<ColumnFilter> ColumnFilter::parse(int column, const FieldInfo &field, const QString &typed,
-                                                const QLocale &locale, Problem *problem)
+                                                const QLocale &locale, Problem *problem, QString *value)
 {
     if (problem)
         *problem = Problem::None;
@@ -188,6 +188,8 @@ std::optional<ColumnFilter> ColumnFilter::parse(int column, const FieldInfo &fie
         if (!b) {
             if (problem)
                 *problem = Problem::NotANumber;
+            if (value)
+                *value = f.m_value;
             return std::nullopt;
         }
         key.cls = ValueClass::Number;
@@ -215,6 +217,8 @@ std::optional<ColumnFilter> ColumnFilter::parse(int column, const FieldInfo &fie
         if (!number) {
             if (problem)
                 *problem = Problem::NotANumber;
+            if (value)
+                *value = f.m_value;
             return std::nullopt;
         }
         f.m_bytes = c.trimmed();
@@ -234,6 +238,8 @@ std::optional<ColumnFilter> ColumnFilter::parse(int column, const FieldInfo &fie
         if (!instant) {
             if (problem)
                 *problem = Problem::NotADate;
+            if (value)
+                *value = f.m_value;
             return std::nullopt;
         }
         key.cls = ValueClass::Instant;

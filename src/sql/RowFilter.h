@@ -43,10 +43,11 @@ public:
     // Why a text is no filter of its column.
     enum class Problem { None, NotANumber, NotADate };
 
-    // Nothing for empty text, or with *problem set when the text does not fit the column. A number
-    // is read in locale or in the C form.
+    // Nothing for empty text, or with *problem set when the text does not fit the column (and
+    // *value to the value that does not). A number is read in locale or in the C form.
     static std::optional<ColumnFilter> parse(int column, const FieldInfo &field, const QString &text,
-                                             const QLocale &locale, Problem *problem = nullptr);
+                                             const QLocale &locale, Problem *problem = nullptr,
+                                             QString *value = nullptr);
 
     int column() const { return m_column; }
     Op op() const { return m_op; }
