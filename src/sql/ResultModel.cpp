@@ -210,8 +210,35 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
     }
 }
 
+QString ResultModel::columnTip(int section) const
+{
+    const GridTexts &t = textsFor(CurrentLanguage).grid;
+    QStringList lines;
+    if (!m_shaper->refusal().isEmpty() && m_shaper->refusalColumn() == section)
+        lines.append(m_shaper->refusal());
+    const bool database = m_shaper->site() == ResultShaper::Site::Database;
+    const QList<SortColumn> &sort = m_shaper->sort();
+    for (qsizetype i = 0; i < sort.size(); ++i) {
+        if (sort[i].column == section)
+            lines.append((database ? t.sortedByDatabase : t.sortedByGrid) +
+                         QStringLiteral(" (%1%2)")
+                             .arg(sort[i].descending ? QStringLiteral(u"\u25BC") : QStringLiteral(u"\u25B2"))
+                             .arg(sort.size() > 1 ? QStringLiteral(", %1").arg(i + 1) : QString()));
+    }
+    for (const ColumnFilter &f : m_shaper->filters()) {
+        if (f.column() == section)
+            lines.append((database ? t.filteredByDatabase : t.filteredByGrid) + QStringLiteral(": ") +
+                         f.text());
+    }
+    lines.append(t.headerHint);
+    return lines.join(u'\n');
+}
+
 QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (role == Qt::ToolTipRole && orientation == Qt::Horizontal && m_editor->recordset() && section >= 0 &&
+        section < columnCount())
+        return columnTip(section);
     if (role != Qt::DisplayRole || !m_editor->recordset())
         return QVariant();
     if (orientation == Qt::Horizontal) {

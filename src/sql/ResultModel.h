@@ -54,6 +54,8 @@ public:
 
 private:
     QString displayText(qint64 row, int column) const;
+    // A column title's tooltip: a refused sort or filter, who sorted and filtered it, and how.
+    QString columnTip(int section) const;
     bool isNull(qint64 row, int column) const;
     void markerMoved();
 

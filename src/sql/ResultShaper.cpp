@@ -3,6 +3,7 @@
 #include "shell/UTools.h"
 #include "shell/texts/UiTexts.h"
 #include "sql/AdoQuery.h"
+#include "sql/LocalWork.h"
 #include "sql/RowEditor.h"
 #include "sql/ShapedStatement.h"
 #include "sql/ValueOrder.h"
@@ -136,22 +137,9 @@ void ResultShaper::refuse(const QString &reason, int column, bool filter)
 
 bool ResultShaper::runWork(const std::function<void(const std::atomic<bool> &)> &work)
 {
-    std::atomic<bool> cancel{false};
-    std::exception_ptr error;
-    m_runner(
-        [&] {
-            try {
-                work(cancel);
-            } catch (...) {
-                error = std::current_exception();
-            }
-        },
-        [&cancel] { cancel.store(true); });
-    if (cancel.load())
-        return false;
-    if (error)
-        return m_editor->attempt([&] { std::rethrow_exception(error); });
-    return true;
+    bool done = false;
+    m_editor->attempt([&] { done = runLocalWork(m_runner, work); });
+    return done;
 }
 
 ResultShaper::Plan ResultShaper::plan(bool databaseRows, QString &reason) const
