@@ -15,11 +15,11 @@
 
 #include "db/DataAccess.h"
 #include "db/fetch/RowStore.h"
-#include "sql/AdoQuery.h"
-#include "sql/FindBar.h"
-#include "sql/ResultGrid.h"
-#include "sql/ResultModel.h"
-#include "sql/ResultShaper.h"
+#include "query/FindBar.h"
+#include "query/Query.h"
+#include "query/ResultGrid.h"
+#include "query/ResultModel.h"
+#include "query/ResultShaper.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -39,7 +39,7 @@ const int runs = 3;
 struct Shown
 {
     Connection connection;
-    AdoQuery query{&connection};
+    Query query{&connection};
     ResultModel model{&query};
     ResultGrid grid;
 
@@ -61,7 +61,7 @@ struct Shown
         if (!query.isFetching())
             return;
         QEventLoop loop;
-        QObject::connect(&query, &AdoQuery::fetchEnded, &loop, &QEventLoop::quit);
+        QObject::connect(&query, &Query::fetchEnded, &loop, &QEventLoop::quit);
         loop.exec();
     }
 
