@@ -171,7 +171,11 @@ ResultGrid::ResultGrid(QWidget *parent)
             });
     connect(m_header, &ResultHeader::filtersEntered, this, [this](const QStringList &texts) {
         guarded([&] {
-            if (m_model && commitEditor() && !m_model->shaper()->setFilterTexts(texts))
+            if (!m_model || !commitEditor())
+                return;
+            if (m_model->shaper()->setFilterTexts(texts))
+                showFirstRows();
+            else
                 shapeRefused(true);
         });
     });
@@ -225,6 +229,7 @@ void ResultGrid::setModel(QAbstractItemModel *model)
                 texts.append(s->filterText(c));
             m_header->setFilterTexts(texts);
         }
+        fitShapedColumns();
         m_header->viewport()->update();
         updateCommands();
         emit shapeChanged();
@@ -248,7 +253,31 @@ int ResultGrid::cellWidth(const QString &text) const
 int ResultGrid::titleWidth(int column) const
 {
     const QFontMetrics header(horizontalHeader()->font());
-    return header.horizontalAdvance(m_model->headerData(column, Qt::Horizontal).toString()) + 14;
+    return header.horizontalAdvance(m_model->headerData(column, Qt::Horizontal).toString()) + 14 +
+           m_header->marksWidth(column);
+}
+
+void ResultGrid::fitShapedColumns()
+{
+    // A sorted or filtered column shows its marks beside its title, and its filter whole.
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        int wanted = m_header->marksWidth(c) > 0 ? titleWidth(c) : 0;
+        const QLineEdit *box = m_header->filterBox(c);
+        if (m_header->isFilterRowVisible() && box && !box->text().isEmpty())
+            wanted = qMax(wanted, box->fontMetrics().horizontalAdvance(box->text()) + 40);
+        if (columnWidth(c) < wanted)
+            setWidth(c, qMin(wanted, maxGrownColumnWidth));
+    }
+}
+
+void ResultGrid::showFirstRows()
+{
+    // The rows as now ordered, from the top.
+    if (m_model->rowCount() > 0) {
+        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+        setCurrentIndex(m_model->index(0, column));
+    }
+    scrollToTop();
 }
 
 void ResultGrid::sizeColumnsToData()
@@ -669,10 +698,10 @@ void ResultGrid::sortByColumn(int column, Qt::KeyboardModifiers modifiers)
     }
     if (!commitEditor())
         return;
-    if (!m_model->shaper()->sortBy(column, modifiers & Qt::ShiftModifier))
+    if (m_model->shaper()->sortBy(column, modifiers & Qt::ShiftModifier))
+        showFirstRows();
+    else
         shapeRefused(false);
-    if (currentIndex().isValid())
-        scrollTo(currentIndex());
 }
 
 void ResultGrid::setFilterRowVisible(bool visible)

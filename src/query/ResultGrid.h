@@ -148,6 +148,8 @@ private:
     // Widths.
     int cellWidth(const QString &text) const;
     int titleWidth(int column) const;
+    void fitShapedColumns();
+    void showFirstRows();
     void measureVisibleRows() const;
     void growColumns();
     void setWidth(int column, int width);

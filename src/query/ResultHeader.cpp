@@ -217,6 +217,22 @@ QString ResultHeader::marks(int column) const
     return marks.join(u' ');
 }
 
+namespace {
+
+QFont marksFont(QFont font)
+{
+    font.setPointSizeF(qMax(6.0, font.pointSizeF() * 0.85));
+    return font;
+}
+
+} // namespace
+
+int ResultHeader::marksWidth(int column) const
+{
+    const QString text = marks(column);
+    return text.isEmpty() ? 0 : QFontMetrics(marksFont(font())).horizontalAdvance(text) + 6;
+}
+
 void ResultHeader::paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const
 {
     // The title on top; the filter row's boxes cover the rest.
@@ -229,9 +245,8 @@ void ResultHeader::paintSection(QPainter *painter, const QRect &rect, int logica
         return;
     const ResultShaper *shaper = shaperOf(model());
     const bool refused = shaper && !shaper->refusal().isEmpty() && shaper->refusalColumn() == logicalIndex;
-    QFont small = font();
-    small.setPointSizeF(qMax(6.0, small.pointSizeF() * 0.85));
-    const int width = QFontMetrics(small).horizontalAdvance(text) + 6;
+    const QFont small = marksFont(font());
+    const int width = marksWidth(logicalIndex);
     painter->save();
     const QRect area(title.right() - width, title.top(), width - 2, title.height());
     painter->fillRect(area.adjusted(0, 2, 0, -2), palette().button());

@@ -34,6 +34,8 @@ public:
     // The marks drawn after a column's title: the sort's arrow, its place among several, "db" or
     // "grid", a filter's sign, "!" for a refusal.
     QString marks(int column) const;
+    // The room the marks take after the title; 0 without marks.
+    int marksWidth(int column) const;
 
 signals:
     // A click on a section (not on its edge) with the keyboard modifiers held.
