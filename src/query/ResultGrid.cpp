@@ -221,13 +221,15 @@ void ResultGrid::setModel(QAbstractItemModel *model)
     ResultShaper *shaper = m_model->shaper();
     shaper->setWorkRunner(m_runner);
     connect(shaper, &ResultShaper::shapeChanged, this, [this] {
-        // The boxes show the filters that apply; a refused text stays to be mended.
+        // The boxes show the filters that apply once they change (applied, or dropped with a new
+        // statement); what is typed and not applied yet stays, and so does a refused text.
         const ResultShaper *s = m_model->shaper();
-        if (s->refusal().isEmpty()) {
-            QStringList texts;
-            for (int c = 0; c < m_model->columnCount(); ++c)
-                texts.append(s->filterText(c));
+        QStringList texts;
+        for (int c = 0; c < m_model->columnCount(); ++c)
+            texts.append(s->filterText(c));
+        if (s->refusal().isEmpty() && texts != m_appliedFilters) {
             m_header->setFilterTexts(texts);
+            m_appliedFilters = texts;
         }
         fitShapedColumns();
         m_header->viewport()->update();

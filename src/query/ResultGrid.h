@@ -165,6 +165,7 @@ private:
     bool m_syncing = false;
     mutable ColumnWidths m_widths;
     QStringList m_sizedFields;
+    QStringList m_appliedFilters;
     QTimer m_growTimer;
     bool m_sizing = false;
 };
