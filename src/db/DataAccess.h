@@ -272,7 +272,7 @@ struct StreamOptions
     std::function<void(StreamEnd)> finished;
 };
 
-// The program's one connection (ADOConnection1): a connection string, open/close with the
+// The program's one connection: a connection string, open/close with the
 // after-connect and after-disconnect notifications, and everything else through the backend.
 class Connection
 {

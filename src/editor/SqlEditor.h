@@ -6,7 +6,7 @@
 
 #include <QColor>
 
-// SynEdit1: the SQL editor of the SQL page: whole text get/replace (text/setText), clear,
+// The SQL editor of the SQL page: whole text get/replace (text/setText), clear,
 // appended lines, a change notification (QsciScintilla::textChanged) and the choice of
 // highlighting dialect.
 class SqlEditor : public QsciScintilla

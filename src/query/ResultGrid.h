@@ -3,9 +3,12 @@
 #include "db/DataAccess.h"
 #include "export/CopyText.h"
 #include "query/ColumnWidths.h"
+#include "query/RecordNavigator.h"
 
 #include <QTableView>
 #include <QTimer>
+
+#include <functional>
 
 class BlobViewer;
 class FindBar;
@@ -14,7 +17,7 @@ class QMenu;
 class ResultHeader;
 class ResultModel;
 
-// DBGrid1: the result grid. An 11-pixel indicator column at the left marks the current record
+// The result grid. An 11-pixel indicator column at the left marks the current record
 // (an arrow, "I" while it is edited, "*" for a new record); column and row lines; resizable
 // columns; editable in place when the result can be written back. The current row follows the
 // record editor, and moving to another row posts a pending edit.
@@ -90,6 +93,12 @@ public:
     // Closes an open cell editor without writing its text.
     void discardEditor();
     bool isEditingCell() const { return state() == QAbstractItemView::EditingState; }
+    // Where the record keys (Escape while a change is pending, Insert, Ctrl+Delete) go instead of
+    // acting at once, as the navigator's buttons they stand for.
+    void setRecordDispatcher(std::function<void(RecordNavigator::Button)> dispatcher)
+    {
+        m_recordDispatcher = std::move(dispatcher);
+    }
     using QTableView::edit;
 
     // Runs the grid's own long work (sort, search, copy); the program's runner shows progress
@@ -155,6 +164,9 @@ private:
     void setWidth(int column, int width);
     bool runWork(const std::function<void(const std::atomic<bool> &)> &work);
 
+    // Runs a record key's action, or hands it to the dispatcher.
+    void recordKey(RecordNavigator::Button button);
+
     ResultModel *m_model = nullptr;
     ResultHeader *m_header;
     FindBar *m_findBar;
@@ -168,4 +180,5 @@ private:
     QStringList m_appliedFilters;
     QTimer m_growTimer;
     bool m_sizing = false;
+    std::function<void(RecordNavigator::Button)> m_recordDispatcher;
 };

@@ -43,35 +43,35 @@ namespace {
 UiTexts makeEnglish()
 {
     UiTexts t;
-    t.File1 = QStringLiteral("File");
-    t.Connect1 = QStringLiteral("Connect");
-    t.Disconnect1 = QStringLiteral("Disconnect");
-    t.Load1 = QStringLiteral("Load");
-    t.Save1 = QStringLiteral("Save");
-    t.Exit1 = QStringLiteral("Exit");
-    t.Edit1 = QStringLiteral("Edit");
-    t.View1 = QStringLiteral("View");
-    t.Expand1 = QStringLiteral("Expand");
-    t.Collapse1 = QStringLiteral("Collapse");
-    t.Refresh1 = QStringLiteral("Refresh");
-    t.Tools1 = QStringLiteral("Tools");
-    t.mRun = QStringLiteral("Run");
-    t.mStats = QStringLiteral("Stats");
-    t.mReport = QStringLiteral("Report");
-    t.mCompact = QStringLiteral("Compact");
-    t.Window1 = QStringLiteral("Window");
-    t.Structure1 = QStringLiteral("Structure");
-    t.SQL1 = QStringLiteral("SQL");
-    t.Messages1 = QStringLiteral("Messages");
-    t.Language1 = QStringLiteral("Language");
-    t.Help1 = QStringLiteral("Help");
-    t.About1 = QStringLiteral("About...");
+    t.fileMenu = QStringLiteral("File");
+    t.connectItem = QStringLiteral("Connect");
+    t.disconnectItem = QStringLiteral("Disconnect");
+    t.loadItem = QStringLiteral("Load");
+    t.saveItem = QStringLiteral("Save");
+    t.exitItem = QStringLiteral("Exit");
+    t.editItem = QStringLiteral("Edit");
+    t.viewMenu = QStringLiteral("View");
+    t.expandItem = QStringLiteral("Expand");
+    t.collapseItem = QStringLiteral("Collapse");
+    t.refreshItem = QStringLiteral("Refresh");
+    t.toolsMenu = QStringLiteral("Tools");
+    t.runItem = QStringLiteral("Run");
+    t.statsItem = QStringLiteral("Stats");
+    t.reportItem = QStringLiteral("Report");
+    t.compactItem = QStringLiteral("Compact");
+    t.windowMenu = QStringLiteral("Window");
+    t.structureItem = QStringLiteral("Structure");
+    t.sqlItem = QStringLiteral("SQL");
+    t.messagesItem = QStringLiteral("Messages");
+    t.languageMenu = QStringLiteral("Language");
+    t.helpMenu = QStringLiteral("Help");
+    t.aboutItem = QStringLiteral("About...");
 
-    t.hintToolButton1 = QStringLiteral("Connect");
-    t.hintToolButton2 = QStringLiteral("Disconnect");
-    t.hintToolButton3 = QStringLiteral("Expand");
-    t.hintToolButton4 = QStringLiteral("Collapse");
-    t.hintToolButton5 = QStringLiteral("Refresh");
+    t.hintConnect = QStringLiteral("Connect");
+    t.hintDisconnect = QStringLiteral("Disconnect");
+    t.hintExpand = QStringLiteral("Expand");
+    t.hintCollapse = QStringLiteral("Collapse");
+    t.hintRefresh = QStringLiteral("Refresh");
     t.hintLoad = QStringLiteral("Load");
     t.hintSave = QStringLiteral("Save");
     t.hintRun = QStringLiteral("Run");
@@ -79,12 +79,12 @@ UiTexts makeEnglish()
     t.hintReport = QStringLiteral("Report");
     t.hintAbout = QStringLiteral("About...");
 
-    t.TabSheet1 = QStringLiteral("Structure");
-    t.TabSheet2 = QStringLiteral("SQL");
-    t.TabSheet3 = QStringLiteral("Messages");
-    t.TabSheet4 = QStringLiteral("Report");
-    t.Button1 = QStringLiteral("Print");
-    t.btClearMessages = QStringLiteral("Clear");
+    t.structureTab = QStringLiteral("Structure");
+    t.sqlTab = QStringLiteral("SQL");
+    t.messagesTab = QStringLiteral("Messages");
+    t.reportTab = QStringLiteral("Report");
+    t.printButton = QStringLiteral("Print");
+    t.clearLogButton = QStringLiteral("Clear");
 
     t.gridHeader = {QString(), QStringLiteral("Column"), QStringLiteral("Type"), QStringLiteral("Len"),
                     QStringLiteral("Attributes")};
@@ -106,7 +106,7 @@ UiTexts makeEnglish()
         "reproduction or distribution of this program, or of any part of it, is forbidden and may "
         "result in civil and criminal penalties.");
 
-    t.mExport = QStringLiteral(u"Export data…");
+    t.exportItem = QStringLiteral(u"Export data…");
     t.exportCaption = QStringLiteral("Export data");
     t.exportFilterCsv = QStringLiteral("CSV (*.csv *.CSV)");
     t.exportFilterCsvBom = QStringLiteral("CSV for spreadsheets, with BOM (*.csv *.CSV)");
@@ -122,6 +122,10 @@ UiTexts makeEnglish()
     t.exportCut =
         QStringLiteral("Row %1, column %2: text cut to the 32,767 characters a worksheet cell holds.");
     t.exportCutMore = QStringLiteral("%1 more cells were cut.");
+    t.lostChangeDropped =
+        QStringLiteral("The session was lost before the change to %1 (%2) was saved: it was "
+                       "not written. What was typed: %3");
+    t.newRowKey = QStringLiteral("a new row");
 
     GridTexts &g = t.grid;
     g.copy = QStringLiteral("Copy");
@@ -192,52 +196,52 @@ UiTexts makeEnglish()
     g.noBinaryValue = QStringLiteral("The current cell holds no binary value.");
     g.closeViewer = QStringLiteral("Close");
 
-    t.TextSaveAs = QStringLiteral("Save as [%s]?");
-    t.TextFileExists = QStringLiteral("File [%s] already exists. Overwrite?");
-    t.TextUndefined = QStringLiteral("Undefined");
-    t.TextCompactConfirm = QStringLiteral("Compact file [%s]. Are you sure?");
-    t.TextSendToExcel = QStringLiteral(u"Send to Microsoft® Excel?");
-    t.TextFileNotFound = QStringLiteral("File [%s] not found.");
-    t.TextCannotRename = QStringLiteral("File [%s] cannot be renamed.");
-    t.TextCannotDelete = QStringLiteral("File [%s] cannot be deleted.");
-    t.TextReporting = QStringLiteral("Reporting structure on file [%s].");
-    t.TextWait = QStringLiteral("Wait...");
-    t.TextReady = QStringLiteral("Ready!");
+    t.saveAsQuestion = QStringLiteral("Save as [%s]?");
+    t.fileExistsQuestion = QStringLiteral("File [%s] already exists. Overwrite?");
+    t.undefinedName = QStringLiteral("Undefined");
+    t.compactQuestion = QStringLiteral("Compact file [%s]. Are you sure?");
+    t.sendToSpreadsheetQuestion = QStringLiteral(u"Send to Microsoft® Excel?");
+    t.fileNotFoundText = QStringLiteral("File [%s] not found.");
+    t.cannotRenameText = QStringLiteral("File [%s] cannot be renamed.");
+    t.cannotDeleteText = QStringLiteral("File [%s] cannot be deleted.");
+    t.reportingText = QStringLiteral("Reporting structure on file [%s].");
+    t.waitText = QStringLiteral("Wait...");
+    t.readyText = QStringLiteral("Ready!");
     return t;
 }
 
 UiTexts makePortuguese()
 {
     UiTexts t;
-    t.File1 = QStringLiteral("Arquivo");
-    t.Connect1 = QStringLiteral("Conectar");
-    t.Disconnect1 = QStringLiteral("Desconectar");
-    t.Load1 = QStringLiteral("Carregar");
-    t.Save1 = QStringLiteral("Salvar");
-    t.Exit1 = QStringLiteral("Sair");
-    t.Edit1 = QStringLiteral("Editar");
-    t.View1 = QStringLiteral("Visualizar");
-    t.Expand1 = QStringLiteral("Expandir");
-    t.Collapse1 = QStringLiteral("Contrair");
-    t.Refresh1 = QStringLiteral("Atualizar");
-    t.Tools1 = QStringLiteral("Ferramentas");
-    t.mRun = QStringLiteral("Executar");
-    t.mStats = QStringLiteral(u"Estatísticas");
-    t.mReport = QStringLiteral(u"Relatório");
-    t.mCompact = QStringLiteral("Compactar");
-    t.Window1 = QStringLiteral("Janela");
-    t.Structure1 = QStringLiteral("Estrutura");
-    t.SQL1 = QStringLiteral("SQL");
-    t.Messages1 = QStringLiteral("Mensagens");
-    t.Language1 = QStringLiteral("Linguagem");
-    t.Help1 = QStringLiteral("Ajuda");
-    t.About1 = QStringLiteral("Sobre...");
+    t.fileMenu = QStringLiteral("Arquivo");
+    t.connectItem = QStringLiteral("Conectar");
+    t.disconnectItem = QStringLiteral("Desconectar");
+    t.loadItem = QStringLiteral("Carregar");
+    t.saveItem = QStringLiteral("Salvar");
+    t.exitItem = QStringLiteral("Sair");
+    t.editItem = QStringLiteral("Editar");
+    t.viewMenu = QStringLiteral("Visualizar");
+    t.expandItem = QStringLiteral("Expandir");
+    t.collapseItem = QStringLiteral("Contrair");
+    t.refreshItem = QStringLiteral("Atualizar");
+    t.toolsMenu = QStringLiteral("Ferramentas");
+    t.runItem = QStringLiteral("Executar");
+    t.statsItem = QStringLiteral(u"Estatísticas");
+    t.reportItem = QStringLiteral(u"Relatório");
+    t.compactItem = QStringLiteral("Compactar");
+    t.windowMenu = QStringLiteral("Janela");
+    t.structureItem = QStringLiteral("Estrutura");
+    t.sqlItem = QStringLiteral("SQL");
+    t.messagesItem = QStringLiteral("Mensagens");
+    t.languageMenu = QStringLiteral("Linguagem");
+    t.helpMenu = QStringLiteral("Ajuda");
+    t.aboutItem = QStringLiteral("Sobre...");
 
-    t.hintToolButton1 = QStringLiteral("Conectar");
-    t.hintToolButton2 = QStringLiteral("Desconectar");
-    t.hintToolButton3 = QStringLiteral("Expandir");
-    t.hintToolButton4 = QStringLiteral("Contrair");
-    t.hintToolButton5 = QStringLiteral("Atualizar");
+    t.hintConnect = QStringLiteral("Conectar");
+    t.hintDisconnect = QStringLiteral("Desconectar");
+    t.hintExpand = QStringLiteral("Expandir");
+    t.hintCollapse = QStringLiteral("Contrair");
+    t.hintRefresh = QStringLiteral("Atualizar");
     t.hintLoad = QStringLiteral("Carregar");
     t.hintSave = QStringLiteral("Salvar");
     t.hintRun = QStringLiteral("Executar");
@@ -245,12 +249,12 @@ UiTexts makePortuguese()
     t.hintReport = QStringLiteral(u"Relatório");
     t.hintAbout = QStringLiteral("Sobre...");
 
-    t.TabSheet1 = QStringLiteral("Estrutura");
-    t.TabSheet2 = QStringLiteral("SQL");
-    t.TabSheet3 = QStringLiteral("Mensagens");
-    t.TabSheet4 = QStringLiteral(u"Relatório");
-    t.Button1 = QStringLiteral("Imprimir");
-    t.btClearMessages = QStringLiteral("Limpar");
+    t.structureTab = QStringLiteral("Estrutura");
+    t.sqlTab = QStringLiteral("SQL");
+    t.messagesTab = QStringLiteral("Mensagens");
+    t.reportTab = QStringLiteral(u"Relatório");
+    t.printButton = QStringLiteral("Imprimir");
+    t.clearLogButton = QStringLiteral("Limpar");
 
     t.gridHeader = {QString(), QStringLiteral("Coluna"), QStringLiteral("Tipo"), QStringLiteral("Larg"),
                     QStringLiteral("Atributos")};
@@ -272,7 +276,7 @@ UiTexts makePortuguese()
         u"O uso, a reprodução ou a distribuição não autorizados deste programa, ou de qualquer parte "
         u"dele, são proibidos e sujeitos a sanções civis e criminais.");
 
-    t.mExport = QStringLiteral(u"Exportar dados…");
+    t.exportItem = QStringLiteral(u"Exportar dados…");
     t.exportCaption = QStringLiteral("Exportar dados");
     t.exportFilterCsv = QStringLiteral("CSV (*.csv *.CSV)");
     t.exportFilterCsvBom = QStringLiteral("CSV para planilhas, com BOM (*.csv *.CSV)");
@@ -290,6 +294,9 @@ UiTexts makePortuguese()
     t.exportCut = QStringLiteral(
         u"Linha %1, coluna %2: texto cortado nos 32.767 caracteres que uma célula de planilha comporta.");
     t.exportCutMore = QStringLiteral(u"Mais %1 células foram cortadas.");
+    t.lostChangeDropped = QStringLiteral(u"A sessão foi perdida antes de a alteração em %1 (%2) ser gravada: "
+                                         u"ela não foi escrita. O que foi digitado: %3");
+    t.newRowKey = QStringLiteral("uma linha nova");
 
     GridTexts &g = t.grid;
     g.copy = QStringLiteral("Copiar");
@@ -363,17 +370,17 @@ UiTexts makePortuguese()
     g.noBinaryValue = QStringLiteral(u"A célula atual não contém um valor binário.");
     g.closeViewer = QStringLiteral("Fechar");
 
-    t.TextSaveAs = QStringLiteral("Salvar como [%s]?");
-    t.TextFileExists = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");
-    t.TextUndefined = QStringLiteral("Indefinido");
-    t.TextCompactConfirm = QStringLiteral(u"Compactar arquivo [%s]. Você tem certeza?");
-    t.TextSendToExcel = QStringLiteral(u"Enviar para o Microsoft® Excel?");
-    t.TextFileNotFound = QStringLiteral(u"Arquivo [%s] não encontrado.");
-    t.TextCannotRename = QStringLiteral(u"Arquivo [%s] não pôde ser renomeado.");
-    t.TextCannotDelete = QStringLiteral(u"Arquivo [%s] não pôde ser apagado.");
-    t.TextReporting = QStringLiteral("Relatando estrutura no arquivo [%s].");
-    t.TextWait = QStringLiteral("Aguarde...");
-    t.TextReady = QStringLiteral("Pronto!");
+    t.saveAsQuestion = QStringLiteral("Salvar como [%s]?");
+    t.fileExistsQuestion = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");
+    t.undefinedName = QStringLiteral("Indefinido");
+    t.compactQuestion = QStringLiteral(u"Compactar arquivo [%s]. Você tem certeza?");
+    t.sendToSpreadsheetQuestion = QStringLiteral(u"Enviar para o Microsoft® Excel?");
+    t.fileNotFoundText = QStringLiteral(u"Arquivo [%s] não encontrado.");
+    t.cannotRenameText = QStringLiteral(u"Arquivo [%s] não pôde ser renomeado.");
+    t.cannotDeleteText = QStringLiteral(u"Arquivo [%s] não pôde ser apagado.");
+    t.reportingText = QStringLiteral("Relatando estrutura no arquivo [%s].");
+    t.waitText = QStringLiteral("Aguarde...");
+    t.readyText = QStringLiteral("Pronto!");
     return t;
 }
 } // namespace

@@ -1,4 +1,4 @@
-#include "shell/CommandState.h"
+#include "window/CommandState.h"
 
 CommandState CommandState::compute(const CommandInputs &in)
 {

@@ -1,14 +1,13 @@
 #include "PacedBackend.h"
-#include "PressCommand.h"
 #include "ScriptedPrompt.h"
 
+#include "WindowDriver.h"
 #include "connection/WorkRunnerDialog.h"
 #include "editor/SqlEditor.h"
 #include "query/Query.h"
 #include "query/ResultModel.h"
 #include "query/RowEditor.h"
 #include "shell/Language.h"
-#include "shell/UMainView.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -41,26 +40,26 @@ void TestOneWork::reviewedScenario()
     setUiLanguage(QStringLiteral("en-US"));
     ScriptedPrompt prompt;
     QTemporaryDir dir;
-    TMainView v;
+    MainWindow v;
     v.show();
     QVERIFY(QTest::qWaitForWindowExposed(&v));
     auto backend = std::make_unique<PacedBackend>(100000);
     PacedBackend *paced = backend.get();
-    const WorkRunner dialog = makeDialogWorkRunner(&v, v.ADOConnection1->rowsFetchedCounter());
+    const WorkRunner dialog = makeDialogWorkRunner(&v, v.session().connection().rowsFetchedCounter());
     int depth = 0, maxDepth = 0;
-    v.ADOConnection1->setWorkRunner(
+    v.session().connection().setWorkRunner(
         [&](const std::function<void()> &work, const std::function<void()> &cancel) {
             maxDepth = std::max(maxDepth, ++depth);
             dialog(work, cancel);
             --depth;
         });
-    v.ADOConnection1->openWith(std::move(backend));
+    v.session().connection().openWith(std::move(backend));
     paced->setCallMs(30);
-    v.ADOQuery1->setFirstRowsMs(0);
+    v.session().query().setFirstRowsMs(0);
     paced->allow(10);
-    v.SynEdit1->setText(QStringLiteral("SELECT id, name FROM t"));
-    press(v.btRun);
-    QVERIFY(v.ADOQuery1->isFetching());
+    ui(v).editor()->setText(QStringLiteral("SELECT id, name FROM t"));
+    ui(v).pressButton(Command::Run);
+    QVERIFY(v.session().query().isFetching());
 
     bool cancelled = false;
     QTimer hands;
@@ -76,19 +75,19 @@ void TestOneWork::reviewedScenario()
     hands.start(20);
     if (command == QLatin1String("tree")) {
         QTreeWidgetItem *node =
-            v.TreeView1->findItems(QStringLiteral("t"), Qt::MatchExactly | Qt::MatchRecursive).value(0);
+            ui(v).tree()->findItems(QStringLiteral("t"), Qt::MatchExactly | Qt::MatchRecursive).value(0);
         QVERIFY(node);
-        v.TreeView1->setCurrentItem(node);
-        QTest::mouseClick(v.TreeView1->viewport(), Qt::LeftButton, {},
-                          v.TreeView1->visualItemRect(node).center());
+        ui(v).tree()->setCurrentItem(node);
+        QTest::mouseClick(ui(v).tree()->viewport(), Qt::LeftButton, {},
+                          ui(v).tree()->visualItemRect(node).center());
     } else if (command == QLatin1String("report")) {
-        press(v.btReport);
+        ui(v).pressButton(Command::Report);
     } else {
         prompt.fileAnswers.enqueue(dir.filePath(QStringLiteral("out.csv")));
-        press(v.mExport);
+        ui(v).press(Command::ExportData);
     }
-    QTRY_VERIFY(!v.ADOQuery1->isFetching());
-    QTRY_VERIFY(v.DataSource1->editor()->isEditable());
+    QTRY_VERIFY(!v.session().query().isFetching());
+    QTRY_VERIFY(ui(v).resultModel()->editor()->isEditable());
     QVERIFY(cancelled);
     QCOMPARE(maxDepth, 1);
     QVERIFY(!paced->overlapped());

@@ -2,11 +2,11 @@
 #include "ExportReader.h"
 #include "ScriptedPrompt.h"
 
+#include "WindowDriver.h"
 #include "editor/SqlEditor.h"
 #include "query/Query.h"
 #include "shell/Language.h"
 #include "shell/MessageDialog.h"
-#include "shell/UMainView.h"
 #include "shell/texts/UiTexts.h"
 
 #include <QApplication>
@@ -87,31 +87,31 @@ const char *const kManyRows =
 
 } // namespace
 
-class TestMainViewExport : public QObject
+class TestExportCommand : public QObject
 {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_temp;   // TMPDIR of the program under test
     std::unique_ptr<QTemporaryDir> m_folder; // where files are exported; the current folder
     std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
     QString m_database;
     QString m_previousFolder;
 
-    TMainView &view() { return *m_view; }
+    MainWindow &view() { return *m_view; }
 
     QString exported(const char *name) const { return m_folder->filePath(QLatin1String(name)); }
     QStringList filesInFolder() const
     {
         return QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     }
-    QString log() const { return m_view->reMessages->toPlainText(); }
+    QString log() const { return ui(*m_view).log()->toPlainText(); }
 
     void runQuery(const QString &sql)
     {
-        view().SynEdit1->setText(sql);
-        view().AnyClick(view().mRun);
-        QVERIFY(view().ADOQuery1->isOpen());
+        ui(view()).editor()->setText(sql);
+        ui(view()).press(Command::Run);
+        QVERIFY(view().session().query().isOpen());
     }
 
     // Answers the save dialog with a file and a file type of the current language.
@@ -132,26 +132,24 @@ private slots:
         QDir::setCurrent(m_folder->path());
         m_prompt = std::make_unique<ScriptedPrompt>();
         setUiLanguage(QStringLiteral("en-US"));
-        m_view = std::make_unique<TMainView>();
-        MainView = m_view.get();
-        view().ApplyLanguage();
+        m_view = std::make_unique<MainWindow>();
+        view().applyLanguage();
 
         m_database = m_temp->filePath(QStringLiteral("Shop.db"));
         exec(m_database,
              "CREATE TABLE Customers (Id INTEGER PRIMARY KEY, Name TEXT, Born DATE);"
              "INSERT INTO Customers VALUES (2, 'Zoë, \"Z\"', '2001-02-03'), (1, 'Ann', '1999-12-31'),"
              " (3, NULL, NULL);");
-        view().ADOConnection1->setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
-                                                   m_database);
-        view().ADOConnection1->open();
-        QVERIFY(view().ADOConnection1->isOpen());
-        view().UpdateCommands();
+        view().session().connection().setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
+                                                          m_database);
+        view().session().connection().open();
+        QVERIFY(view().session().connection().isOpen());
+        view().updateCommands();
     }
 
     void cleanup()
     {
         m_view.reset();
-        MainView = nullptr;
         m_prompt.reset();
         QDir::setCurrent(m_previousFolder);
         qunsetenv("TMPDIR");
@@ -160,12 +158,14 @@ private slots:
 
     void commandSitsAfterReportAndFollowsItsState()
     {
-        const QList<QAction *> tools = view().Tools1->menu()->actions();
-        QCOMPARE(tools.indexOf(view().mExport), tools.indexOf(view().mReport) + 1);
-        QVERIFY(view().mExport->isEnabled());
-        view().ADOConnection1->close();
-        QVERIFY(!view().mExport->isEnabled());
-        QCOMPARE(view().mExport->isEnabled(), view().mReport->isEnabled());
+        const QList<QAction *> tools = ui(view()).menuBarItem(3)->menu()->actions();
+        QCOMPARE(tools.indexOf(ui(view()).action(Command::ExportData)),
+                 tools.indexOf(ui(view()).action(Command::Report)) + 1);
+        QVERIFY(ui(view()).action(Command::ExportData)->isEnabled());
+        view().session().connection().close();
+        QVERIFY(!ui(view()).action(Command::ExportData)->isEnabled());
+        QCOMPARE(ui(view()).action(Command::ExportData)->isEnabled(),
+                 ui(view()).action(Command::Report)->isEnabled());
     }
 
     void resultOnShowIsExportedUnderTheProposedName_data()
@@ -184,11 +184,11 @@ private slots:
         QFETCH(QString, proposed);
         QVERIFY(QFile(exported("Undefined1.xlsx")).open(QIODevice::WriteOnly));
         setUiLanguage(language);
-        view().ApplyLanguage();
+        view().applyLanguage();
         runQuery(QStringLiteral("SELECT Id, Name FROM Customers WHERE Id < 3 ORDER BY Id DESC"));
 
         answerSave(exported("people"), &UiTexts::exportFilterJsonLines);
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
 
         QCOMPARE(m_prompt->saveDialogs.size(), 1);
         const FileDialogOptions &dialog = m_prompt->saveDialogs.first();
@@ -214,16 +214,16 @@ private slots:
 
     void selectedTableIsExportedWithoutAResult()
     {
-        QTreeWidgetItem *table = view().TreeView1->topLevelItem(0)->child(0);
+        QTreeWidgetItem *table = ui(view()).tree()->topLevelItem(0)->child(0);
         QCOMPARE(table->text(0), QStringLiteral("Customers"));
-        view().TreeView1->setCurrentItem(table);
-        QVERIFY(!view().ADOQuery1->isOpen());
+        ui(view()).tree()->setCurrentItem(table);
+        QVERIFY(!view().session().query().isOpen());
 
         QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("sub")));
         answerSave(exported("sub/customers.xlsx"), &UiTexts::exportFilterCsv);
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         // The next export proposes its name in the folder of this one.
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         QCOMPARE(m_prompt->saveDialogs.size(), 2);
         QCOMPARE(QDir(m_prompt->saveDialogs.last().folder), QDir(exported("sub")));
 
@@ -235,16 +235,16 @@ private slots:
         QCOMPARE(rows.at(1).toArray(), QJsonArray({QJsonObject{{"n", "1"}}, QJsonObject{{"s", "Ann"}},
                                                    QJsonObject{{"d", "1999-12-31T00:00:00"}}}));
         // The table object is left to the structure grid and the tree.
-        QVERIFY(!view().ADOQuery1->isOpen());
+        QVERIFY(!view().session().query().isOpen());
     }
 
     void nothingToExportSaysSo()
     {
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         QVERIFY(m_prompt->saveDialogs.isEmpty());
         QCOMPARE(m_prompt->beeps, 1);
         QVERIFY(log().endsWith(uiTexts().exportNothing));
-        QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet3);
+        QCOMPARE(ui(view()).pages()->currentWidget(), ui(view()).page(Page::Messages));
     }
 
     void existingFileIsReplacedOnlyAfterYes()
@@ -259,14 +259,14 @@ private slots:
 
         answerSave(file, &UiTexts::exportFilterCsvBom);
         m_prompt->dialogAnswers.enqueue(mrNo);
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         QCOMPARE(m_prompt->dialogs.size(), 1);
         QCOMPARE(m_prompt->dialogs.first().text, QStringLiteral("File [ids.csv] already exists. Overwrite?"));
         QCOMPARE(readAll(file), QByteArray("old"));
 
         answerSave(file, &UiTexts::exportFilterCsvBom);
         m_prompt->dialogAnswers.enqueue(mrYes);
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         QCOMPARE(readAll(file), QByteArray("\xEF\xBB\xBFId\r\n1\r\n2\r\n3\r\n"));
         // The replaced file keeps its mode.
         QCOMPARE(modeOf(file), 0600u);
@@ -278,14 +278,16 @@ private slots:
         runQuery(QStringLiteral("INSERT INTO Customers (Name) VALUES ('new') RETURNING Id, Name"));
         auto count = [this] {
             return view()
-                .ADOConnection1->execute(QStringLiteral("SELECT count(*) FROM Customers"))
+                .session()
+                .connection()
+                .execute(QStringLiteral("SELECT count(*) FROM Customers"))
                 .recordset->value(0, 0)
                 .toInt();
         };
         QCOMPARE(count(), 4);
         answerSave(exported("inserted.csv"), &UiTexts::exportFilterCsv);
         m_prompt->dialogAnswers.enqueue(mrNo);
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         QCOMPARE(m_prompt->dialogs.size(), 1);
         QCOMPARE(m_prompt->dialogs.first().text, uiTexts().exportRerunQuestion);
         QVERIFY(m_prompt->saveDialogs.isEmpty());
@@ -293,20 +295,20 @@ private slots:
         QVERIFY(filesInFolder().isEmpty());
 
         m_prompt->dialogAnswers.enqueue(mrYes);
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         QCOMPARE(count(), 5);
         QCOMPARE(readAll(exported("inserted.csv")), QByteArray("Id,Name\r\n5,new\r\n"));
     }
 
     void cancelLeavesNoFileAndSaysSo()
     {
-        view().ADOConnection1->setWorkRunner(
-            cancellingAfter(view().ADOConnection1->rowsFetchedCounter(), 5000));
+        view().session().connection().setWorkRunner(
+            cancellingAfter(view().session().connection().rowsFetchedCounter(), 5000));
         runQuery(QString::fromLatin1(kManyRows));
         // The grid's own run was cancelled too, keeping its rows: the export runs the text again.
         const QString file = exported("many.csv");
         answerSave(file, &UiTexts::exportFilterCsv);
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         QVERIFY(filesInFolder().isEmpty());
         QVERIFY(log().endsWith(uiTexts().exportCancelled.arg(file)));
         QCOMPARE(m_prompt->beeps, 0);
@@ -316,7 +318,7 @@ private slots:
     {
         runQuery(QStringLiteral("SELECT Id FROM Customers"));
         // Rows come before the error.
-        view().ADOQuery1->setSql(QStringLiteral(
+        view().session().query().setSql(QStringLiteral(
             "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 300000) "
             "SELECT i, CASE WHEN i < 200000 THEN i ELSE abs(-9223372036854775807 - 1) END FROM c"));
         const QString file = exported("half.csv");
@@ -326,11 +328,11 @@ private slots:
         old.close();
         answerSave(file, &UiTexts::exportFilterCsv);
         m_prompt->dialogAnswers.enqueue(mrYes);
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         QCOMPARE(readAll(file), QByteArray("old"));
         QCOMPARE(filesInFolder(), QStringList{"half.csv"});
         QCOMPARE(m_prompt->beeps, 1);
-        QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet3);
+        QCOMPARE(ui(view()).pages()->currentWidget(), ui(view()).page(Page::Messages));
         QVERIFY2(log().endsWith(uiTexts().exportFailed.arg(file, QStringLiteral("integer overflow"))),
                  qPrintable(log()));
     }
@@ -340,7 +342,7 @@ private slots:
         runQuery(QStringLiteral("SELECT Id FROM Customers"));
         const QString file = exported("gone/ids.csv");
         answerSave(file, &UiTexts::exportFilterCsv);
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         QVERIFY(filesInFolder().isEmpty());
         QCOMPARE(m_prompt->beeps, 1);
         QVERIFY2(
@@ -361,7 +363,7 @@ private slots:
         small.rlim_cur = 64 * 1024;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         answerSave(exported("big.csv"), &UiTexts::exportFilterCsv);
-        view().AnyClick(view().mExport);
+        ui(view()).press(Command::ExportData);
         setrlimit(RLIMIT_FSIZE, &previous);
         std::signal(SIGXFSZ, previousSignal);
 
@@ -372,5 +374,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainViewExport)
-#include "tst_mainviewexport.moc"
+QTEST_MAIN(TestExportCommand)
+#include "tst_exportcommand.moc"

@@ -1,6 +1,7 @@
 // The report, compaction and spreadsheet commands on a real main window over a SQLite database.
 #include "ScriptedPrompt.h"
 
+#include "WindowDriver.h"
 #include "common/AppError.h"
 #include "common/FileLayer.h"
 #include "common/PrivateFolder.h"
@@ -9,7 +10,6 @@
 #include "shell/Guard.h"
 #include "shell/Language.h"
 #include "shell/MessageDialog.h"
-#include "shell/UMainView.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -38,6 +38,14 @@ public:
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(pdfPath);
         return confirmed;
+    }
+    // Told as the general error report shows.
+    std::function<void()> onErrorReport;
+    void errorReport(QWidget *parent, const QString &text) override
+    {
+        if (onErrorReport)
+            onErrorReport();
+        ScriptedPrompt::errorReport(parent, text);
     }
 };
 
@@ -89,14 +97,14 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString lastLogLine(const TMainView &view)
+QString lastLogLine(MainWindow &view)
 {
-    return view.reMessages->toPlainText().split(QLatin1Char('\n')).last();
+    return ui(view).log()->toPlainText().split(QLatin1Char('\n')).last();
 }
 
 } // namespace
 
-class TestMainViewReports : public QObject
+class TestReportCommands : public QObject
 {
     Q_OBJECT
 
@@ -104,11 +112,11 @@ private:
     std::unique_ptr<QTemporaryDir> m_temp; // TMPDIR of the program under test
     std::unique_ptr<QTemporaryDir> m_data;
     std::unique_ptr<PrintingPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
     Files m_files;
     QString m_database;
 
-    TMainView &view() { return *m_view; }
+    MainWindow &view() { return *m_view; }
 
     static QString inPrivateFolder(const char *name)
     {
@@ -117,8 +125,9 @@ private:
 
     void connectTo(const QString &path)
     {
-        view().ADOConnection1->setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
-        view().ADOConnection1->open();
+        view().session().connection().setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
+                                                          path);
+        view().session().connection().open();
     }
 
 private slots:
@@ -130,10 +139,9 @@ private slots:
         qunsetenv("XDG_RUNTIME_DIR");
         m_prompt = std::make_unique<PrintingPrompt>();
         setUiLanguage(QStringLiteral("en-US"));
-        m_view = std::make_unique<TMainView>();
-        MainView = m_view.get();
-        view().ApplyLanguage();
-        view().AppFolder = qEnvironmentVariable("ORVESSA_APP_FOLDER") + QLatin1Char('/');
+        m_view = std::make_unique<MainWindow>();
+        view().applyLanguage();
+        view().setAppFolder(qEnvironmentVariable("ORVESSA_APP_FOLDER") + QLatin1Char('/'));
         setFileLayer(&m_files);
 
         m_database = m_data->filePath(QStringLiteral("Shop.db"));
@@ -145,8 +153,8 @@ private slots:
              "INSERT INTO Customers VALUES ('ALFKI', 'Alfreds');"
              "INSERT INTO Orders (CustomerID, Note) VALUES ('ALFKI', 'first'), ('ALFKI', 'second');");
         connectTo(m_database);
-        QVERIFY(view().ADOConnection1->isOpen());
-        QVERIFY(view().IsSqlite);
+        QVERIFY(view().session().connection().isOpen());
+        QVERIFY(view().session().facts.isSqlite);
     }
 
     void cleanup()
@@ -154,7 +162,6 @@ private slots:
         setFileLayer(nullptr);
         setCompactionEngineFactory({});
         m_view.reset();
-        MainView = nullptr;
         m_prompt.reset();
         qunsetenv("TMPDIR");
         QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -162,7 +169,7 @@ private slots:
 
     void reportDescribesEveryTableAndView()
     {
-        view().ReportStructure();
+        ui(view()).press(Command::Report);
 
         const QString path = inPrivateFolder("OVS.xml");
         QVERIFY(isPrivateFolder(QFileInfo(path).path()));
@@ -187,57 +194,58 @@ private slots:
                 "<field null=\"true\" type=\"WideMemo\" name=\"Note\"/>"
                 "</table>"
                 "</Shop>\n")
-                .arg(view().ServerVersion);
+                .arg(view().session().facts.serverVersion);
         const QString written = QString::fromUtf8(readAll(path));
         QVERIFY2(written == expected, qPrintable(written));
-        QCOMPARE(readAll(inPrivateFolder("OVS.xsl")), readAll(view().AppFolder + "OVS.xsl"));
+        QCOMPARE(readAll(inPrivateFolder("OVS.xsl")),
+                 readAll(qEnvironmentVariable("ORVESSA_APP_FOLDER") + QStringLiteral("/OVS.xsl")));
 
         QVERIFY(lastLogLine(view()).endsWith(QStringLiteral("|Reporting structure on file [%1].").arg(path)));
-        QVERIFY(view().PageControl1->isTabVisible(view().PageControl1->indexOf(view().TabSheet4)));
-        QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet4);
-        QVERIFY(view().WebBrowser1->toPlainText().contains(QStringLiteral("OrderNotes")));
-        QVERIFY(view().WebBrowser1->toHtml().contains(QStringLiteral("<table")));
+        QVERIFY(ui(view()).pages()->isTabVisible(ui(view()).pages()->indexOf(ui(view()).page(Page::Report))));
+        QCOMPARE(ui(view()).pages()->currentWidget(), ui(view()).page(Page::Report));
+        QVERIFY(ui(view()).reportView()->toPlainText().contains(QStringLiteral("OrderNotes")));
+        QVERIFY(ui(view()).reportView()->toHtml().contains(QStringLiteral("<table")));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
 
         // The page completes as a browser reports it: after the command, through the event loop.
-        QCOMPARE(view().statusTextValue(), QStringLiteral(" ") + view().TextReady);
-        QVERIFY(!view().Button1->isEnabled());
-        QTRY_VERIFY(view().Button1->isEnabled());
-        QCOMPARE(view().statusTextValue(), QString());
+        QCOMPARE(ui(view()).statusText(), QStringLiteral(" ") + uiTexts().readyText);
+        QVERIFY(!ui(view()).printButton()->isEnabled());
+        QTRY_VERIFY(ui(view()).printButton()->isEnabled());
+        QCOMPARE(ui(view()).statusText(), QString());
 
         // A second report replaces both files.
         exec(m_database, "CREATE TABLE Archive (id INTEGER)");
-        view().ADOConnection1->close();
+        view().session().connection().close();
         connectTo(m_database);
-        view().ReportStructure();
+        ui(view()).press(Command::Report);
         QVERIFY(readAll(path).contains("<table name=\"Archive\">"));
     }
 
     void aBrokenViewIsReportedEmptyAndTheRestWhole()
     {
         exec(m_database, "CREATE VIEW Broken AS SELECT nosuch(Note) AS n FROM Orders");
-        view().ADOConnection1->close();
+        view().session().connection().close();
         connectTo(m_database);
-        view().ReportStructure();
+        ui(view()).press(Command::Report);
         const QString xml = QString::fromUtf8(readAll(inPrivateFolder("OVS.xml")));
         QVERIFY2(xml.contains(QLatin1String("<table name=\"Broken\"/><table name=\"OrderNotes\"><field ")),
                  qPrintable(xml));
         QVERIFY(xml.contains(QLatin1String("<table name=\"Orders\"><field key=\"primary\"")));
         QVERIFY(
-            view().reMessages->toPlainText().contains(QLatin1String("|Broken: no such function: nosuch\n")));
-        QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet4);
+            ui(view()).log()->toPlainText().contains(QLatin1String("|Broken: no such function: nosuch\n")));
+        QCOMPARE(ui(view()).pages()->currentWidget(), ui(view()).page(Page::Report));
         QCOMPARE(m_prompt->errorReports, QStringList());
     }
 
     void withoutStylesheetTheDocumentShowsAsText()
     {
         QTemporaryDir app;
-        view().AppFolder = app.path() + QLatin1Char('/');
-        view().ReportStructure();
+        view().setAppFolder(app.path() + QLatin1Char('/'));
+        ui(view()).press(Command::Report);
         const QByteArray xml = readAll(inPrivateFolder("OVS.xml"));
         QVERIFY(!xml.contains("xml-stylesheet"));
         QVERIFY(!QFile::exists(inPrivateFolder("OVS.xsl")));
-        QVERIFY(view().WebBrowser1->toPlainText().contains(QStringLiteral("<table name=\"Orders\">")));
+        QVERIFY(ui(view()).reportView()->toPlainText().contains(QStringLiteral("<table name=\"Orders\">")));
     }
 
     // Another user planted OVS.xml in the shared temporary folder as a symlink to one of this
@@ -259,12 +267,12 @@ private slots:
         xsl.write(planted);
         xsl.close();
 
-        view().ReportStructure();
+        ui(view()).press(Command::Report);
 
         QCOMPARE(readAll(victim), QByteArray("precious"));
         QCOMPARE(readAll(m_temp->filePath(QStringLiteral("OVS.xsl"))), planted);
-        QVERIFY(!view().WebBrowser1->toPlainText().contains(QStringLiteral("PLANTED")));
-        QVERIFY(view().WebBrowser1->toPlainText().contains(QStringLiteral("OrderNotes")));
+        QVERIFY(!ui(view()).reportView()->toPlainText().contains(QStringLiteral("PLANTED")));
+        QVERIFY(ui(view()).reportView()->toPlainText().contains(QStringLiteral("OrderNotes")));
         QVERIFY(lastLogLine(view()).contains(inPrivateFolder("OVS.xml")));
     }
 
@@ -272,39 +280,41 @@ private slots:
     {
         QVERIFY(QDir(privateTempFolder()).removeRecursively());
         qputenv("TMPDIR", m_temp->filePath(QStringLiteral("gone")).toUtf8());
-        const QString log = view().reMessages->toPlainText();
-        guarded([this] { view().ReportStructure(); });
+        const QString log = ui(view()).log()->toPlainText();
+        guarded([this] { ui(view()).press(Command::Report); });
         QCOMPARE(m_prompt->errorReports.size(), 1);
         QVERIFY2(m_prompt->errorReports[0].contains(QStringLiteral("private temporary folder")),
                  qPrintable(m_prompt->errorReports[0]));
-        QCOMPARE(view().reMessages->toPlainText(), log);
-        QVERIFY(!view().PageControl1->isTabVisible(view().PageControl1->indexOf(view().TabSheet4)));
+        QCOMPARE(ui(view()).log()->toPlainText(), log);
+        QVERIFY(
+            !ui(view()).pages()->isTabVisible(ui(view()).pages()->indexOf(ui(view()).page(Page::Report))));
     }
 
     void unwritableReportReachesTheErrorReport()
     {
         QVERIFY(QDir(privateTempFolder()).mkdir(QStringLiteral("OVS.xml")));
-        guarded([this] { view().ReportStructure(); });
+        guarded([this] { ui(view()).press(Command::Report); });
         QCOMPARE(m_prompt->errorReports.size(), 1);
         QVERIFY(m_prompt->errorReports[0].contains(inPrivateFolder("OVS.xml")));
-        QVERIFY(!view().PageControl1->isTabVisible(view().PageControl1->indexOf(view().TabSheet4)));
+        QVERIFY(
+            !ui(view()).pages()->isTabVisible(ui(view()).pages()->indexOf(ui(view()).page(Page::Report))));
         QVERIFY(QDir(privateTempFolder()).rmdir(QStringLiteral("OVS.xml")));
     }
 
     void printWritesThePdfTheDialogChose()
     {
-        view().Button1Click();
+        ui(view()).press(Command::PrintReport);
         QCOMPARE(m_prompt->printDialogs, 0); // nothing shown yet: nothing to print
 
-        view().ReportStructure();
+        ui(view()).press(Command::Report);
         m_prompt->pdfPath = m_temp->filePath(QStringLiteral("report.pdf"));
         m_prompt->printAnswers.enqueue(false);
-        view().Button1Click();
+        ui(view()).press(Command::PrintReport);
         QCOMPARE(m_prompt->printDialogs, 1);
         QVERIFY(!QFile::exists(m_prompt->pdfPath));
 
         m_prompt->printAnswers.enqueue(true);
-        view().Button1Click();
+        ui(view()).press(Command::PrintReport);
         QCOMPARE(m_prompt->printDialogs, 2);
         const QByteArray pdf = readAll(m_prompt->pdfPath);
         QVERIFY(pdf.startsWith("%PDF"));
@@ -320,17 +330,17 @@ private slots:
         const qint64 before = QFileInfo(m_database).size();
 
         m_prompt->dialogAnswers.enqueue(mrNo);
-        view().CompactCommand();
+        ui(view()).press(Command::Compact);
         QCOMPARE(m_prompt->dialogs.size(), 1);
         QVERIFY(m_prompt->dialogs[0].text.contains(m_database));
         QCOMPARE(QFileInfo(m_database).size(), before);
 
         m_prompt->dialogAnswers.enqueue(mrYes);
-        view().CompactCommand();
+        ui(view()).press(Command::Compact);
         QVERIFY(QFileInfo(m_database).size() < before / 10);
-        QVERIFY(view().ADOConnection1->isOpen());
-        QVERIFY(view().ADOConnection1->connectionString().contains(m_database));
-        QCOMPARE(view().TreeView1->topLevelItemCount(), 1);
+        QVERIFY(view().session().connection().isOpen());
+        QVERIFY(view().session().connection().connectionString().contains(m_database));
+        QCOMPARE(ui(view()).tree()->topLevelItemCount(), 1);
         QCOMPARE(orderCount(m_database), 2);
         QCOMPARE(m_prompt->beeps, 0);
         QCOMPARE(m_prompt->errorReports, QStringList());
@@ -342,13 +352,13 @@ private slots:
             return std::make_unique<DiskFullEngine>();
         });
         m_prompt->dialogAnswers.enqueue(mrYes);
-        view().CompactCommand();
+        ui(view()).press(Command::Compact);
         // The re-opened connection logs its version after the error line.
-        QVERIFY2(view().reMessages->toPlainText().contains(QStringLiteral("|database or disk is full\n")),
-                 qPrintable(view().reMessages->toPlainText()));
-        QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet3);
+        QVERIFY2(ui(view()).log()->toPlainText().contains(QStringLiteral("|database or disk is full\n")),
+                 qPrintable(ui(view()).log()->toPlainText()));
+        QCOMPARE(ui(view()).pages()->currentWidget(), ui(view()).page(Page::Messages));
         QCOMPARE(m_prompt->beeps, 1);
-        QVERIFY(view().ADOConnection1->isOpen());
+        QVERIFY(view().session().connection().isOpen());
         QCOMPARE(orderCount(m_database), 2);
     }
 
@@ -360,14 +370,8 @@ private slots:
             return createCompactionEngine(DatabaseFamily::Access);
         });
         m_prompt->dialogAnswers.enqueue(mrYes);
-        guarded([&] {
-            try {
-                view().CompactCommand();
-            } catch (...) {
-                openWhenReported = view().ADOConnection1->isOpen();
-                throw;
-            }
-        });
+        m_prompt->onErrorReport = [&] { openWhenReported = view().session().connection().isOpen(); };
+        ui(view()).press(Command::Compact);
         QVERIFY(openWhenReported);
         QCOMPARE(m_prompt->errorReports,
                  QStringList{QStringLiteral("Access databases cannot be compacted on this system.")});
@@ -387,24 +391,24 @@ private slots:
         QFETCH(QString, language);
         QFETCH(QString, columnHeader);
         setUiLanguage(language);
-        view().ApplyLanguage();
-        view().DescribeTable(view().TreeView1, QStringLiteral("Orders"), QString());
-        QCOMPARE(view().StringGrid1->rowCount(), 4);
+        view().applyLanguage();
+        ui(view()).describe(QStringLiteral("Orders"));
+        QCOMPARE(ui(view()).structureGrid()->rowCount(), 4);
 
-        view().ExcelAvailable = false;
-        view().StringGrid1DblClick();
+        view().setSpreadsheetAvailable(false);
+        ui(view()).press(Command::SendStructureToSpreadsheet);
         QCOMPARE(m_prompt->dialogs.size(), 0);
 
-        view().ExcelAvailable = true;
+        view().setSpreadsheetAvailable(true);
         m_prompt->dialogAnswers.enqueue(mrNo);
-        view().StringGrid1DblClick();
+        ui(view()).press(Command::SendStructureToSpreadsheet);
         QCOMPARE(m_prompt->dialogs.size(), 1);
-        QCOMPARE(m_prompt->dialogs[0].text, view().TextSendToExcel);
+        QCOMPARE(m_prompt->dialogs[0].text, uiTexts().sendToSpreadsheetQuestion);
         QVERIFY(m_prompt->openedUrls.isEmpty());
         QVERIFY(!QFile::exists(inPrivateFolder("Orders.xlsx")));
 
         m_prompt->dialogAnswers.enqueue(mrYes);
-        view().StringGrid1DblClick();
+        ui(view()).press(Command::SendStructureToSpreadsheet);
         const QString first = inPrivateFolder("Orders.xlsx");
         QCOMPARE(m_prompt->openedUrls, QList<QUrl>{QUrl::fromLocalFile(first)});
 
@@ -415,7 +419,7 @@ private slots:
         const QString strings = QString::fromUtf8(unzip.readAllStandardOutput());
         QVERIFY(strings.contains(QLatin1Char('>') + columnHeader + QLatin1Char('<')));
         for (int c = 0; c < 5; ++c) {
-            if (const QTableWidgetItem *header = view().StringGrid1->item(0, c);
+            if (const QTableWidgetItem *header = ui(view()).structureGrid()->item(0, c);
                 header && !header->text().isEmpty())
                 QVERIFY2(strings.contains(QStringLiteral(">%1<").arg(header->text())),
                          qPrintable(header->text()));
@@ -426,19 +430,19 @@ private slots:
         // Another export leaves the first workbook alone.
         const QByteArray firstBytes = readAll(first);
         m_prompt->dialogAnswers.enqueue(mrYes);
-        view().StringGrid1DblClick();
+        ui(view()).press(Command::SendStructureToSpreadsheet);
         QCOMPARE(m_prompt->openedUrls.last(), QUrl::fromLocalFile(inPrivateFolder("Orders-2.xlsx")));
         QCOMPARE(readAll(first), firstBytes);
     }
 
     void workbookThatCannotBeWrittenReachesTheErrorReport()
     {
-        view().DescribeTable(view().TreeView1, QStringLiteral("Orders"), QString());
-        view().ExcelAvailable = true;
+        ui(view()).describe(QStringLiteral("Orders"));
+        view().setSpreadsheetAvailable(true);
         QVERIFY(QDir(privateTempFolder()).removeRecursively());
         qputenv("TMPDIR", m_temp->filePath(QStringLiteral("gone")).toUtf8());
         m_prompt->dialogAnswers.enqueue(mrYes);
-        guarded([this] { view().StringGrid1DblClick(); });
+        guarded([this] { ui(view()).press(Command::SendStructureToSpreadsheet); });
         QCOMPARE(m_prompt->errorReports.size(), 1);
         QVERIFY2(m_prompt->errorReports[0].contains(QStringLiteral("temporary folder")),
                  qPrintable(m_prompt->errorReports[0]));
@@ -447,5 +451,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainViewReports)
-#include "tst_mainviewreports.moc"
+QTEST_MAIN(TestReportCommands)
+#include "tst_reportcommands.moc"

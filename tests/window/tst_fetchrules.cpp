@@ -1,6 +1,6 @@
-#include "PressCommand.h"
 #include "ScriptedPrompt.h"
 
+#include "WindowDriver.h"
 #include "connection/WorkRunnerDialog.h"
 #include "editor/SqlEditor.h"
 #include "query/Query.h"
@@ -9,7 +9,6 @@
 #include "query/ResultModel.h"
 #include "shell/Language.h"
 #include "shell/MessageDialog.h"
-#include "shell/UMainView.h"
 
 #include <QAction>
 #include <QFile>
@@ -65,7 +64,7 @@ private:
     QTemporaryDir m_dir;
     QString m_connectionString;
     std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
     // Whether each fetch that ended was cut short, in order.
     QList<bool> m_endedIncomplete;
 };
@@ -87,17 +86,17 @@ void TestFetchRules::init()
         setup.execute(QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT)"));
         setup.execute(QStringLiteral("INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')"));
     }
-    m_view = std::make_unique<TMainView>();
+    m_view = std::make_unique<MainWindow>();
     m_view->show();
     QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
-    m_view->ADOConnection1->setConnectionString(m_connectionString);
-    m_view->ADOConnection1->open();
-    m_view->PageControl1->setCurrentWidget(m_view->TabSheet2);
+    m_view->session().connection().setConnectionString(m_connectionString);
+    m_view->session().connection().open();
+    ui(*m_view).pages()->setCurrentWidget(ui(*m_view).page(Page::Sql));
     // The first row goes out at once, so that even a short text is caught while it streams.
-    m_view->ADOQuery1->setFirstRowsMs(0);
+    m_view->session().query().setFirstRowsMs(0);
     m_endedIncomplete.clear();
-    connect(m_view->ADOQuery1.get(), &Query::fetchEnded, this,
-            [this] { m_endedIncomplete.append(m_view->ADOQuery1->recordset()->incomplete()); });
+    connect(&m_view->session().query(), &Query::fetchEnded, this,
+            [this] { m_endedIncomplete.append(m_view->session().query().recordset()->incomplete()); });
 }
 
 void TestFetchRules::cleanup()
@@ -109,17 +108,17 @@ void TestFetchRules::cleanup()
 
 void TestFetchRules::startFetch(const QString &sql)
 {
-    m_view->SynEdit1->setText(sql);
-    press(m_view->btRun);
-    QVERIFY(m_view->ADOQuery1->isFetching());
-    QVERIFY(m_view->btCancelFetch->isVisible());
-    QVERIFY2(m_view->statusTextValue().startsWith(QLatin1String(" Fetching records: ")),
-             qPrintable(m_view->statusTextValue()));
+    ui(*m_view).editor()->setText(sql);
+    ui(*m_view).pressButton(Command::Run);
+    QVERIFY(m_view->session().query().isFetching());
+    QVERIFY(ui(*m_view).cancelFetchButton()->isVisible());
+    QVERIFY2(ui(*m_view).statusText().startsWith(QLatin1String(" Fetching records: ")),
+             qPrintable(ui(*m_view).statusText()));
 }
 
 QTreeWidgetItem *TestFetchRules::tableNode(const QString &name) const
 {
-    return m_view->TreeView1->findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    return ui(*m_view).tree()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0);
 }
 
 void TestFetchRules::statusBarCountsAndCancels_data()
@@ -132,40 +131,40 @@ void TestFetchRules::statusBarCountsAndCancels_data()
 void TestFetchRules::statusBarCountsAndCancels()
 {
     QFETCH(QString, how);
-    TMainView &v = *m_view;
+    MainWindow &v = *m_view;
     startFetch(counting(endless));
     // The count runs while the window stays live: the grid can be scrolled and read.
-    QTRY_VERIFY(v.DataSource1->rowCount() > 1000);
-    QTRY_COMPARE(v.statusTextValue(),
-                 QStringLiteral(" Fetching records: %1...").arg(v.ADOQuery1->rowCount()));
-    v.DBGrid1->scrollToBottom();
-    QCOMPARE(v.DataSource1->index(999, 1).data().toString(), QStringLiteral("row 1000"));
+    QTRY_VERIFY(ui(v).resultModel()->rowCount() > 1000);
+    QTRY_COMPARE(ui(v).statusText(),
+                 QStringLiteral(" Fetching records: %1...").arg(v.session().query().rowCount()));
+    ui(v).resultGrid()->scrollToBottom();
+    QCOMPARE(ui(v).resultModel()->index(999, 1).data().toString(), QStringLiteral("row 1000"));
     // The navigator moves through what arrived but offers no edit before the end.
     const auto editButtons = [&v] {
         QList<bool> enabled;
         for (RecordNavigator::Button b :
              {RecordNavigator::Insert, RecordNavigator::Delete, RecordNavigator::Edit})
-            enabled << v.DBNavigator1->button(b)->isEnabled();
+            enabled << ui(v).navigator()->button(b)->isEnabled();
         return enabled;
     };
     QCOMPARE(editButtons(), QList<bool>({false, false, false}));
     // Its texts follow the language.
-    press(v.Pt_BR);
-    QVERIFY2(v.statusTextValue().startsWith(QLatin1String(" Buscando registros: ")),
-             qPrintable(v.statusTextValue()));
-    QCOMPARE(v.btCancelFetch->text(), QStringLiteral("Cancelar"));
-    press(v.En_US);
-    QCOMPARE(v.btCancelFetch->text(), QStringLiteral("Cancel"));
+    ui(v).press(Command::Portuguese);
+    QVERIFY2(ui(v).statusText().startsWith(QLatin1String(" Buscando registros: ")),
+             qPrintable(ui(v).statusText()));
+    QCOMPARE(ui(v).cancelFetchButton()->text(), QStringLiteral("Cancelar"));
+    ui(v).press(Command::English);
+    QCOMPARE(ui(v).cancelFetchButton()->text(), QStringLiteral("Cancel"));
 
     if (how == QLatin1String("button"))
-        QTest::mouseClick(v.btCancelFetch, Qt::LeftButton);
+        QTest::mouseClick(ui(v).cancelFetchButton(), Qt::LeftButton);
     else
-        QTest::keyClick(v.DBGrid1, Qt::Key_Escape);
-    QTRY_VERIFY(!v.ADOQuery1->isFetching());
-    const int rows = v.DataSource1->rowCount();
-    QCOMPARE(v.statusTextValue(), QStringLiteral(" Selected records: %1 (incomplete: cancelled)").arg(rows));
-    QCOMPARE(v.ADOQuery1->recordset()->rowCount(), rows);
-    QVERIFY(!v.btCancelFetch->isVisible());
+        QTest::keyClick(ui(v).resultGrid(), Qt::Key_Escape);
+    QTRY_VERIFY(!v.session().query().isFetching());
+    const int rows = ui(v).resultModel()->rowCount();
+    QCOMPARE(ui(v).statusText(), QStringLiteral(" Selected records: %1 (incomplete: cancelled)").arg(rows));
+    QCOMPARE(v.session().query().recordset()->rowCount(), rows);
+    QVERIFY(!ui(v).cancelFetchButton()->isVisible());
     QCOMPARE(editButtons(), QList<bool>({true, true, true}));
     QCOMPARE(m_endedIncomplete, QList<bool>{true});
     QCOMPARE(m_prompt->beeps, 0);
@@ -182,60 +181,61 @@ void TestFetchRules::commandsThatReplaceTheResultCancelTheFetch_data()
 void TestFetchRules::commandsThatReplaceTheResultCancelTheFetch()
 {
     QFETCH(QString, command);
-    TMainView &v = *m_view;
+    MainWindow &v = *m_view;
     startFetch(counting(endless));
 
     // Each would wait for a billion rows if it did not cancel them.
     if (command == QLatin1String("Run")) {
-        v.SynEdit1->setText(QStringLiteral("SELECT name FROM people"));
-        press(v.btRun);
+        ui(v).editor()->setText(QStringLiteral("SELECT name FROM people"));
+        ui(v).pressButton(Command::Run);
     } else if (command == QLatin1String("Refresh")) {
-        press(v.ToolButton5);
+        ui(v).pressButton(Command::Refresh);
     } else if (command == QLatin1String("tree double-click")) {
-        v.TreeView1->setCurrentItem(tableNode(QStringLiteral("people")));
-        v.TreeView1DblClick();
+        ui(v).tree()->setCurrentItem(tableNode(QStringLiteral("people")));
+        ui(v).press(Command::QueryTable);
     } else if (command == QLatin1String("Stats")) {
-        press(v.btStats);
+        ui(v).pressButton(Command::Stats);
     } else if (command == QLatin1String("Connect")) {
-        v.ProfileConnectionString = m_connectionString;
-        press(v.ToolButton1);
+        v.session().profile.connectionString = m_connectionString;
+        ui(v).pressButton(Command::Connect);
     } else if (command == QLatin1String("Disconnect")) {
-        press(v.ToolButton2);
+        ui(v).pressButton(Command::Disconnect);
     } else if (command == QLatin1String("Load")) {
         m_prompt->fileAnswers.enqueue(std::nullopt);
-        press(v.btLoad);
+        ui(v).pressButton(Command::Load);
     } else if (command == QLatin1String("Edit")) {
         m_prompt->dataLinkAnswers.enqueue(QString());
-        press(v.Edit1);
+        ui(v).press(Command::Edit);
     } else if (command == QLatin1String("Compact")) {
         m_prompt->dialogAnswers.enqueue(mrNo);
-        press(v.mCompact);
+        ui(v).press(Command::Compact);
     } else if (command == QLatin1String("navigator Refresh")) {
-        v.DBNavigator1->click(RecordNavigator::Refresh);
+        ui(v).navigator()->click(RecordNavigator::Refresh);
     } else {
         v.close();
+        ui(v).settle();
     }
 
     QVERIFY(!m_endedIncomplete.isEmpty());
     QCOMPARE(m_endedIncomplete.first(), true);
     if (command == QLatin1String("navigator Refresh")) {
         // The same text again, arriving anew.
-        QVERIFY(v.ADOQuery1->isFetching());
+        QVERIFY(v.session().query().isFetching());
         return;
     }
     // A new result of a few rows still streams in after its first one.
-    QTRY_VERIFY(!v.ADOQuery1->isFetching());
-    QVERIFY(!v.ADOConnection1->streaming());
+    QTRY_VERIFY(!v.session().query().isFetching());
+    QVERIFY(!v.session().connection().streaming());
     if (command == QLatin1String("Run"))
-        QCOMPARE(v.statusTextValue(), QStringLiteral(" Selected records: 2"));
+        QCOMPARE(ui(v).statusText(), QStringLiteral(" Selected records: 2"));
     if (command == QLatin1String("tree double-click"))
-        QVERIFY(v.SynEdit1->text().startsWith(QLatin1String("SELECT * FROM people")));
+        QVERIFY(ui(v).editor()->text().startsWith(QLatin1String("SELECT * FROM people")));
     if (command == QLatin1String("Stats"))
-        QVERIFY(v.statusTextValue().startsWith(QLatin1String(" Selected records: ")));
+        QVERIFY(ui(v).statusText().startsWith(QLatin1String(" Selected records: ")));
     if (command == QLatin1String("Refresh") || command == QLatin1String("Connect"))
-        QVERIFY(v.ADOConnection1->isOpen() && tableNode(QStringLiteral("people")));
+        QVERIFY(v.session().connection().isOpen() && tableNode(QStringLiteral("people")));
     if (command == QLatin1String("Disconnect") || command == QLatin1String("close"))
-        QVERIFY(!v.ADOConnection1->isOpen());
+        QVERIFY(!v.session().connection().isOpen());
     if (command == QLatin1String("Load"))
         QCOMPARE(m_prompt->openDialogs.size(), 1);
     if (command == QLatin1String("Compact"))
@@ -254,53 +254,54 @@ void TestFetchRules::commandsThatKeepTheResultWaitForIt_data()
 void TestFetchRules::commandsThatKeepTheResultWaitForIt()
 {
     QFETCH(QString, command);
-    TMainView &v = *m_view;
+    MainWindow &v = *m_view;
     const qint64 rows = 200000;
     startFetch(counting(rows));
 
     if (command == QLatin1String("Report")) {
-        press(v.btReport);
-        QVERIFY(v.PageControl1->isTabVisible(v.PageControl1->indexOf(v.TabSheet4)));
+        ui(v).pressButton(Command::Report);
+        QVERIFY(ui(v).pages()->isTabVisible(ui(v).pages()->indexOf(ui(v).page(Page::Report))));
     } else if (command == QLatin1String("Export data")) {
         m_prompt->fileAnswers.enqueue(std::nullopt);
-        press(v.mExport);
+        ui(v).press(Command::ExportData);
         QCOMPARE(m_prompt->saveDialogs.size(), 1);
     } else {
         QTreeWidgetItem *people = tableNode(QStringLiteral("people"));
-        v.TreeView1->setCurrentItem(people);
-        emit v.TreeView1->itemClicked(people, 0);
-        QCOMPARE(v.StringGrid1->item(1, 1)->text(), QStringLiteral("id"));
+        ui(v).tree()->setCurrentItem(people);
+        emit ui(v).tree()->itemClicked(people, 0);
+        ui(v).settle();
+        QCOMPARE(ui(v).structureGrid()->item(1, 1)->text(), QStringLiteral("id"));
     }
     // The command ran once every row was in; the rows stay.
     QCOMPARE(m_endedIncomplete, QList<bool>{false});
-    QCOMPARE(v.DataSource1->rowCount(), int(rows));
-    QVERIFY(!v.ADOConnection1->streaming());
+    QCOMPARE(ui(v).resultModel()->rowCount(), int(rows));
+    QVERIFY(!v.session().connection().streaming());
     QVERIFY(m_prompt->errorReports.isEmpty());
 }
 
 void TestFetchRules::failedFetchIsReportedAndKeepsItsRows()
 {
-    TMainView &v = *m_view;
+    MainWindow &v = *m_view;
     // SQLite stops at the 5000th row: abs() of the smallest integer overflows.
     startFetch(
         QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 10000) "
                        "SELECT CASE WHEN i < 5000 THEN i ELSE abs(-9223372036854775807 - 1) END FROM c"));
-    QTRY_VERIFY(!v.ADOQuery1->isFetching());
-    QCOMPARE(v.DataSource1->rowCount(), 4999);
-    QCOMPARE(v.statusTextValue(), QStringLiteral(" Selected records: 4999 (incomplete: error)"));
+    QTRY_VERIFY(!v.session().query().isFetching());
+    QCOMPARE(ui(v).resultModel()->rowCount(), 4999);
+    QCOMPARE(ui(v).statusText(), QStringLiteral(" Selected records: 4999 (incomplete: error)"));
     QCOMPARE(m_prompt->beeps, 1);
-    QCOMPARE(v.PageControl1->currentWidget(), v.TabSheet3);
-    QVERIFY2(v.reMessages->toPlainText().contains(QLatin1String("integer overflow")),
-             qPrintable(v.reMessages->toPlainText()));
+    QCOMPARE(ui(v).pages()->currentWidget(), ui(v).page(Page::Messages));
+    QVERIFY2(ui(v).log()->toPlainText().contains(QLatin1String("integer overflow")),
+             qPrintable(ui(v).log()->toPlainText()));
 }
 
 void TestFetchRules::doubleClickDuringTheDescribeOfItsFirstClickRunsTheQuery()
 {
-    TMainView &v = *m_view;
+    MainWindow &v = *m_view;
     // The describe that the first click starts is slow: the second click comes while it runs.
     std::atomic<bool> armed{false}, inside{false}, release{false};
-    const WorkRunner dialogRunner = makeDialogWorkRunner(&v, v.ADOConnection1->rowsFetchedCounter());
-    v.ADOConnection1->setWorkRunner(
+    const WorkRunner dialogRunner = makeDialogWorkRunner(&v, v.session().connection().rowsFetchedCounter());
+    v.session().connection().setWorkRunner(
         [&](const std::function<void()> &work, const std::function<void()> &cancel) {
             dialogRunner(
                 [&] {
@@ -314,8 +315,8 @@ void TestFetchRules::doubleClickDuringTheDescribeOfItsFirstClickRunsTheQuery()
                 cancel);
         });
     QTreeWidgetItem *people = tableNode(QStringLiteral("people"));
-    QWidget *viewport = v.TreeView1->viewport();
-    const QPoint at = v.TreeView1->visualItemRect(people).center();
+    QWidget *viewport = ui(v).tree()->viewport();
+    const QPoint at = ui(v).tree()->visualItemRect(people).center();
     QTimer hands;
     connect(&hands, &QTimer::timeout, this, [&] {
         if (!inside.exchange(false))
@@ -329,11 +330,12 @@ void TestFetchRules::doubleClickDuringTheDescribeOfItsFirstClickRunsTheQuery()
 
     armed.store(true);
     QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    ui(v).settle();
     QVERIFY(release.load());
-    QCOMPARE(v.StringGrid1->item(1, 1)->text(), QStringLiteral("id"));
+    QCOMPARE(ui(v).structureGrid()->item(1, 1)->text(), QStringLiteral("id"));
     // The second click arrives once the describe is done: the table's query runs.
-    QTRY_COMPARE(v.statusTextValue(), QStringLiteral(" Selected records: 2"));
-    QVERIFY(v.SynEdit1->text().startsWith(QLatin1String("SELECT * FROM people")));
+    QTRY_COMPARE(ui(v).statusText(), QStringLiteral(" Selected records: 2"));
+    QVERIFY(ui(v).editor()->text().startsWith(QLatin1String("SELECT * FROM people")));
 }
 
 QTEST_MAIN(TestFetchRules)

@@ -1,4 +1,5 @@
 #include "ScriptedPrompt.h"
+#include "WindowDriver.h"
 #include "about/AboutBox.h"
 #include "about/LegalNotice.h"
 #include "editor/SqlEditor.h"
@@ -8,7 +9,6 @@
 #include "query/ResultModel.h"
 #include "query/RowEditor.h"
 #include "shell/Language.h"
-#include "shell/UMainView.h"
 #include "shell/texts/UiTexts.h"
 
 #include <QAccessible>
@@ -40,7 +40,7 @@ class TestAccessibility : public QObject
 
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
     std::unique_ptr<AboutBox> m_about;
     std::unique_ptr<MemoEditor> m_memo;
 
@@ -82,22 +82,23 @@ class TestAccessibility : public QObject
             setup.execute(QStringLiteral("INSERT INTO items VALUES (1, 'pen', 'blue' || char(10) || 'ink'), "
                                          "(2, 'cup', NULL), (3, 'lamp', 'desk')"));
         }
-        m_view->ADOConnection1->setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
-        m_view->ADOConnection1->open();
-        m_view->UpdateCommands();
+        m_view->session().connection().setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
+                                                           path);
+        m_view->session().connection().open();
+        m_view->updateCommands();
     }
 
     QTreeWidgetItem *tableNode(const QString &name)
     {
-        return m_view->TreeView1->findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+        return ui(*m_view).tree()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0);
     }
 
     void run(const QString &sql)
     {
-        m_view->SynEdit1->setText(sql);
-        m_view->AnyClick(m_view->mRun);
+        ui(*m_view).editor()->setText(sql);
+        ui(*m_view).press(Command::Run);
         // A loaded machine may show the first rows before the rest have come: wait for them all.
-        m_view->ADOQuery1->finishFetch(false);
+        m_view->session().query().finishFetch(false);
     }
 
     void showActive()
@@ -112,13 +113,13 @@ private slots:
     {
         setUiLanguage(QStringLiteral("en-US"));
         m_prompt = std::make_unique<ScriptedPrompt>();
-        m_view = std::make_unique<TMainView>();
+        m_view = std::make_unique<MainWindow>();
         m_memo = std::make_unique<MemoEditor>(m_view.get());
         m_view->setMemoEditor(m_memo.get());
         m_about = std::make_unique<AboutBox>(m_view.get());
-        m_view->setAbout(m_about.get());
-        m_view->ApplyLanguage();
-        m_view->UpdateCommands();
+        m_view->setAboutBox(m_about.get());
+        m_view->applyLanguage();
+        m_view->updateCommands();
     }
 
     void cleanup()
@@ -140,21 +141,22 @@ private slots:
     {
         QFETCH(QString, language);
         // Switched there from the other language, so a name left over would show.
-        m_view->AnyClick(language == QLatin1String("en-US") ? m_view->Pt_BR : m_view->En_US);
-        m_view->AnyClick(language == QLatin1String("en-US") ? m_view->En_US : m_view->Pt_BR);
+        ui(*m_view).press(language == QLatin1String("en-US") ? Command::Portuguese : Command::English);
+        ui(*m_view).press(language == QLatin1String("en-US") ? Command::English : Command::Portuguese);
         const UiTexts &t = textsFor(language);
-        TMainView &v = *m_view;
-        const QList<QPair<QToolButton *, QString>> toolBar{{v.ToolButton1, t.hintToolButton1},
-                                                           {v.ToolButton2, t.hintToolButton2},
-                                                           {v.ToolButton3, t.hintToolButton3},
-                                                           {v.ToolButton4, t.hintToolButton4},
-                                                           {v.ToolButton5, t.hintToolButton5},
-                                                           {v.btLoad, t.hintLoad},
-                                                           {v.btSave, t.hintSave},
-                                                           {v.btRun, t.hintRun},
-                                                           {v.btStats, t.hintStats},
-                                                           {v.btReport, t.hintReport},
-                                                           {v.btAbout, t.hintAbout}};
+        MainWindow &v = *m_view;
+        const QList<QPair<QToolButton *, QString>> toolBar{
+            {ui(v).button(Command::Connect), t.hintConnect},
+            {ui(v).button(Command::Disconnect), t.hintDisconnect},
+            {ui(v).button(Command::Expand), t.hintExpand},
+            {ui(v).button(Command::Collapse), t.hintCollapse},
+            {ui(v).button(Command::Refresh), t.hintRefresh},
+            {ui(v).button(Command::Load), t.hintLoad},
+            {ui(v).button(Command::Save), t.hintSave},
+            {ui(v).button(Command::Run), t.hintRun},
+            {ui(v).button(Command::Stats), t.hintStats},
+            {ui(v).button(Command::Report), t.hintReport},
+            {ui(v).button(Command::About), t.hintAbout}};
         for (const auto &[button, hint] : toolBar) {
             QVERIFY(!hint.isEmpty());
             QCOMPARE(nameOf(button), hint);
@@ -162,38 +164,38 @@ private slots:
         }
         QCOMPARE(t.navigatorHints.size(), int(RecordNavigator::ButtonCount));
         for (int i = 0; i < RecordNavigator::ButtonCount; ++i) {
-            QCOMPARE(nameOf(v.DBNavigator1->button(i)), t.navigatorHints.at(i));
-            QCOMPARE(face(v.DBNavigator1->button(i))->role(), QAccessible::Button);
+            QCOMPARE(nameOf(ui(v).navigator()->button(i)), t.navigatorHints.at(i));
+            QCOMPARE(face(ui(v).navigator()->button(i))->role(), QAccessible::Button);
         }
     }
 
     void buttonsArePressedThroughTheActionInterface()
     {
-        QList<int> rows;
-        m_view->commandInterceptor = [&rows](int row) {
-            rows.append(row);
+        QList<Command> ran;
+        m_view->commands().setInterceptor([&ran](Command command) {
+            ran.append(command);
             return true;
-        };
-        press(m_view->ToolButton1);
-        press(m_view->btAbout);
-        QCOMPARE(rows, (QList<int>{1, 20}));
+        });
+        press(ui(*m_view).button(Command::Connect));
+        press(ui(*m_view).button(Command::About));
+        QTRY_COMPARE(ran, (QList<Command>{Command::Connect, Command::About}));
 
-        m_view->commandInterceptor = nullptr;
+        m_view->commands().setInterceptor(nullptr);
         connectToShop();
         run(QStringLiteral("SELECT id, name FROM items ORDER BY id"));
-        RowEditor *editor = m_view->DataSource1->editor();
+        RowEditor *editor = ui(*m_view).resultModel()->editor();
         QCOMPARE(editor->currentRow(), 0);
-        press(m_view->DBNavigator1->button(RecordNavigator::Last));
-        QCOMPARE(editor->currentRow(), 2);
-        press(m_view->DBNavigator1->button(RecordNavigator::Prior));
-        QCOMPARE(editor->currentRow(), 1);
+        press(ui(*m_view).navigator()->button(RecordNavigator::Last));
+        QTRY_COMPARE(editor->currentRow(), 2);
+        press(ui(*m_view).navigator()->button(RecordNavigator::Prior));
+        QTRY_COMPARE(editor->currentRow(), 1);
     }
 
     void statusBarTextIsReadAsALabel()
     {
         connectToShop();
         run(QStringLiteral("SELECT * FROM items"));
-        QAccessibleInterface *bar = face(m_view->StatusBar1);
+        QAccessibleInterface *bar = face(m_view->statusBar());
         QVERIFY(bar);
         QAccessibleInterface *label = nullptr;
         for (int i = 0; i < bar->childCount(); ++i) {
@@ -202,18 +204,18 @@ private slots:
         }
         QVERIFY2(label, "the status bar has no text child");
         QCOMPARE(label->text(QAccessible::Name), QStringLiteral(" Selected records: 3"));
-        m_view->setStatusText(QLatin1Char(' ') + m_view->TextReady);
+        ui(*m_view).statusLabel()->setText(QLatin1Char(' ') + uiTexts().readyText);
         QCOMPARE(label->text(QAccessible::Name), QStringLiteral(" Ready!"));
     }
 
     void structureGridNamesItsColumnsAndKeepsItsDrawnHeaderRow()
     {
         connectToShop();
-        m_view->TreeView1->setCurrentItem(tableNode(QStringLiteral("items")));
-        m_view->TreeView1Click();
-        QCOMPARE(m_view->StringGrid1->item(1, 1)->text(), QStringLiteral("id"));
+        ui(*m_view).tree()->setCurrentItem(tableNode(QStringLiteral("items")));
+        ui(*m_view).press(Command::DescribeTable);
+        QCOMPARE(ui(*m_view).structureGrid()->item(1, 1)->text(), QStringLiteral("id"));
 
-        QAccessibleTableInterface *table = face(m_view->StringGrid1)->tableInterface();
+        QAccessibleTableInterface *table = face(ui(*m_view).structureGrid())->tableInterface();
         QVERIFY(table);
         auto headers = [&] {
             QStringList names;
@@ -226,12 +228,12 @@ private slots:
         QVERIFY(cell);
         QCOMPARE(cell->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("Column"));
 
-        m_view->AnyClick(m_view->Pt_BR);
+        ui(*m_view).press(Command::Portuguese);
         QCOMPARE(headers(), (QStringList{QString(), "Coluna", "Tipo", "Larg", "Atributos"}));
         // What the eye sees is unchanged: the grid's own header stays hidden under row 0.
-        QVERIFY(m_view->StringGrid1->horizontalHeader()->isHidden());
-        QCOMPARE(m_view->StringGrid1->item(0, 1)->text(), QStringLiteral("Coluna"));
-        QCOMPARE(m_view->StringGrid1->item(1, 1)->text(), QStringLiteral("id"));
+        QVERIFY(ui(*m_view).structureGrid()->horizontalHeader()->isHidden());
+        QCOMPARE(ui(*m_view).structureGrid()->item(0, 1)->text(), QStringLiteral("Coluna"));
+        QCOMPARE(ui(*m_view).structureGrid()->item(1, 1)->text(), QStringLiteral("id"));
     }
 
     void aboutBoxIsReadable()
@@ -245,7 +247,7 @@ private slots:
         QVERIFY(notice);
         QCOMPARE(notice->text(0, notice->characterCount()), legalNotice(true));
 
-        m_view->AnyClick(m_view->Pt_BR);
+        ui(*m_view).press(Command::Portuguese);
         QCOMPARE(nameOf(&about), QStringLiteral("Sobre este software"));
         QCOMPARE(nameOf(about.versionLine), QStringLiteral("Versão 2.1.3.4"));
         QCOMPARE(notice->text(0, notice->characterCount()), legalNotice(false));
@@ -261,8 +263,8 @@ private slots:
     {
         connectToShop();
         run(QStringLiteral("SELECT * FROM items ORDER BY id"));
-        m_view->DBGrid1->setCurrentIndex(m_view->DataSource1->index(0, 2));
-        m_view->DBGrid1DblClick();
+        ui(*m_view).resultGrid()->setCurrentIndex(ui(*m_view).resultModel()->index(0, 2));
+        ui(*m_view).press(Command::EditMemo);
         QCOMPARE(m_prompt->modalShown.size(), 1);
         QCOMPARE(nameOf(m_memo.get()), QStringLiteral("Memo Editor (notes)"));
         QAccessibleTextInterface *text = face(m_memo->memoText)->textInterface();
@@ -274,11 +276,11 @@ private slots:
     {
         showActive();
         QTest::keyClick(m_view.get(), Qt::Key_F10);
-        QCOMPARE(m_view->menuBar()->activeAction(), m_view->File1);
-        QTRY_VERIFY(m_view->File1->menu()->isVisible());
-        QTest::keyClick(m_view->File1->menu(), Qt::Key_Escape);
+        QCOMPARE(m_view->menuBar()->activeAction(), ui(*m_view).menuBarItem(0));
+        QTRY_VERIFY(ui(*m_view).menuBarItem(0)->menu()->isVisible());
+        QTest::keyClick(ui(*m_view).menuBarItem(0)->menu(), Qt::Key_Escape);
         // Every tool button's command is also a menu item, so the buttons need no Tab stop.
-        for (QToolButton *button : m_view->ToolBar1->findChildren<QToolButton *>())
+        for (QToolButton *button : ui(*m_view).toolBar()->findChildren<QToolButton *>())
             QCOMPARE(button->focusPolicy(), Qt::NoFocus);
     }
 
@@ -286,32 +288,33 @@ private slots:
     {
         connectToShop();
         showActive();
-        m_view->TreeView1->setCurrentItem(tableNode(QStringLiteral("items")));
-        m_view->TreeView1->setFocus();
+        ui(*m_view).tree()->setCurrentItem(tableNode(QStringLiteral("items")));
+        ui(*m_view).tree()->setFocus();
         // Space shows the structure, as a click does.
-        QTest::keyClick(m_view->TreeView1, Qt::Key_Space);
-        QCOMPARE(m_view->StringGrid1->item(1, 1)->text(), QStringLiteral("id"));
+        QTest::keyClick(ui(*m_view).tree(), Qt::Key_Space);
+        ui(*m_view).settle();
+        QCOMPARE(ui(*m_view).structureGrid()->item(1, 1)->text(), QStringLiteral("id"));
 
         auto tab = [](Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifiers);
             return QApplication::focusWidget();
         };
-        QCOMPARE(tab(), m_view->PageControl1->tabBar());
-        QCOMPARE(tab(), m_view->StringGrid1);
-        QCOMPARE(tab(), m_view->TreeView1);
+        QCOMPARE(tab(), ui(*m_view).pages()->tabBar());
+        QCOMPARE(tab(), ui(*m_view).structureGrid());
+        QCOMPARE(tab(), ui(*m_view).tree());
 
         // Return queries the table, as a double-click does; the SQL page comes forward.
-        QTest::keyClick(m_view->TreeView1, Qt::Key_Return);
-        QTRY_COMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 3"));
-        m_view->PageControl1->setCurrentWidget(m_view->TabSheet2);
-        m_view->SynEdit1->setFocus();
-        QCOMPARE(tab(), m_view->SynEdit1);
-        QCOMPARE(tab(Qt::ControlModifier), m_view->DBGrid1);
-        QCOMPARE(tab(Qt::ControlModifier), m_view->DBNavigator1->button(RecordNavigator::Next));
+        QTest::keyClick(ui(*m_view).tree(), Qt::Key_Return);
+        QTRY_COMPARE(ui(*m_view).statusText(), QStringLiteral(" Selected records: 3"));
+        ui(*m_view).pages()->setCurrentWidget(ui(*m_view).page(Page::Sql));
+        ui(*m_view).editor()->setFocus();
+        QCOMPARE(tab(), ui(*m_view).editor());
+        QCOMPARE(tab(Qt::ControlModifier), ui(*m_view).resultGrid());
+        QCOMPARE(tab(Qt::ControlModifier), ui(*m_view).navigator()->button(RecordNavigator::Next));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-        QCOMPARE(QApplication::focusWidget(), m_view->DBGrid1);
-        QTest::keyClick(m_view->DBGrid1, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(QApplication::focusWidget(), m_view->SynEdit1);
+        QCOMPARE(QApplication::focusWidget(), ui(*m_view).resultGrid());
+        QTest::keyClick(ui(*m_view).resultGrid(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), ui(*m_view).editor());
     }
 };
 
