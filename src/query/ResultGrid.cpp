@@ -158,8 +158,9 @@ ResultGrid::ResultGrid(QWidget *parent)
     m_runner = makeDialogWorkRunner(this);
 
     m_findBar->hide();
-    connect(m_findBar, &FindBar::findRequested, this,
-            [this](bool backwards) { guarded([&] { find(backwards); }); });
+    connect(m_findBar, &FindBar::findRequested, this, [this](bool backwards) {
+        request(Request(backwards ? Action::FindPrevious : Action::FindNext));
+    });
     connect(m_findBar, &FindBar::closeRequested, this, [this] {
         m_findBar->hide();
         updateGeometries();
@@ -167,18 +168,10 @@ ResultGrid::ResultGrid(QWidget *parent)
     });
     connect(m_header, &ResultHeader::sectionClickedWith, this,
             [this](int section, Qt::KeyboardModifiers modifiers) {
-                guarded([&] { sortByColumn(section, modifiers); });
+                request(Request(Action::SortByColumn, section, modifiers));
             });
-    connect(m_header, &ResultHeader::filtersEntered, this, [this](const QStringList &texts) {
-        guarded([&] {
-            if (!m_model || !commitEditor())
-                return;
-            if (m_model->shaper()->setFilterTexts(texts))
-                showFirstRows();
-            else
-                shapeRefused(true);
-        });
-    });
+    connect(m_header, &ResultHeader::filtersEntered, this,
+            [this](const QStringList &texts) { request(Request(Action::ApplyFilters, -1, {}, texts)); });
     // After the header's own fit (which counts as the user's width), the grid's: the widest
     // value seen, and the column grows by itself again.
     connect(m_header, &QHeaderView::sectionHandleDoubleClicked, this, &ResultGrid::fitColumn);
@@ -461,29 +454,29 @@ void ResultGrid::makeCommands()
 {
     struct Key
     {
-        Command command;
+        Action command;
         QKeySequence keys;
     };
     const Key keys[] = {
-        {Command::Copy, QKeySequence::Copy},
-        {Command::CopyTsv, {}},
-        {Command::CopyCsv, {}},
-        {Command::CopyJson, {}},
-        {Command::CopyMarkdown, {}},
-        {Command::CopyInsert, {}},
-        {Command::SetNull, QKeySequence(Qt::CTRL | Qt::Key_0)},
-        {Command::OpenValue, {}},
-        {Command::SaveValue, {}},
-        {Command::LoadValue, {}},
-        {Command::Find, QKeySequence(Qt::CTRL | Qt::Key_F)},
-        {Command::FindNext, QKeySequence(Qt::Key_F3)},
-        {Command::FindPrevious, QKeySequence(Qt::SHIFT | Qt::Key_F3)},
-        {Command::FilterRow, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
-        {Command::ClearFilters, {}},
-        {Command::OriginalOrder, {}},
-        {Command::SelectColumn, QKeySequence(Qt::CTRL | Qt::Key_Space)},
-        {Command::FitColumn, {}},
-        {Command::FitAllColumns, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)},
+        {Action::Copy, QKeySequence::Copy},
+        {Action::CopyTsv, {}},
+        {Action::CopyCsv, {}},
+        {Action::CopyJson, {}},
+        {Action::CopyMarkdown, {}},
+        {Action::CopyInsert, {}},
+        {Action::SetNull, QKeySequence(Qt::CTRL | Qt::Key_0)},
+        {Action::OpenValue, {}},
+        {Action::SaveValue, {}},
+        {Action::LoadValue, {}},
+        {Action::Find, QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {Action::FindNext, QKeySequence(Qt::Key_F3)},
+        {Action::FindPrevious, QKeySequence(Qt::SHIFT | Qt::Key_F3)},
+        {Action::FilterRow, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
+        {Action::ClearFilters, {}},
+        {Action::OriginalOrder, {}},
+        {Action::SelectColumn, QKeySequence(Qt::CTRL | Qt::Key_Space)},
+        {Action::FitColumn, {}},
+        {Action::FitAllColumns, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)},
     };
     for (const Key &key : keys) {
         auto *action = new QAction(this);
@@ -492,81 +485,115 @@ void ResultGrid::makeCommands()
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         addAction(action);
         m_commands.append(action);
-        const Command command = key.command;
-        connect(action, &QAction::triggered, this, [this, command](bool checked) {
-            guarded([&] {
-                switch (command) {
-                case Command::Copy:
-                    copyAs(CopyFormat::Tsv);
-                    break;
-                case Command::CopyTsv:
-                    copyAs(CopyFormat::Tsv);
-                    break;
-                case Command::CopyCsv:
-                    copyAs(CopyFormat::Csv);
-                    break;
-                case Command::CopyJson:
-                    copyAs(CopyFormat::Json);
-                    break;
-                case Command::CopyMarkdown:
-                    copyAs(CopyFormat::Markdown);
-                    break;
-                case Command::CopyInsert:
-                    copyAs(CopyFormat::Insert);
-                    break;
-                case Command::SetNull:
-                    setCurrentCellNull();
-                    break;
-                case Command::OpenValue:
-                    openValue();
-                    break;
-                case Command::SaveValue:
-                    saveValue();
-                    break;
-                case Command::LoadValue:
-                    loadValue();
-                    break;
-                case Command::Find:
-                    showFindBar();
-                    break;
-                case Command::FindNext:
-                    find(false);
-                    break;
-                case Command::FindPrevious:
-                    find(true);
-                    break;
-                case Command::FilterRow:
-                    setFilterRowVisible(checked);
-                    break;
-                case Command::ClearFilters:
-                    if (m_model && commitEditor() && !m_model->shaper()->clearFilters())
-                        shapeRefused(true);
-                    break;
-                case Command::OriginalOrder:
-                    if (m_model && commitEditor() && !m_model->shaper()->clearSort())
-                        shapeRefused(false);
-                    break;
-                case Command::SelectColumn:
-                    if (currentIndex().isValid())
-                        selectColumn(currentIndex().column());
-                    break;
-                case Command::FitColumn:
-                    fitColumn(currentIndex().isValid() ? currentIndex().column() : 0);
-                    break;
-                case Command::FitAllColumns:
-                    fitAllColumns();
-                    break;
-                }
-            });
-        });
+        const Action command = key.command;
+        connect(action, &QAction::triggered, this,
+                [this, command](bool checked) { request(Request(command, -1, {}, {}, checked)); });
     }
-    action(Command::FilterRow)->setCheckable(true);
+    action(Action::FilterRow)->setCheckable(true);
+    m_copyMenu = new QMenu(this);
+    for (const Action c :
+         {Action::CopyTsv, Action::CopyCsv, Action::CopyJson, Action::CopyMarkdown, Action::CopyInsert})
+        m_copyMenu->addAction(action(c));
     applyLanguage();
 }
 
-QAction *ResultGrid::action(Command command) const
+void ResultGrid::request(Request request)
 {
-    return m_commands.value(int(command));
+    if (!m_actionDispatcher) {
+        guarded([&] { run(request); });
+        return;
+    }
+    m_requests.push_back(std::move(request));
+    m_actionDispatcher();
+}
+
+void ResultGrid::runNextAction()
+{
+    if (m_requests.empty())
+        return;
+    const Request next = std::move(m_requests.front());
+    m_requests.pop_front();
+    run(next);
+}
+
+void ResultGrid::run(const Request &request)
+{
+    switch (request.action) {
+    case Action::Copy:
+    case Action::CopyTsv:
+        copyAs(CopyFormat::Tsv);
+        break;
+    case Action::CopyCsv:
+        copyAs(CopyFormat::Csv);
+        break;
+    case Action::CopyJson:
+        copyAs(CopyFormat::Json);
+        break;
+    case Action::CopyMarkdown:
+        copyAs(CopyFormat::Markdown);
+        break;
+    case Action::CopyInsert:
+        copyAs(CopyFormat::Insert);
+        break;
+    case Action::SetNull:
+        setCurrentCellNull();
+        break;
+    case Action::OpenValue:
+        openValue();
+        break;
+    case Action::SaveValue:
+        saveValue();
+        break;
+    case Action::LoadValue:
+        loadValue();
+        break;
+    case Action::Find:
+        showFindBar();
+        break;
+    case Action::FindNext:
+        find(false);
+        break;
+    case Action::FindPrevious:
+        find(true);
+        break;
+    case Action::FilterRow:
+        setFilterRowVisible(request.checked);
+        break;
+    case Action::ClearFilters:
+        if (m_model && commitEditor() && !m_model->shaper()->clearFilters())
+            shapeRefused(true);
+        break;
+    case Action::OriginalOrder:
+        if (m_model && commitEditor() && !m_model->shaper()->clearSort())
+            shapeRefused(false);
+        break;
+    case Action::SelectColumn:
+        if (currentIndex().isValid())
+            selectColumn(currentIndex().column());
+        break;
+    case Action::FitColumn:
+        fitColumn(currentIndex().isValid() ? currentIndex().column() : 0);
+        break;
+    case Action::FitAllColumns:
+        fitAllColumns();
+        break;
+    case Action::SortByColumn:
+        sortByColumn(request.column, request.modifiers);
+        break;
+    case Action::ApplyFilters:
+        if (!m_model || !commitEditor())
+            break;
+        if (m_model->shaper()->setFilterTexts(request.texts))
+            showFirstRows();
+        else
+            shapeRefused(true);
+        break;
+    }
+}
+
+QAction *ResultGrid::action(Action action) const
+{
+    return m_commands.value(int(action));
 }
 
 QList<QAction *> ResultGrid::commands() const
@@ -583,6 +610,8 @@ void ResultGrid::applyLanguage()
                              t.originalOrder, t.selectColumn, t.fitColumn,    t.fitAllColumns};
     for (qsizetype i = 0; i < m_commands.size(); ++i)
         m_commands[i]->setText(texts[i]);
+    if (m_copyMenu)
+        m_copyMenu->setTitle(t.copyAs);
     m_findBar->applyLanguage();
     m_header->applyLanguage();
 }
@@ -617,19 +646,36 @@ void ResultGrid::updateCommands()
                              : AdoType::Empty;
     const bool binaryColumn =
         binary || type == AdoType::Binary || type == AdoType::VarBinary || type == AdoType::LongVarBinary;
-    for (const Command c :
-         {Command::Copy, Command::CopyTsv, Command::CopyCsv, Command::CopyJson, Command::CopyMarkdown,
-          Command::CopyInsert, Command::FindNext, Command::FindPrevious, Command::SelectColumn,
-          Command::FitColumn, Command::FitAllColumns})
+    for (const Action c : {Action::Copy, Action::CopyTsv, Action::CopyCsv, Action::CopyJson,
+                           Action::CopyMarkdown, Action::CopyInsert, Action::FindNext, Action::FindPrevious,
+                           Action::SelectColumn, Action::FitColumn, Action::FitAllColumns})
         action(c)->setEnabled(open);
-    action(Command::SetNull)->setEnabled(currentCellEditable());
-    action(Command::OpenValue)->setEnabled(binary);
-    action(Command::SaveValue)->setEnabled(binary);
-    action(Command::LoadValue)->setEnabled(binaryColumn && currentCellEditable());
+    action(Action::SetNull)->setEnabled(currentCellEditable());
+    action(Action::OpenValue)->setEnabled(binary);
+    action(Action::SaveValue)->setEnabled(binary);
+    action(Action::LoadValue)->setEnabled(binaryColumn && currentCellEditable());
     const ResultShaper *shaper = m_model ? m_model->shaper() : nullptr;
-    action(Command::ClearFilters)->setEnabled(shaper && !shaper->filters().isEmpty());
-    action(Command::OriginalOrder)->setEnabled(shaper && !shaper->sort().isEmpty());
-    action(Command::FilterRow)->setChecked(m_header->isFilterRowVisible());
+    action(Action::ClearFilters)->setEnabled(shaper && !shaper->filters().isEmpty());
+    action(Action::OriginalOrder)->setEnabled(shaper && !shaper->sort().isEmpty());
+    action(Action::FilterRow)->setChecked(m_header->isFilterRowVisible());
+}
+
+void ResultGrid::fillMenu(QMenu *menu)
+{
+    menu->addAction(action(Action::Copy));
+    menu->addMenu(m_copyMenu);
+    menu->addSeparator();
+    for (const Action c : {Action::SetNull, Action::OpenValue, Action::SaveValue, Action::LoadValue})
+        menu->addAction(action(c));
+    menu->addSeparator();
+    for (const Action c : {Action::Find, Action::FindNext, Action::FindPrevious, Action::FilterRow,
+                           Action::ClearFilters, Action::OriginalOrder})
+        menu->addAction(action(c));
+    menu->addSeparator();
+    for (const Action c : {Action::SelectColumn, Action::FitColumn, Action::FitAllColumns})
+        menu->addAction(action(c));
+    // The items follow the current cell and the grid's shape whenever the menu opens.
+    connect(menu, &QMenu::aboutToShow, this, &ResultGrid::updateCommands);
 }
 
 QMenu *ResultGrid::makeContextMenu(QWidget *parent)
@@ -637,21 +683,7 @@ QMenu *ResultGrid::makeContextMenu(QWidget *parent)
     applyLanguage();
     updateCommands();
     auto *menu = new QMenu(parent);
-    menu->addAction(action(Command::Copy));
-    QMenu *copyAs = menu->addMenu(uiTexts().grid.copyAs);
-    for (const Command c :
-         {Command::CopyTsv, Command::CopyCsv, Command::CopyJson, Command::CopyMarkdown, Command::CopyInsert})
-        copyAs->addAction(action(c));
-    menu->addSeparator();
-    for (const Command c : {Command::SetNull, Command::OpenValue, Command::SaveValue, Command::LoadValue})
-        menu->addAction(action(c));
-    menu->addSeparator();
-    for (const Command c : {Command::Find, Command::FindNext, Command::FindPrevious, Command::FilterRow,
-                            Command::ClearFilters, Command::OriginalOrder})
-        menu->addAction(action(c));
-    menu->addSeparator();
-    for (const Command c : {Command::SelectColumn, Command::FitColumn, Command::FitAllColumns})
-        menu->addAction(action(c));
+    fillMenu(menu);
     return menu;
 }
 
@@ -709,7 +741,7 @@ void ResultGrid::sortByColumn(int column, Qt::KeyboardModifiers modifiers)
 void ResultGrid::setFilterRowVisible(bool visible)
 {
     m_header->setFilterRowVisible(visible);
-    action(Command::FilterRow)->setChecked(visible);
+    action(Action::FilterRow)->setChecked(visible);
     updateGeometries();
     if (visible) {
         const int column = currentIndex().isValid() ? currentIndex().column() : 0;
@@ -926,7 +958,7 @@ void ResultGrid::mouseDoubleClickEvent(QMouseEvent *event)
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid() && index.data(Qt::EditRole).typeId() == QMetaType::QByteArray) {
         setCurrentIndex(index);
-        guarded([this] { openValue(); });
+        request(Request(Action::OpenValue));
         return;
     }
     QTableView::mouseDoubleClickEvent(event);

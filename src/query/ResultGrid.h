@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
 
 class BlobViewer;
@@ -42,8 +43,9 @@ class ResultGrid : public QTableView
     Q_OBJECT
 
 public:
-    // The grid's commands, in the order of its context menu.
-    enum class Command {
+    // The grid's own commands: those of its context menu, in that order, then a click on a column
+    // title and Return in the filter row.
+    enum class Action {
         Copy,
         CopyTsv,
         CopyCsv,
@@ -63,6 +65,8 @@ public:
         SelectColumn,
         FitColumn,
         FitAllColumns,
+        SortByColumn,
+        ApplyFilters,
     };
 
     explicit ResultGrid(QWidget *parent = nullptr);
@@ -105,10 +109,18 @@ public:
     // and Cancel, the default runs it directly.
     void setWorkRunner(WorkRunner runner);
 
-    QAction *action(Command command) const;
+    // The menu item (with its key) of an action of the context menu; null for the others.
+    QAction *action(Action action) const;
+    // Those items, in the order of the context menu, for the window's menu too.
     QList<QAction *> commands() const;
+    // Where the actions go instead of running at once (the window runs them as commands, one at a
+    // time): told once per action asked for, which runNextAction() then runs in turn.
+    void setActionDispatcher(std::function<void()> dispatcher) { m_actionDispatcher = std::move(dispatcher); }
+    void runNextAction();
     // Texts of the commands, the header and the find bar in the interface language.
     void applyLanguage();
+    // The grid's commands added to a menu: its context menu, or the window's.
+    void fillMenu(QMenu *menu);
     // The menu the grid shows on a right click, made for the current cell.
     QMenu *makeContextMenu(QWidget *parent);
 
@@ -148,6 +160,23 @@ protected:
 
 private:
     void followEditor(qint64 row);
+    // An action asked for, with what it needs: the column and keys of a title click, the filter
+    // texts, the check of the filter row.
+    struct Request
+    {
+        explicit Request(Action a, int c = -1, Qt::KeyboardModifiers m = {}, QStringList t = {},
+                         bool on = false)
+            : action(a), column(c), modifiers(m), texts(std::move(t)), checked(on)
+        {
+        }
+        Action action;
+        int column;
+        Qt::KeyboardModifiers modifiers;
+        QStringList texts;
+        bool checked;
+    };
+    void request(Request request);
+    void run(const Request &request);
     void makeCommands();
     void updateCommands();
     void shapeRefused(bool filter);
@@ -181,4 +210,6 @@ private:
     QTimer m_growTimer;
     bool m_sizing = false;
     std::function<void(RecordNavigator::Button)> m_recordDispatcher;
+    std::function<void()> m_actionDispatcher;
+    std::deque<Request> m_requests;
 };

@@ -128,7 +128,7 @@ void TestGridServers::nullSetInTheGridIsPosted()
     show(QStringLiteral("SELECT id, name, score, note FROM people ORDER BY id"));
     QVERIFY2(m_model->editor()->isEditable(), qPrintable(m_model->editor()->readOnlyReason()));
     m_grid->setCurrentIndex(m_model->index(0, 3));
-    m_grid->action(ResultGrid::Command::SetNull)->trigger();
+    m_grid->action(ResultGrid::Action::SetNull)->trigger();
     QCOMPARE(m_model->index(0, 3).data().toString(), ResultModel::nullText());
     QVERIFY(m_model->editor()->post());
     QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(u'\n')));

@@ -33,7 +33,7 @@
 
 namespace {
 
-using Command = ResultGrid::Command;
+using Action = ResultGrid::Action;
 
 // A picture as a program writes it, to store as a binary value.
 QByteArray picture(const char *format)
@@ -176,7 +176,7 @@ void TestResultGrid::titleClicksSortAndTheTitleSaysWhoSorted()
     QVERIFY(m_grid->selectionModel()->isColumnSelected(0));
     QCOMPARE(m_model->shaper()->sort().size(), 2);
     // Original order from the menu.
-    m_grid->action(Command::OriginalOrder)->trigger();
+    m_grid->action(Action::OriginalOrder)->trigger();
     QCOMPARE(ids(), (QList<qint64>{1, 2, 3, 4, 5}));
     QVERIFY(m_grid->resultHeader()->marks(1).isEmpty());
 
@@ -218,7 +218,7 @@ void TestResultGrid::filterRowFiltersTheRowsAndCountsThem()
     QTest::keyClick(m_grid.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     ResultHeader *header = m_grid->resultHeader();
     QVERIFY(header->isFilterRowVisible());
-    QVERIFY(m_grid->action(Command::FilterRow)->isChecked());
+    QVERIFY(m_grid->action(Action::FilterRow)->isChecked());
     QLineEdit *score = header->filterBox(2);
     QVERIFY(score && score->isVisible());
     QCOMPARE(score->accessibleName(), QStringLiteral("Filter of column score"));
@@ -249,7 +249,7 @@ void TestResultGrid::filterRowFiltersTheRowsAndCountsThem()
     QCOMPARE(header->filterBox(0)->text(), QStringLiteral("> 1"));
     header->filterBox(0)->clear();
     // Hiding the row ends its filters.
-    m_grid->action(Command::FilterRow)->trigger();
+    m_grid->action(Action::FilterRow)->trigger();
     QVERIFY(!header->isFilterRowVisible());
     QCOMPARE(ids(), (QList<qint64>{2, 5, 1, 4, 3}));
     QVERIFY(m_model->shaper()->matchText().isEmpty());
@@ -322,14 +322,14 @@ void TestResultGrid::copyPutsTheSelectionOnTheClipboard()
 
     m_grid->selectionModel()->select(QItemSelection(m_model->index(3, 0), m_model->index(4, 1)),
                                      QItemSelectionModel::ClearAndSelect);
-    m_grid->action(Command::CopyCsv)->trigger();
+    m_grid->action(Action::CopyCsv)->trigger();
     QCOMPARE(clipboard->text(), QStringLiteral("id,name\r\n4,bravo\r\n5,\"\"\r\n"));
-    m_grid->action(Command::CopyJson)->trigger();
+    m_grid->action(Action::CopyJson)->trigger();
     QCOMPARE(clipboard->text(),
              QStringLiteral("[\n{\"id\":4,\"name\":\"bravo\"},\n{\"id\":5,\"name\":\"\"}\n]\n"));
-    m_grid->action(Command::CopyMarkdown)->trigger();
+    m_grid->action(Action::CopyMarkdown)->trigger();
     QCOMPARE(clipboard->text(), QStringLiteral("| id | name |\n| ---: | --- |\n| 4 | bravo |\n| 5 |  |\n"));
-    m_grid->action(Command::CopyInsert)->trigger();
+    m_grid->action(Action::CopyInsert)->trigger();
     QCOMPARE(clipboard->text(), QStringLiteral("INSERT INTO t (id, name) VALUES (4, 'bravo');\n"
                                                "INSERT INTO t (id, name) VALUES (5, '');\n"));
     // The context menu offers them all.
@@ -350,7 +350,7 @@ void TestResultGrid::ctrlZeroSetsNullThatThePostWrites()
     open(QStringLiteral("SELECT id, name, score FROM t"));
     const QModelIndex name = m_model->index(0, 1);
     m_grid->setCurrentIndex(name);
-    QVERIFY(m_grid->action(Command::SetNull)->isEnabled());
+    QVERIFY(m_grid->action(Action::SetNull)->isEnabled());
     QTest::keyClick(m_grid.get(), Qt::Key_0, Qt::ControlModifier);
     QCOMPARE(m_model->editor()->state(), RowEditor::State::Edit);
     QCOMPARE(name.data().toString(), ResultModel::nullText());
@@ -400,9 +400,9 @@ void TestResultGrid::binaryCellsShowTheirKindAndOpenInTheViewer()
 
     // Loaded from one into the row being edited; the post stores it.
     m_grid->setCurrentIndex(m_model->index(3, 1));
-    QVERIFY(m_grid->action(Command::LoadValue)->isEnabled());
+    QVERIFY(m_grid->action(Action::LoadValue)->isEnabled());
     m_prompt->fileAnswers.enqueue(saved);
-    m_grid->action(Command::LoadValue)->trigger();
+    m_grid->action(Action::LoadValue)->trigger();
     QCOMPARE(m_model->editor()->state(), RowEditor::State::Edit);
     QVERIFY(m_model->index(3, 1).data().toString().startsWith(QLatin1String("(PNG image")));
     QVERIFY(m_model->editor()->post());
@@ -412,7 +412,7 @@ void TestResultGrid::binaryCellsShowTheirKindAndOpenInTheViewer()
              png);
     // A cell without bytes has nothing to open.
     m_grid->setCurrentIndex(m_model->index(1, 1));
-    QVERIFY(!m_grid->action(Command::OpenValue)->isEnabled());
+    QVERIFY(!m_grid->action(Action::OpenValue)->isEnabled());
     QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(u'\n')));
 }
 
@@ -456,8 +456,8 @@ void TestResultGrid::commandsSpeakTheInterfaceLanguage()
     setUiLanguage(QStringLiteral("pt-BR"));
     std::unique_ptr<QMenu> menu(m_grid->makeContextMenu(nullptr));
     const GridTexts &t = portugueseTexts().grid;
-    QCOMPARE(m_grid->action(Command::Copy)->text(), t.copy);
-    QCOMPARE(m_grid->action(Command::FitAllColumns)->text(), t.fitAllColumns);
+    QCOMPARE(m_grid->action(Action::Copy)->text(), t.copy);
+    QCOMPARE(m_grid->action(Action::FitAllColumns)->text(), t.fitAllColumns);
     QCOMPARE(m_grid->findBar()->textBox()->placeholderText(), t.findPlaceholder);
     for (QAction *a : m_grid->commands())
         QVERIFY2(!a->text().isEmpty() && a->text() != englishTexts().grid.copy, qPrintable(a->text()));

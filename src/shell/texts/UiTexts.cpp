@@ -128,6 +128,7 @@ UiTexts makeEnglish()
     t.newRowKey = QStringLiteral("a new row");
 
     GridTexts &g = t.grid;
+    g.menu = QStringLiteral("Result grid");
     g.copy = QStringLiteral("Copy");
     g.copyAs = QStringLiteral("Copy as");
     g.copyTsv = QStringLiteral("Tab-separated text");
@@ -299,6 +300,7 @@ UiTexts makePortuguese()
     t.newRowKey = QStringLiteral("uma linha nova");
 
     GridTexts &g = t.grid;
+    g.menu = QStringLiteral("Grade de resultados");
     g.copy = QStringLiteral("Copiar");
     g.copyAs = QStringLiteral("Copiar como");
     g.copyTsv = QStringLiteral(u"Texto separado por tabulações");

@@ -24,6 +24,8 @@ QString profileExtension(); // "ovs", without the dot
 // binary-value viewer.
 struct GridTexts
 {
+    // Tools > Result grid, the menu of the grid's commands.
+    QString menu;
     QString copy, copyAs, copyTsv, copyCsv, copyJson, copyMarkdown, copyInsert, setNull, openValue, saveValue,
         loadValue, find, findNext, findPrevious, filterRow, originalOrder, clearFilters, fitColumn,
         fitAllColumns, selectColumn;
