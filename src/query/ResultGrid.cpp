@@ -424,8 +424,9 @@ void ResultGrid::updateGeometries()
     const QMargins margins = viewportMargins();
     if (margins.bottom() != height)
         setViewportMargins(margins.left(), margins.top(), margins.right(), height);
+    // Under the rows and the indicator column, beside the vertical scroll bar.
     const QRect rows = viewport()->geometry();
-    m_findBar->setGeometry(frameWidth(), rows.bottom() + 1, width() - 2 * frameWidth(), height);
+    m_findBar->setGeometry(frameWidth(), rows.bottom() + 1, rows.right() + 1 - frameWidth(), height);
 }
 
 void ResultGrid::keyPressEvent(QKeyEvent *event)

@@ -264,8 +264,9 @@ void TestResultGrid::findBarFindsNextAndPreviousAndGoesRound()
     FindBar *bar = m_grid->findBar();
     QVERIFY(bar->isVisible());
     QVERIFY(bar->textBox()->hasFocus());
-    // The bar takes the room under the rows.
+    // The bar takes the room under the rows, beside the vertical scroll bar.
     QVERIFY(m_grid->viewport()->geometry().bottom() < bar->geometry().top());
+    QCOMPARE(bar->geometry().right(), m_grid->viewport()->geometry().right());
     QTest::keyClicks(bar->textBox(), QStringLiteral("A"));
     QTest::keyClick(bar->textBox(), Qt::Key_Return);
     QCOMPARE(m_grid->currentIndex(), m_model->index(0, 1)); // "delta"
