@@ -2,9 +2,11 @@
 
 #include "common/ErrorText.h"
 #include "connection/CatalogueReader.h"
+#include "connection/ConnectPrompts.h"
 #include "connection/DialectAnalysis.h"
 #include "connection/PasswordMask.h"
 #include "connection/ProfileFile.h"
+#include "connection/SessionSecurityText.h"
 #include "editor/SqlEditor.h"
 #include "query/ResultModel.h"
 #include "query/RowEditor.h"
@@ -69,6 +71,15 @@ SessionCommands::SessionCommands(Workspace &workspace) : m_workspace(workspace)
     Connection &connection = m_workspace.session.connection();
     connection.setAfterConnect([this] { onConnected(); });
     connection.setAfterDisconnect([this] { onDisconnected(); });
+    m_prompts = new ConnectPrompts(
+        m_workspace.window(),
+        [this] {
+            const QString &file = m_workspace.session.profile.fileName;
+            return file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath();
+        },
+        [this](const QString &text) { m_workspace.log(text); });
+    connection.setAsker(m_prompts->asker());
+    m_prompts->watch(&connection);
     for (FileDialogOptions *dialog : {&m_openDialog, &m_saveDialog}) {
         dialog->defaultSuffix = texts::profileExtension();
         dialog->filter = texts::profileFilter();
@@ -99,6 +110,8 @@ void SessionCommands::connect()
         connection.setConnectionString(
             prompt().dataLinkDialog(m_workspace.window(), connection.connectionString()));
     try {
+        if (!m_prompts->supplyPassword(connection))
+            throw DataAccessError(uiTexts().noPasswordGiven);
         connection.open();
     } catch (const std::exception &e) {
         m_workspace.reportError(errorText(e));
@@ -182,6 +195,12 @@ void SessionCommands::saveProfile(const QString &fileName)
         return;
     session.profile.fileName = target;
     session.profile.connectionString = session.connection().connectionString();
+    // A profile that keeps no password (chosen once, remembered in it) has it asked when connecting.
+    if (ConnectPrompts::holdsPassword(session.profile.connectionString) &&
+        (ConnectPrompts::keepsNoPassword(session.profile.connectionString) ||
+         showMessageDialog(withFileName(t.keepPasswordQuestion, shown), mtConfirmation, mbYes | mbNo, 0,
+                           m_workspace.window()) != mrYes))
+        session.profile.connectionString = ConnectPrompts::withoutPassword(session.profile.connectionString);
     ProfileFile::writeString(target, kProfileSection, kProfileKey, session.profile.connectionString);
     m_workspace.log(t.hintSave + QLatin1Char(' ') + target);
 }
@@ -230,8 +249,15 @@ void SessionCommands::onConnected()
         facts.serverVersion = version.serverVersion;
     }
 
-    m_workspace.setCaption(
-        DialectAnalysis::caption(texts::applicationTitle(), found.location, facts.serverVersion));
+    // How the session reaches its server; a session in clear over the network is marked.
+    const SessionSecurity security = connection.security();
+    const QString securityLine = sessionsecurity::logLine(security, uiTexts());
+    if (!securityLine.isEmpty())
+        m_workspace.log(securityLine);
+
+    m_workspace.setCaption(sessionsecurity::caption(
+        DialectAnalysis::caption(texts::applicationTitle(), found.location, facts.serverVersion), security,
+        uiTexts()));
     fillTree();
     m_workspace.updateCommands();
 
@@ -246,6 +272,8 @@ void SessionCommands::onDisconnected()
     const QString lost = connection.connectionLost() ? connection.connectionString() : QString();
     if (connection.connectionLost())
         dropWhatTheLostSessionHeld();
+    else
+        connection.setPassword(QString()); // asked for the session: serves Refresh, not the next Connect
     resetWorkArea();
     if (!lost.isEmpty())
         m_workspace.session.profile.connectionString = lost;

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class ConnectPrompts;
 class Workspace;
 
 // The commands of the connection and its profiles: Connect, Disconnect, Edit, Refresh, Load and
@@ -38,6 +39,8 @@ private:
     void dropWhatTheLostSessionHeld();
 
     Workspace &m_workspace;
+    // Passwords a profile does not keep, and the SSH tunnel's questions; a child of the window.
+    ConnectPrompts *m_prompts = nullptr;
     FileDialogOptions m_openDialog;
     FileDialogOptions m_saveDialog;
 };

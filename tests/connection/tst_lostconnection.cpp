@@ -4,6 +4,7 @@
 #include "WindowDriver.h"
 #include "db/Backends.h"
 #include "editor/SqlEditor.h"
+#include "query/RowEditor.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -60,6 +61,8 @@ private slots:
     void aServerThatGoesAwayIsNoticedAndComesBack();
     void theWindowShowsItAndConnectOpensItAgain();
     void refreshReconnectsALostSessionOnly();
+    void aSessionKilledMidCommandLeavesAWindowThatWorks_data();
+    void aSessionKilledMidCommandLeavesAWindowThatWorks();
 
 private:
     // The test database of the server, or an empty string (the test then skipped or failed).
@@ -270,6 +273,118 @@ void TestLostConnection::refreshReconnectsALostSessionOnly()
     ui(view).press(Command::Refresh);
     QVERIFY(!view.session().connection().isOpen());
     QVERIFY(prompt.dataLinkInitials.isEmpty());
+}
+
+void TestLostConnection::aSessionKilledMidCommandLeavesAWindowThatWorks_data()
+{
+    QTest::addColumn<Server>("server");
+    QTest::addColumn<QString>("moment");
+    for (const auto &[name, server] :
+         {std::pair{"PostgreSQL", Server::Postgres}, {"MariaDB", Server::Mysql}}) {
+        for (const char *moment : {"pending edit", "tree fill", "describe"})
+            QTest::addRow("%s, %s", name, moment) << server << QString::fromLatin1(moment);
+    }
+}
+
+void TestLostConnection::aSessionKilledMidCommandLeavesAWindowThatWorks()
+{
+    QFETCH(Server, server);
+    QFETCH(QString, moment);
+    ORVESSA_REQUIRE(cs, server);
+    {
+        Connection setup;
+        setup.setConnectionString(cs);
+        setup.open();
+        setup.execute(QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY, name VARCHAR(20))"));
+        setup.execute(QStringLiteral("INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')"));
+    }
+    ScriptedPrompt prompt;
+    MainWindow view;
+    Connection &connection = view.session().connection();
+    view.session().profile.connectionString = cs;
+    ui(view).press(Command::Connect);
+    QVERIFY(connection.isOpen());
+
+    // The session is ended from outside just before a given piece of work reaches it: inside the
+    // command under test.
+    Connection other;
+    other.setConnectionString(cs);
+    other.open();
+    const QString pid = backendPid(connection, server);
+    const auto kill = [&] {
+        if (server == Server::Mysql) {
+            other.execute(QStringLiteral("KILL %1").arg(pid));
+            return;
+        }
+        other.execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid));
+        // The ended process goes a moment later.
+        QTRY_COMPARE(
+            other.execute(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE pid = %1").arg(pid))
+                .recordset->value(0, 0)
+                .toLongLong(),
+            0);
+    };
+    int killAtPiece = 0; // counted from when it is set; 0: never
+    connection.setWorkRunner([&](const std::function<void()> &work, const std::function<void()> &) {
+        if (killAtPiece > 0 && --killAtPiece == 0)
+            kill();
+        work();
+    });
+
+    RowEditor *editor = ui(view).resultModel()->editor();
+    if (moment == QLatin1String("pending edit")) {
+        ui(view).editor()->setText(QStringLiteral("SELECT id, name FROM people ORDER BY id"));
+        ui(view).press(Command::Run);
+        view.session().query().finishFetch(false);
+        QVERIFY(editor->isEditable());
+        QVERIFY(editor->setValue(1, QStringLiteral("Zed")));
+        QCOMPARE(editor->state(), RowEditor::State::Edit);
+        // Refresh posts the edit first: the post finds the session gone. What was typed goes to the
+        // log, the edit is dropped, and Refresh goes on to open the session again.
+        killAtPiece = 1;
+        ui(view).press(Command::Refresh);
+        QCOMPARE(editor->state(), RowEditor::State::Browse);
+        const QString log = ui(view).logText();
+        QVERIFY2(log.contains(QLatin1String("name = 'Zed'")) && log.contains(QLatin1String("id = 1")),
+                 qPrintable(log));
+        QVERIFY(!view.session().query().isOpen());
+    } else if (moment == QLatin1String("tree fill")) {
+        // Refresh asks for the database's name and version, then fills the tree.
+        killAtPiece = 3;
+        ui(view).press(Command::Refresh);
+        // The fill stopped at the lost session: no table listed as broken, the connection closed.
+        QVERIFY(!connection.isOpen());
+        QCOMPARE(ui(view).tree()->topLevelItemCount(), 0);
+        QVERIFY2(!ui(view).logText().contains(QLatin1String("people:")), qPrintable(ui(view).logText()));
+        QCOMPARE(prompt.errorReports.size(), 1);
+        ui(view).press(Command::Refresh);
+    } else {
+        ui(view).select(QStringLiteral("people"));
+        killAtPiece = 1;
+        ui(view).press(Command::DescribeTable);
+        QVERIFY(!connection.isOpen());
+        QCOMPARE(ui(view).tree()->topLevelItemCount(), 0);
+        QCOMPARE(prompt.beeps, 1);
+        ui(view).press(Command::Refresh);
+    }
+
+    // Every command works again: the session is back, the table can be described and queried, and
+    // the window closes.
+    QVERIFY2(connection.isOpen(), qPrintable(ui(view).logText()));
+    QVERIFY(backendPid(connection, server) != pid);
+    ui(view).describe(QStringLiteral("people"));
+    QCOMPARE(ui(view).structureGrid()->item(1, 1)->text(), QStringLiteral("id"));
+    ui(view).editor()->setText(QStringLiteral("SELECT name FROM people WHERE id = 1"));
+    ui(view).press(Command::Run);
+    view.session().query().finishFetch(false);
+    // Nothing typed reached the database.
+    QCOMPARE(view.session().query().firstRowText(QStringLiteral("name")), QStringLiteral("Ann"));
+    ui(view).press(Command::Disconnect);
+    QVERIFY(!connection.isOpen());
+    view.show();
+    view.close();
+    ui(view).settle();
+    QVERIFY(!view.isVisible());
 }
 
 QTEST_MAIN(TestLostConnection)

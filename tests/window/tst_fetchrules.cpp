@@ -173,8 +173,8 @@ void TestFetchRules::statusBarCountsAndCancels()
 void TestFetchRules::commandsThatReplaceTheResultCancelTheFetch_data()
 {
     QTest::addColumn<QString>("command");
-    for (const char *command : {"Run", "Refresh", "tree double-click", "Stats", "Connect", "Disconnect",
-                                "Load", "Edit", "Compact", "navigator Refresh", "close"})
+    for (const char *command : {"Run", "Refresh", "tree double-click", "tree Return", "Stats", "Connect",
+                                "Disconnect", "Load", "Edit", "Compact", "navigator Refresh", "close"})
         QTest::newRow(command) << command;
 }
 
@@ -193,6 +193,9 @@ void TestFetchRules::commandsThatReplaceTheResultCancelTheFetch()
     } else if (command == QLatin1String("tree double-click")) {
         ui(v).tree()->setCurrentItem(tableNode(QStringLiteral("people")));
         ui(v).press(Command::QueryTable);
+    } else if (command == QLatin1String("tree Return")) {
+        // The keyboard goes through the same gate as the double-click.
+        ui(v).keyOnNode(QStringLiteral("people"), Qt::Key_Return);
     } else if (command == QLatin1String("Stats")) {
         ui(v).pressButton(Command::Stats);
     } else if (command == QLatin1String("Connect")) {
@@ -228,7 +231,7 @@ void TestFetchRules::commandsThatReplaceTheResultCancelTheFetch()
     QVERIFY(!v.session().connection().streaming());
     if (command == QLatin1String("Run"))
         QCOMPARE(ui(v).statusText(), QStringLiteral(" Selected records: 2"));
-    if (command == QLatin1String("tree double-click"))
+    if (command == QLatin1String("tree double-click") || command == QLatin1String("tree Return"))
         QVERIFY(ui(v).editor()->text().startsWith(QLatin1String("SELECT * FROM people")));
     if (command == QLatin1String("Stats"))
         QVERIFY(ui(v).statusText().startsWith(QLatin1String(" Selected records: ")));
@@ -248,6 +251,7 @@ void TestFetchRules::commandsThatKeepTheResultWaitForIt_data()
     QTest::addColumn<QString>("command");
     QTest::newRow("Report") << "Report";
     QTest::newRow("tree click") << "tree click";
+    QTest::newRow("tree Space") << "tree Space";
     QTest::newRow("Export data") << "Export data";
 }
 
@@ -265,6 +269,10 @@ void TestFetchRules::commandsThatKeepTheResultWaitForIt()
         m_prompt->fileAnswers.enqueue(std::nullopt);
         ui(v).press(Command::ExportData);
         QCOMPARE(m_prompt->saveDialogs.size(), 1);
+    } else if (command == QLatin1String("tree Space")) {
+        // The keyboard goes through the same gate as the click.
+        ui(v).keyOnNode(QStringLiteral("people"), Qt::Key_Space);
+        QCOMPARE(ui(v).structureGrid()->item(1, 1)->text(), QStringLiteral("id"));
     } else {
         QTreeWidgetItem *people = tableNode(QStringLiteral("people"));
         ui(v).tree()->setCurrentItem(people);

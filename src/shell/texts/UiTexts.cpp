@@ -197,6 +197,36 @@ UiTexts makeEnglish()
     g.noBinaryValue = QStringLiteral("The current cell holds no binary value.");
     g.closeViewer = QStringLiteral("Close");
 
+    t.securityEncrypted = QStringLiteral("Connection encrypted (%1, %2)");
+    t.securityVerifiedFor = QStringLiteral("server certificate verified for %1");
+    t.securityChainVerified =
+        QStringLiteral("server certificate verified (its chain; the host name was not checked)");
+    t.securityNotVerified = QStringLiteral("server certificate not verified");
+    t.securityNotEncrypted = QStringLiteral("Connection not encrypted (%1)");
+    t.securityUnknown = QStringLiteral("The driver does not tell whether the connection is encrypted");
+    t.securityTunnel = QStringLiteral("Through the SSH tunnel %1 (host key checked against known_hosts)");
+    t.securityBeyondTunnel = QStringLiteral("from the SSH server on to %1 the session is not encrypted");
+    t.captionNotEncrypted = QStringLiteral("[not encrypted]");
+    t.hostKeyQuestion = QStringLiteral(
+        "The SSH server %1 is not known: its host key is not in known_hosts.\n\nKey fingerprint:\n%2\n\n"
+        "Compare it with the fingerprint the server's administrator gives you. Trust this key and add it to "
+        "known_hosts?");
+    t.passwordCaption = QStringLiteral("Password");
+    t.passwordForDatabase = QStringLiteral("Password of %1 for %2:");
+    t.passphraseForKey = QStringLiteral("Passphrase of the SSH key %1:");
+    t.passwordForSsh = QStringLiteral("SSH password for %1:");
+    t.sshQuestion = QStringLiteral("The SSH server %1 asks:\n%2");
+    t.rememberInKeyring = QStringLiteral("Remember in the keyring");
+    t.keyringNeedsProfile =
+        QStringLiteral("The keyring keeps passwords by profile: save the connection as a profile first.");
+    t.keyringNoBus = QStringLiteral("No keyring: this session has no D-Bus session bus.");
+    t.keyringNoService =
+        QStringLiteral("No keyring: no Secret Service (GNOME Keyring, KWallet) runs in this session.");
+    t.keyringNoAnswer = QStringLiteral("No keyring: the Secret Service did not answer in time.");
+    t.noPasswordGiven = QStringLiteral("No password was given; the connection was not opened.");
+    t.keepPasswordQuestion = QStringLiteral(
+        "Keep the password in the profile file [%s]? Answer No to be asked for it when connecting.");
+
     t.saveAsQuestion = QStringLiteral("Save as [%s]?");
     t.fileExistsQuestion = QStringLiteral("File [%s] already exists. Overwrite?");
     t.undefinedName = QStringLiteral("Undefined");
@@ -371,6 +401,37 @@ UiTexts makePortuguese()
     g.fileFailed = QStringLiteral("Arquivo [%1]: %2");
     g.noBinaryValue = QStringLiteral(u"A célula atual não contém um valor binário.");
     g.closeViewer = QStringLiteral("Fechar");
+
+    t.securityEncrypted = QStringLiteral(u"Conexão criptografada (%1, %2)");
+    t.securityVerifiedFor = QStringLiteral(u"certificado do servidor verificado para %1");
+    t.securityChainVerified =
+        QStringLiteral(u"certificado do servidor verificado (sua cadeia; o nome do host não foi conferido)");
+    t.securityNotVerified = QStringLiteral(u"certificado do servidor não verificado");
+    t.securityNotEncrypted = QStringLiteral(u"Conexão não criptografada (%1)");
+    t.securityUnknown = QStringLiteral(u"O driver não informa se a conexão é criptografada");
+    t.securityTunnel = QStringLiteral(u"Pelo túnel SSH %1 (chave do host conferida em known_hosts)");
+    t.securityBeyondTunnel = QStringLiteral(u"do servidor SSH até %1 a sessão não é criptografada");
+    t.captionNotEncrypted = QStringLiteral(u"[não criptografada]");
+    t.hostKeyQuestion = QStringLiteral(
+        u"O servidor SSH %1 não é conhecido: sua chave de host não está em known_hosts.\n\nImpressão digital "
+        u"da chave:\n%2\n\nCompare-a com a impressão digital que o administrador do servidor fornece. "
+        u"Confiar "
+        u"nesta chave e adicioná-la a known_hosts?");
+    t.passwordCaption = QStringLiteral("Senha");
+    t.passwordForDatabase = QStringLiteral("Senha de %1 para %2:");
+    t.passphraseForKey = QStringLiteral("Frase secreta da chave SSH %1:");
+    t.passwordForSsh = QStringLiteral("Senha SSH para %1:");
+    t.sshQuestion = QStringLiteral("O servidor SSH %1 pergunta:\n%2");
+    t.rememberInKeyring = QStringLiteral("Lembrar no chaveiro");
+    t.keyringNeedsProfile =
+        QStringLiteral(u"O chaveiro guarda senhas por perfil: salve a conexão como perfil primeiro.");
+    t.keyringNoBus = QStringLiteral(u"Sem chaveiro: esta sessão não tem barramento de sessão D-Bus.");
+    t.keyringNoService = QStringLiteral(
+        u"Sem chaveiro: nenhum Secret Service (GNOME Keyring, KWallet) é executado nesta sessão.");
+    t.keyringNoAnswer = QStringLiteral(u"Sem chaveiro: o Secret Service não respondeu a tempo.");
+    t.noPasswordGiven = QStringLiteral(u"Nenhuma senha foi informada; a conexão não foi aberta.");
+    t.keepPasswordQuestion = QStringLiteral(
+        u"Manter a senha no arquivo de perfil [%s]? Responda Não para que ela seja pedida ao conectar.");
 
     t.saveAsQuestion = QStringLiteral("Salvar como [%s]?");
     t.fileExistsQuestion = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");

@@ -89,6 +89,22 @@ struct UiTexts
     // A change of the grid dropped unwritten because the session was lost: %1 the table, %2 the
     // row's key (or the words for a new row), %3 what was typed.
     QString lostChangeDropped, newRowKey;
+    // How a session reaches its database, logged after connecting: encrypted (%1 protocol, %2
+    // cipher) with its certificate verified for a host (%1), its chain only, or not; not encrypted
+    // (%1 the host); not told by the driver; through an SSH tunnel (%1 its destination), beyond
+    // which the session runs without TLS (%1 the database's host). The
+    // caption's mark of a session that crosses the network in clear.
+    QString securityEncrypted, securityVerifiedFor, securityChainVerified, securityNotVerified,
+        securityNotEncrypted, securityUnknown, securityTunnel, securityBeyondTunnel, captionNotEncrypted;
+    // Questions on the way to a server: an SSH server's unknown host key (%1 the server, %2 the
+    // key's fingerprint); the password dialog's caption and its texts for a database (%1 user,
+    // %2 where), an SSH key's passphrase (%1 the key file), an SSH password (%1 the server) and
+    // any other question of the SSH server (%1 the server, %2 its text); the keyring option and
+    // why it is unavailable; the log line when no password was given; the save flow's question
+    // whether the profile keeps its password ("[%s]" the file).
+    QString hostKeyQuestion, passwordCaption, passwordForDatabase, passphraseForKey, passwordForSsh,
+        sshQuestion, rememberInKeyring, keyringNeedsProfile, keyringNoBus, keyringNoService, keyringNoAnswer,
+        noPasswordGiven, keepPasswordQuestion;
     GridTexts grid;
     // Message templates; "[%s]" takes one file path.
     QString saveAsQuestion, fileExistsQuestion, undefinedName, compactQuestion, sendToSpreadsheetQuestion,
