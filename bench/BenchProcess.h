@@ -6,7 +6,9 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QProcess>
 #include <QStringList>
@@ -65,6 +67,57 @@ inline QStringList postgresClientEnvironment(const QString &schema)
            << QStringLiteral("PGPASSWORD=") + qEnvironmentVariable("ORVESSA_TEST_PASSWORD")
            << QStringLiteral("PGDATABASE=") + qEnvironmentVariable("ORVESSA_TEST_DATABASE")
            << QStringLiteral("PGOPTIONS=-c search_path=") + schema;
+}
+
+// Runs a client program to set up a server's table; a failure ends the benchmark.
+inline void runSetup(const QString &program, const QStringList &arguments, const QStringList &environment)
+{
+    QProcess p;
+    p.setEnvironment(environment);
+    p.start(program, arguments);
+    p.waitForFinished(-1);
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program), p.readAllStandardError().constData());
+        std::exit(1);
+    }
+}
+
+// A database's own client run a few times with its output to /dev/null: the best time in
+// seconds, and (run once more into scratch) the size of what it prints. A failing run ends the
+// benchmark.
+struct ClientRun
+{
+    double seconds = 0;
+    qint64 outputBytes = 0;
+};
+
+inline ClientRun runClient(const QString &program, const QStringList &arguments,
+                           const QStringList &environment, const QString &scratch, int times = 3)
+{
+    ClientRun run;
+    run.seconds = 1e9;
+    for (int i = 0; i < times; ++i) {
+        QProcess p;
+        p.setEnvironment(environment);
+        p.setStandardOutputFile(QStringLiteral("/dev/null"));
+        QElapsedTimer timer;
+        timer.start();
+        p.start(program, arguments);
+        p.waitForFinished(-1);
+        run.seconds = qMin(run.seconds, timer.elapsed() / 1000.0);
+        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+            std::fprintf(stderr, "%s failed\n", qPrintable(program));
+            std::exit(1);
+        }
+    }
+    QProcess p;
+    p.setEnvironment(environment);
+    p.setStandardOutputFile(scratch);
+    p.start(program, arguments);
+    p.waitForFinished(-1);
+    run.outputBytes = QFileInfo(scratch).size();
+    QFile::remove(scratch);
+    return run;
 }
 
 } // namespace bench

@@ -8,6 +8,7 @@
 //                              (with ORVESSA_TEST_PG_PORT, ORVESSA_TEST_USER, _PASSWORD, _DATABASE).
 // Each export of ours runs in a child process of its own so its peak memory (VmHWM) is its alone.
 #include "BenchProcess.h"
+#include "BenchRows.h"
 
 #include "db/DataAccess.h"
 #include "export/ExportJob.h"
@@ -119,14 +120,7 @@ Measured runClient(const QString &program, const QStringList &arguments, const Q
     return best;
 }
 
-void sqliteExec(sqlite3 *db, const char *sql)
-{
-    char *error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        std::fprintf(stderr, "sqlite: %s\n", error);
-        std::exit(1);
-    }
-}
+using bench::sqliteExec;
 
 // Integers, reals, text that needs quoting in CSV (commas, quotes), a date and NULLs.
 const char *const kRowExpressions =

@@ -11,6 +11,7 @@
 // Each measurement of ours runs in a child process of its own so its peak memory (VmHWM) is
 // its alone.
 #include "BenchProcess.h"
+#include "BenchRows.h"
 
 #include "db/DataAccess.h"
 #include "db/fetch/RowStore.h"
@@ -27,8 +28,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
-
-#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -115,120 +114,12 @@ Ours runOurs(const QString &connectionString, const QString &sql, int times = ru
     return best;
 }
 
-struct Cli
-{
-    double seconds = 0;
-    qint64 outputBytes = 0;
-};
+using Cli = bench::ClientRun;
 
-// Best of a few runs into /dev/null, and the size of what it prints.
 Cli runCli(const QString &program, const QStringList &arguments, const QStringList &environment,
            const QString &scratch)
 {
-    Cli cli;
-    cli.seconds = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        QProcess p;
-        p.setEnvironment(environment);
-        p.setStandardOutputFile(QStringLiteral("/dev/null"));
-        QElapsedTimer timer;
-        timer.start();
-        p.start(program, arguments);
-        p.waitForFinished(-1);
-        cli.seconds = qMin(cli.seconds, timer.elapsed() / 1000.0);
-        if (p.exitCode() != 0) {
-            std::fprintf(stderr, "%s failed\n", qPrintable(program));
-            std::exit(1);
-        }
-    }
-    QProcess p;
-    p.setEnvironment(environment);
-    p.setStandardOutputFile(scratch);
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-    cli.outputBytes = QFileInfo(scratch).size();
-    QFile::remove(scratch);
-    return cli;
-}
-
-void sqliteExec(sqlite3 *db, const char *sql)
-{
-    char *error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        std::fprintf(stderr, "sqlite: %s\n", error);
-        std::exit(1);
-    }
-}
-
-const char *const lorem =
-    "Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor incididunt ut labore et "
-    "dolore magna aliqua. Ut enim ad minim veniam, quis nostrud exercitation ullamco laboris nisi ut "
-    "aliquip ex ea commodo consequat.";
-
-// The same rows in every dialect: integers, reals, short and long text, a date and some NULLs,
-// generated for i = 1..rows.
-QString sqliteRows(qint64 rows)
-{
-    return QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < %1) "
-                          "SELECT i AS id, i * 7 % 100003 AS qty, i / 8.0 AS price, 'name ' || i AS name, "
-                          "substr('%2', 1 + i % 50, 100 + i % 60) AS description, "
-                          "date('2020-01-01', '+' || (i % 2000) || ' days') AS created, "
-                          "CASE WHEN i % 10 = 0 THEN NULL ELSE i % 1000 END AS code, "
-                          "CASE WHEN i % 7 = 0 THEN NULL ELSE i * 0.25 END AS ratio FROM c")
-        .arg(rows)
-        .arg(QLatin1String(lorem));
-}
-
-QString pgRows(qint64 rows)
-{
-    return QStringLiteral("SELECT i AS id, i * 7 % 100003 AS qty, (i / 8.0)::float8 AS price, "
-                          "('name ' || i)::varchar(40) AS name, "
-                          "substr('%2', 1 + i % 50, 100 + i % 60)::text AS description, "
-                          "date '2020-01-01' + (i % 2000)::int AS created, "
-                          "CASE WHEN i % 10 = 0 THEN NULL ELSE i % 1000 END AS code, "
-                          "CASE WHEN i % 7 = 0 THEN NULL ELSE i * 0.25 END::float8 AS ratio "
-                          "FROM generate_series(1, %1) AS i")
-        .arg(rows)
-        .arg(QLatin1String(lorem));
-}
-
-QString mariadbRows(qint64 rows)
-{
-    return QStringLiteral("SELECT seq AS id, seq * 7 % 100003 AS qty, CAST(seq / 8.0 AS DOUBLE) AS price, "
-                          "CAST(CONCAT('name ', seq) AS CHAR(40)) AS name, "
-                          "SUBSTR('%2', 1 + seq % 50, 100 + seq % 60) AS description, "
-                          "DATE '2020-01-01' + INTERVAL (seq % 2000) DAY AS created, "
-                          "CASE WHEN seq % 10 = 0 THEN NULL ELSE seq % 1000 END AS code, "
-                          "CASE WHEN seq % 7 = 0 THEN NULL ELSE CAST(seq * 0.25 AS DOUBLE) END AS ratio "
-                          "FROM seq_1_to_%1")
-        .arg(rows)
-        .arg(QLatin1String(lorem));
-}
-
-void createSqlite(const QString &path, qint64 rows)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    sqliteExec(db, "CREATE TABLE t (id INTEGER PRIMARY KEY, qty INTEGER, price REAL, name VARCHAR(40), "
-                   "description TEXT, created DATE, code INTEGER, ratio REAL)");
-    const QByteArray insert = (QStringLiteral("INSERT INTO t ") + sqliteRows(rows)).toUtf8();
-    sqliteExec(db, "BEGIN");
-    sqliteExec(db, insert.constData());
-    sqliteExec(db, "COMMIT");
-    sqlite3_close(db);
-}
-
-// Runs a client program to set up a server's table; a failure ends the benchmark.
-void runSetup(const QString &program, const QStringList &arguments, const QStringList &environment)
-{
-    QProcess p;
-    p.setEnvironment(environment);
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(program), p.readAllStandardError().constData());
-        std::exit(1);
-    }
+    return bench::runClient(program, arguments, environment, scratch, runs);
 }
 
 // One backend's figures, printed together at the end.
@@ -300,13 +191,13 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.db"));
     const QString scratch = dir.filePath(QStringLiteral("cli.out"));
-    createSqlite(path, rows);
+    bench::createSqlite(path, rows);
     const QStringList environment = QProcess::systemEnvironment();
     QList<Figures> all;
 
     all.append(measureBackend("sqlite", QStringLiteral("Provider=SQLite;Data Source=") + path,
                               QStringLiteral("sqlite3"), {path, QStringLiteral("SELECT * FROM t")},
-                              environment, scratch, sqliteRows(bigRows), bigRows));
+                              environment, scratch, bench::sqliteRows(bigRows), bigRows));
 
     const QString user = qEnvironmentVariable("ORVESSA_TEST_USER");
     const QString password = qEnvironmentVariable("ORVESSA_TEST_PASSWORD");
@@ -316,19 +207,20 @@ int main(int argc, char **argv)
     } else {
         const QStringList pgEnvironment = bench::postgresClientEnvironment(QStringLiteral("orvessa_bench"));
         // The table lives in a schema of its own so the test database's tables stay untouched.
-        runSetup(QStringLiteral("psql"),
-                 {QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-                  QStringLiteral("-c"),
-                  QStringLiteral(
-                      "CREATE SCHEMA IF NOT EXISTS orvessa_bench; SET search_path = orvessa_bench; "
-                      "DROP TABLE IF EXISTS t; CREATE TABLE t AS %1; ALTER TABLE t ADD PRIMARY KEY (id);")
-                      .arg(pgRows(rows))},
-                 pgEnvironment);
+        bench::runSetup(
+            QStringLiteral("psql"),
+            {QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+             QStringLiteral("-c"),
+             QStringLiteral(
+                 "CREATE SCHEMA IF NOT EXISTS orvessa_bench; SET search_path = orvessa_bench; "
+                 "DROP TABLE IF EXISTS t; CREATE TABLE t AS %1; ALTER TABLE t ADD PRIMARY KEY (id);")
+                 .arg(bench::pgRows(rows))},
+            pgEnvironment);
         all.append(
             measureBackend("postgresql", pg + QStringLiteral(";options=-c search_path=orvessa_bench"),
                            QStringLiteral("psql"),
                            {QStringLiteral("-At"), QStringLiteral("-c"), QStringLiteral("SELECT * FROM t")},
-                           pgEnvironment, scratch, pgRows(bigRows), bigRows));
+                           pgEnvironment, scratch, bench::pgRows(bigRows), bigRows));
     }
 
     if (qEnvironmentVariable("ORVESSA_TEST_MYSQL").isEmpty()) {
@@ -339,13 +231,14 @@ int main(int argc, char **argv)
         const QStringList client = {QStringLiteral("--no-defaults"), QStringLiteral("--host=127.0.0.1"),
                                     QStringLiteral("--port=") + port, QStringLiteral("--user=") + user,
                                     QStringLiteral("--password=") + password};
-        runSetup(QStringLiteral("mariadb"),
-                 client + QStringList{QStringLiteral("-e"),
-                                      QStringLiteral(
-                                          "CREATE DATABASE IF NOT EXISTS orvessa_bench; USE orvessa_bench; "
-                                          "DROP TABLE IF EXISTS t; CREATE TABLE t (PRIMARY KEY (id)) %1")
-                                          .arg(mariadbRows(rows))},
-                 environment);
+        bench::runSetup(
+            QStringLiteral("mariadb"),
+            client +
+                QStringList{QStringLiteral("-e"),
+                            QStringLiteral("CREATE DATABASE IF NOT EXISTS orvessa_bench; USE orvessa_bench; "
+                                           "DROP TABLE IF EXISTS t; CREATE TABLE t (PRIMARY KEY (id)) %1")
+                                .arg(bench::mariadbRows(rows))},
+            environment);
         all.append(measureBackend(
             "mariadb",
             QStringLiteral("Provider=MySQL;Data Source=127.0.0.1;Port=%1;Initial Catalog=orvessa_bench;"
@@ -355,7 +248,7 @@ int main(int argc, char **argv)
             client + QStringList{QStringLiteral("--batch"), QStringLiteral("--skip-column-names"),
                                  QStringLiteral("--database=orvessa_bench"), QStringLiteral("-e"),
                                  QStringLiteral("SELECT * FROM t")},
-            environment, scratch, mariadbRows(bigRows), bigRows));
+            environment, scratch, bench::mariadbRows(bigRows), bigRows));
     }
 
     // The figures, one line each (the row count of the first in its name, of the last too).

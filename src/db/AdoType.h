@@ -83,3 +83,20 @@ constexpr bool isDateTimeType(AdoType type)
         return false;
     }
 }
+
+// The character types: text of a fixed or varying length, or unbounded.
+constexpr bool isCharacterType(AdoType type)
+{
+    switch (type) {
+    case AdoType::BSTR:
+    case AdoType::Char:
+    case AdoType::WChar:
+    case AdoType::VarChar:
+    case AdoType::VarWChar:
+    case AdoType::LongVarChar:
+    case AdoType::LongVarWChar:
+        return true;
+    default:
+        return false;
+    }
+}

@@ -91,7 +91,8 @@ ExecResult Connection::stream(const QString &sql, StreamOptions options)
     runWork(
         b,
         [&] {
-            reader = std::make_unique<ResultStream>(b.openCursor(sql, nullptr), &m_rowsFetched);
+            reader = std::make_unique<ResultStream>(
+                b.openCursor(sql, options.params.isEmpty() ? nullptr : &options.params), &m_rowsFetched);
             stopIfCancelledMeanwhile(b);
             try {
                 first = reader->start(deadline);

@@ -320,6 +320,8 @@ using WorkRunner =
 // How a result shown while its rows arrive goes on (Connection::stream).
 struct StreamOptions
 {
+    // Values bound to the statement's placeholders (placeholder()); none when empty.
+    QList<QVariant> params;
     // The first rows are handed out once this long has passed since the call (with at least one
     // row), or sooner when the text ends.
     int firstRowsMs = 50;

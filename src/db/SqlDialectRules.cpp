@@ -211,3 +211,23 @@ QString SqlDialectRules::stringLiteral(const QString &text) const
     escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + escaped + QLatin1Char('\'');
 }
+
+QString SqlDialectRules::binaryLiteral(QByteArrayView bytes) const
+{
+    const QString hex = QString::fromLatin1(bytes.toByteArray().toHex());
+    switch (m_dialect) {
+    case SqlDialect::SqlServer:
+        return QStringLiteral("0x") + hex;
+    case SqlDialect::PostgreSql:
+        return QStringLiteral("'\\x") + hex + QStringLiteral("'::bytea");
+    default:
+        return QStringLiteral("X'") + hex + QLatin1Char('\'');
+    }
+}
+
+QString SqlDialectRules::booleanLiteral(bool value) const
+{
+    if (m_dialect == SqlDialect::Sqlite || m_dialect == SqlDialect::SqlServer)
+        return value ? QStringLiteral("1") : QStringLiteral("0");
+    return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+}

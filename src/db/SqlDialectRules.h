@@ -2,6 +2,7 @@
 
 #include "db/DataAccess.h"
 
+#include <QByteArrayView>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,11 @@ public:
     // 'text' with every ' doubled; MySQL also reads backslashes as escapes, so those are
     // doubled too there.
     QString stringLiteral(const QString &text) const;
+    // Bytes as a literal of the dialect's binary type: X'0aff' (0x0aff on SQL Server, '\x0aff'::bytea
+    // on PostgreSQL).
+    QString binaryLiteral(QByteArrayView bytes) const;
+    // TRUE or FALSE, or 1 and 0 where the dialect has no such words (SQLite, SQL Server).
+    QString booleanLiteral(bool value) const;
 
 private:
     SqlDialectRules(SqlDialect dialect, QStringList words);

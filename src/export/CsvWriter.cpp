@@ -4,25 +4,17 @@
 
 #include <cstring>
 
-namespace {
-
-// Per byte: 0 plain ASCII, 1 makes the field quoted, 2 part of a multi-byte sequence.
-struct ByteClasses
+CsvWriter::CsvWriter(int fd, bool byteOrderMark)
+    : CsvWriter(TextOutput(fd), CsvForm{',', true, "\r\n", byteOrderMark})
 {
-    unsigned char of[256] = {};
-    constexpr ByteClasses()
-    {
-        of[int(',')] = of[int('"')] = of[int('\r')] = of[int('\n')] = 1;
-        for (int c = 0x80; c < 256; ++c)
-            of[c] = 2;
-    }
-};
-constexpr ByteClasses kClasses;
+}
 
-} // namespace
-
-CsvWriter::CsvWriter(int fd, bool byteOrderMark) : m_out(fd), m_byteOrderMark(byteOrderMark)
+CsvWriter::CsvWriter(TextOutput out, CsvForm form) : m_out(std::move(out)), m_form(form)
 {
+    m_classes[static_cast<unsigned char>(form.separator)] = 1;
+    m_classes[int('"')] = m_classes[int('\r')] = m_classes[int('\n')] = 1;
+    for (int c = 0x80; c < 256; ++c)
+        m_classes[c] = 2;
 }
 
 void CsvWriter::startResult(const QList<FieldInfo> &fields)
@@ -30,15 +22,17 @@ void CsvWriter::startResult(const QList<FieldInfo> &fields)
     m_out.restart();
     resetCounts();
     std::string &out = m_out.buffer();
-    if (m_byteOrderMark)
+    if (m_form.byteOrderMark)
         out.append("\xEF\xBB\xBF");
+    if (!m_form.header)
+        return;
     m_column = 0;
     for (const FieldInfo &field : fields) {
         const QByteArray name = field.name.toUtf8();
         separate();
         appendField(name.constData(), name.size());
     }
-    out.append("\r\n");
+    out.append(m_form.lineEnd);
     m_out.rowDone();
 }
 
@@ -55,7 +49,7 @@ void CsvWriter::beginRow()
 void CsvWriter::separate()
 {
     if (m_column++ > 0)
-        m_out.buffer().push_back(',');
+        m_out.buffer().push_back(m_form.separator);
 }
 
 void CsvWriter::addNull()
@@ -100,7 +94,7 @@ void CsvWriter::addBlob(const char *bytes, qsizetype length)
 
 void CsvWriter::endRow()
 {
-    m_out.buffer().append("\r\n");
+    m_out.buffer().append(m_form.lineEnd);
     ++m_rows;
     m_out.rowDone();
 }
@@ -114,7 +108,7 @@ void CsvWriter::appendField(const char *text, qsizetype length)
     }
     unsigned seen = 0;
     for (qsizetype i = 0; i < length; ++i)
-        seen |= kClasses.of[static_cast<unsigned char>(text[i])];
+        seen |= m_classes[static_cast<unsigned char>(text[i])];
     if ((seen & 2) && !celltext::isValidUtf8(text, length)) {
         m_scratch.clear();
         celltext::appendValidUtf8(m_scratch, text, length);

@@ -10,10 +10,24 @@
 // NULL is an empty field and the empty string "" (so the two stay apart). Numbers are written
 // as the database sent them, doubles in their shortest exact form (NaN, Infinity, -Infinity);
 // booleans as true and false; binary values in base64.
+//
+// The same rules write the tab-separated text the grid copies (CsvForm::tabSeparated): tabs
+// between fields, a field quoted when it holds a tab, a quote or a line break, LF line ends.
+struct CsvForm
+{
+    char separator = ',';
+    bool header = true;
+    const char *lineEnd = "\r\n";
+    bool byteOrderMark = false;
+
+    static CsvForm tabSeparated(bool header) { return CsvForm{'\t', header, "\n", false}; }
+};
+
 class CsvWriter final : public ExportWriter
 {
 public:
     CsvWriter(int fd, bool byteOrderMark);
+    CsvWriter(TextOutput out, CsvForm form);
 
     void startResult(const QList<FieldInfo> &fields) override;
     void finish() override;
@@ -31,8 +45,10 @@ private:
     void separate();
     void appendField(const char *text, qsizetype length);
 
-    FileOutput m_out;
-    bool m_byteOrderMark;
+    TextOutput m_out;
+    CsvForm m_form;
+    // Per byte: 0 plain ASCII, 1 makes the field quoted, 2 part of a multi-byte sequence.
+    unsigned char m_classes[256] = {};
     int m_column = 0;
     std::string m_scratch;
 };

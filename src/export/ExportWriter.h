@@ -6,16 +6,19 @@
 
 #include <QList>
 #include <QString>
+#include <QStringDecoder>
 
 #include <string>
 
-// Writes bytes to an open file descriptor in large blocks. The text formats append straight
-// into buffer() and call rowDone() after each row. Failures of the file throw AppError with the
-// system's reason (a full disk, a file too large).
-class FileOutput
+// Where the text formats write: an open file descriptor, in large blocks, or a QString (the
+// clipboard's text), decoded from UTF-8 a block of whole rows at a time so that the text is held
+// only once. The formats append straight into buffer() and call rowDone() after each row.
+// Failures of the file throw AppError with the system's reason (a full disk, a file too large).
+class TextOutput
 {
 public:
-    explicit FileOutput(int fd);
+    explicit TextOutput(int fd);
+    explicit TextOutput(QString *text);
 
     std::string &buffer() { return m_buffer; }
     void rowDone()
@@ -24,12 +27,14 @@ public:
             flush();
     }
     void flush();
-    // Drops everything written so far: the file is empty again.
+    // Drops everything written so far: the file (or text) is empty again.
     void restart();
 
 private:
     static constexpr size_t kBlock = size_t(1) << 20;
-    int m_fd;
+    int m_fd = -1;
+    QString *m_text = nullptr;
+    QStringDecoder m_decoder;
     std::string m_buffer;
 };
 

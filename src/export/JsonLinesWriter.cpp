@@ -10,6 +10,10 @@ JsonLinesWriter::JsonLinesWriter(int fd) : m_out(fd)
 {
 }
 
+JsonLinesWriter::JsonLinesWriter(TextOutput out, Form form) : m_out(std::move(out)), m_form(form)
+{
+}
+
 QStringList JsonLinesWriter::uniqueKeys(const QList<FieldInfo> &fields)
 {
     QSet<QString> names;
@@ -46,16 +50,22 @@ void JsonLinesWriter::startResult(const QList<FieldInfo> &fields)
         m_keys.push_back(std::move(key));
         m_numeric.push_back(isNumberType(fields[i].type));
     }
+    if (m_form == Form::Array)
+        m_out.buffer().push_back('[');
 }
 
 void JsonLinesWriter::finish()
 {
+    if (m_form == Form::Array)
+        m_out.buffer().append(m_rows ? "\n]\n" : "]\n");
     m_out.flush();
 }
 
 void JsonLinesWriter::beginRow()
 {
     m_column = 0;
+    if (m_form == Form::Array)
+        m_out.buffer().append(m_rows ? ",\n" : "\n");
     m_out.buffer().push_back('{');
 }
 
@@ -121,7 +131,7 @@ void JsonLinesWriter::addBlob(const char *bytes, qsizetype length)
 
 void JsonLinesWriter::endRow()
 {
-    m_out.buffer().append("}\n");
+    m_out.buffer().append(m_form == Form::Array ? "}" : "}\n");
     ++m_rows;
     m_out.rowDone();
 }

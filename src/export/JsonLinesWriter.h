@@ -12,10 +12,16 @@
 //
 // Keys are unique within an object, as JSON readers keep only one of equal keys: a name that
 // repeats an earlier column's gets "_2", "_3", ... (the first suffix no other column has).
+//
+// As an array (the grid's "Copy as JSON") the same objects stand one a line between "[" and
+// "]", separated by commas: one JSON document.
 class JsonLinesWriter final : public ExportWriter
 {
 public:
+    enum class Form { Lines, Array };
+
     explicit JsonLinesWriter(int fd);
+    JsonLinesWriter(TextOutput out, Form form);
 
     // The object keys of these fields, in field order.
     static QStringList uniqueKeys(const QList<FieldInfo> &fields);
@@ -36,7 +42,8 @@ private:
     // Writes the next column's key; returns its index.
     int key();
 
-    FileOutput m_out;
+    TextOutput m_out;
+    Form m_form = Form::Lines;
     // "\"name\":" per column, with the comma before all but the first.
     std::vector<std::string> m_keys;
     std::vector<bool> m_numeric;

@@ -43,13 +43,30 @@ void Query::open()
         throw DataAccessError(QStringLiteral("The statement returned no rows."));
 }
 
+bool Query::runShaped(const QString &statement, const QList<QVariant> &params)
+{
+    m_shapedSql = statement;
+    m_shapedParams = params;
+    return runWith(m_streaming);
+}
+
+bool Query::runUnshaped()
+{
+    m_shapedSql = QString();
+    m_shapedParams.clear();
+    return runWith(m_streaming);
+}
+
 bool Query::runWith(bool streaming)
 {
     close();
     m_fetchError.clear();
+    const QString sql = runningSql();
+    const QList<QVariant> params = m_shapedSql.isNull() ? QList<QVariant>() : m_shapedParams;
     ExecResult result;
     if (streaming) {
         StreamOptions options;
+        options.params = params;
         options.firstRowsMs = m_firstRowsMs;
         options.endStep = m_rowsStep;
         options.ended = [this] {
@@ -64,10 +81,10 @@ bool Query::runWith(bool streaming)
                 Qt::QueuedConnection);
         };
         options.finished = [this](StreamEnd end) { fetchFinished(std::move(end)); };
-        result = m_connection->stream(m_sql, std::move(options));
+        result = m_connection->stream(sql, std::move(options));
     } else {
         m_connection->run([&] {
-            result = m_connection->execute(m_sql);
+            result = params.isEmpty() ? m_connection->execute(sql) : m_connection->executeParams(sql, params);
             if (result.recordset && m_rowsStep && !result.recordset->incomplete())
                 m_rowsStep(result.recordset->fields());
         });

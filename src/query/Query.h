@@ -26,7 +26,24 @@ public:
     ~Query() override;
 
     QString sql() const { return m_sql; }
-    void setSql(const QString &sql) { m_sql = sql; }
+    // A new text also drops the statement the grid ran in its place (runShaped).
+    void setSql(const QString &sql)
+    {
+        m_sql = sql;
+        m_shapedSql.clear();
+        m_shapedParams.clear();
+        ++m_textSerial;
+    }
+    // Changes with every setSql: a result run again (refresh, runShaped) keeps it.
+    quint64 textSerial() const { return m_textSerial; }
+    // Runs, in place of sql(), a statement made of it (the grid's sort or filter by the
+    // database) with its parameters; run() then runs that statement until the next setSql.
+    // What run() returns.
+    bool runShaped(const QString &statement, const QList<QVariant> &params);
+    // Runs sql() itself again, no longer the statement runShaped gave.
+    bool runUnshaped();
+    // The statement run() runs: sql() or the one runShaped gave.
+    QString runningSql() const { return m_shapedSql.isNull() ? m_sql : m_shapedSql; }
 
     // Off by default: run() returns with every row.
     void setStreaming(bool streaming) { m_streaming = streaming; }
@@ -90,6 +107,9 @@ private:
 
     Connection *m_connection;
     QString m_sql;
+    QString m_shapedSql;
+    QList<QVariant> m_shapedParams;
+    quint64 m_textSerial = 0;
     std::unique_ptr<Recordset> m_recordset;
     qint64 m_recordsAffected = -1;
     QList<int> m_tags;

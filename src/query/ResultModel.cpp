@@ -1,10 +1,13 @@
 #include "query/ResultModel.h"
 
 #include "db/fetch/RowStore.h"
+#include "query/BlobKind.h"
 #include "query/CellValues.h"
 #include "query/Query.h"
+#include "query/ResultShaper.h"
 #include "query/RowEditor.h"
 #include "shell/Contrast.h"
+#include "shell/Language.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -32,8 +35,10 @@ QString singleLine(QString text)
 
 QString formatValue(const QVariant &v)
 {
-    if (v.typeId() == QMetaType::QByteArray)
-        return ResultModel::blobText(v.toByteArray().size());
+    if (v.typeId() == QMetaType::QByteArray) {
+        const QByteArray bytes = v.toByteArray();
+        return ResultModel::blobText(bytes, bytes.size());
+    }
     return singleLine(CellValues::text(v));
 }
 
@@ -75,7 +80,10 @@ QColor ResultModel::nullTextColor(const QPalette &palette)
 }
 
 ResultModel::ResultModel(Query *query, QObject *parent)
-    : QAbstractTableModel(parent), m_query(query), m_editor(new RowEditor(query, this))
+    : QAbstractTableModel(parent)
+    , m_query(query)
+    , m_editor(new RowEditor(query, this))
+    , m_shaper(new ResultShaper(query, m_editor, this))
 {
     connect(m_editor, &RowEditor::aboutToReset, this, [this] { beginResetModel(); });
     connect(m_editor, &RowEditor::reset, this, [this] {
@@ -114,9 +122,12 @@ void ResultModel::markerMoved()
         emit headerDataChanged(Qt::Vertical, m_markerRow, m_markerRow);
 }
 
-QString ResultModel::blobText(qsizetype bytes)
+QString ResultModel::blobText(QByteArrayView head, qsizetype bytes)
 {
-    return QStringLiteral("(BLOB, %1 bytes)").arg(bytes);
+    const GridTexts &t = uiTexts().grid;
+    const blobkind::Kind kind = blobkind::detect(head.first(qMin(head.size(), blobkind::headerSize)));
+    const QString name = blobkind::isImage(kind) ? t.imageKind.arg(blobkind::formatName(kind)) : t.binaryKind;
+    return t.blobCell.arg(name).arg(bytes);
 }
 
 int ResultModel::rowCount(const QModelIndex &parent) const
@@ -137,7 +148,7 @@ bool ResultModel::isNull(qint64 row, int column) const
 {
     if (m_editor->state() != RowEditor::State::Browse && row == m_editor->currentRow())
         return m_editor->value(row, column).isNull();
-    return m_editor->recordset()->rows().kind(row, column) == RowStore::CellKind::Null;
+    return m_editor->recordset()->rows().kind(m_editor->storedRow(row), column) == RowStore::CellKind::Null;
 }
 
 QString ResultModel::displayText(qint64 row, int column) const
@@ -147,14 +158,17 @@ QString ResultModel::displayText(qint64 row, int column) const
         return v.isNull() ? nullText() : formatValue(v);
     }
     const RowStore &rows = m_editor->recordset()->rows();
-    switch (rows.kind(row, column)) {
+    const qint64 stored = m_editor->storedRow(row);
+    switch (rows.kind(stored, column)) {
     case RowStore::CellKind::Null:
         return nullText();
-    case RowStore::CellKind::Blob:
-        // The size is known without decoding the bytes.
-        return blobText(rows.payloadSize(row, column));
+    case RowStore::CellKind::Blob: {
+        // Kind and size are known without copying the bytes.
+        const QByteArrayView bytes = rows.payload(stored, column);
+        return blobText(bytes, bytes.size());
+    }
     default:
-        return formatValue(rows.value(row, column));
+        return formatValue(rows.value(stored, column));
     }
 }
 
@@ -195,8 +209,35 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
     }
 }
 
+QString ResultModel::columnTip(int section) const
+{
+    const GridTexts &t = uiTexts().grid;
+    QStringList lines;
+    if (!m_shaper->refusal().isEmpty() && m_shaper->refusalColumn() == section)
+        lines.append(m_shaper->refusal());
+    const bool database = m_shaper->site() == ResultShaper::Site::Database;
+    const QList<SortColumn> &sort = m_shaper->sort();
+    for (qsizetype i = 0; i < sort.size(); ++i) {
+        if (sort[i].column == section)
+            lines.append((database ? t.sortedByDatabase : t.sortedByGrid) +
+                         QStringLiteral(" (%1%2)")
+                             .arg(sort[i].descending ? QStringLiteral(u"\u25BC") : QStringLiteral(u"\u25B2"))
+                             .arg(sort.size() > 1 ? QStringLiteral(", %1").arg(i + 1) : QString()));
+    }
+    for (const ColumnFilter &f : m_shaper->filters()) {
+        if (f.column() == section)
+            lines.append((database ? t.filteredByDatabase : t.filteredByGrid) + QStringLiteral(": ") +
+                         f.text());
+    }
+    lines.append(t.headerHint);
+    return lines.join(u'\n');
+}
+
 QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (role == Qt::ToolTipRole && orientation == Qt::Horizontal && m_editor->recordset() && section >= 0 &&
+        section < columnCount())
+        return columnTip(section);
     if (role != Qt::DisplayRole || !m_editor->recordset())
         return QVariant();
     if (orientation == Qt::Horizontal) {
@@ -231,9 +272,10 @@ bool ResultModel::fitsCellEditor(qint64 row, int column) const
 {
     const RowStore &rows = m_editor->recordset()->rows();
     const bool stored = m_editor->state() == RowEditor::State::Browse || row != m_editor->currentRow();
+    const qint64 storedRow = m_editor->storedRow(row);
     // A UTF-16 character takes at most three bytes of UTF-8: longer text needs no decoding.
-    if (stored && rows.kind(row, column) == RowStore::CellKind::Text &&
-        rows.payloadSize(row, column) > 3 * displayLength)
+    if (stored && rows.kind(storedRow, column) == RowStore::CellKind::Text &&
+        rows.payloadSize(storedRow, column) > 3 * displayLength)
         return false;
     const QVariant v = m_editor->value(row, column);
     return v.typeId() != QMetaType::QString || CellValues::fitsOneLine(v.toString(), displayLength);

@@ -5,12 +5,14 @@
 #include <QPalette>
 
 class Query;
+class ResultShaper;
 class RowEditor;
 
 // The result model: the table model the result grid and the navigator show, over Query's rows.
 // Cells are decoded only when shown, so a million rows cost nothing at reset. The pending
 // edit or insert of the record editor shows through it. Rows that arrive after the result has
-// opened are inserted in batches as the query announces them.
+// opened are inserted in batches as the query announces them. Rows are the record editor's rows
+// as shown: sorted or filtered by the shaper, in the grid or by the database.
 class ResultModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -32,6 +34,7 @@ public:
 
     Query *query() const { return m_query; }
     RowEditor *editor() const { return m_editor; }
+    ResultShaper *shaper() const { return m_shaper; }
 
     // Text longer than this is cut for display; the edit role keeps the whole value.
     static constexpr int displayLength = 1000;
@@ -42,7 +45,8 @@ public:
     // The dimmed text of NULL cells, readable on both row backgrounds of the palette.
     static QColor nullTextColor(const QPalette &palette);
     static QString nullText() { return QStringLiteral("(null)"); }
-    static QString blobText(qsizetype bytes);
+    // A binary value as a cell shows it: its kind (told from its first bytes) and its size.
+    static QString blobText(QByteArrayView head, qsizetype bytes);
     // The markers of the indicator column for the current record.
     static QString currentMarker() { return QStringLiteral("\u25B6"); }
     static QString insertMarker() { return QStringLiteral("*"); }
@@ -50,10 +54,13 @@ public:
 
 private:
     QString displayText(qint64 row, int column) const;
+    // A column title's tooltip: a refused sort or filter, who sorted and filtered it, and how.
+    QString columnTip(int section) const;
     bool isNull(qint64 row, int column) const;
     void markerMoved();
 
     Query *m_query;
     RowEditor *m_editor;
+    ResultShaper *m_shaper;
     int m_markerRow = -1;
 };

@@ -13,7 +13,7 @@ RowEditor::RowEditor(Query *query, QObject *parent) : QObject(parent), m_query(q
     // A new result (or none) replaces the rows: a pending change of the old rows is dropped.
     connect(query, &Query::closed, this, &RowEditor::replaced);
     connect(query, &Query::opened, this, &RowEditor::replaced);
-    connect(query, &Query::rowsAboutToArrive, this, &RowEditor::rowsAboutToArrive);
+    connect(query, &Query::rowsAboutToArrive, this, &RowEditor::rowsComing);
     connect(query, &Query::rowsArrived, this, &RowEditor::rowsCame);
     connect(query, &Query::fetchEnded, this, &RowEditor::fetchDone);
     // On the connection's worker, once all rows are in; read here only after the fetch has ended.
@@ -37,6 +37,9 @@ RowEditor::~RowEditor()
 void RowEditor::replaced()
 {
     emit aboutToReset();
+    m_hasView = false;
+    m_view.clear();
+    m_shownAt.clear();
     resetState();
     m_wantedRow = -1;
     if (isOpen() && isFetching()) {
@@ -64,8 +67,17 @@ void RowEditor::takeAnalysis()
     *m_arriving = Arriving();
 }
 
+void RowEditor::rowsComing(qint64 first, qint64 last)
+{
+    if (!m_hasView)
+        emit rowsAboutToArrive(first, last);
+}
+
 void RowEditor::rowsCame(qint64 first, qint64 last)
 {
+    // Rows shown in an order of their own leave the arriving ones out.
+    if (m_hasView)
+        return;
     emit rowsArrived(first, last);
     if (m_current < 0 && rowCount() > 0) {
         m_current = 0;
@@ -151,7 +163,60 @@ qint64 RowEditor::rowCount() const
 {
     if (!m_query || !m_query->isOpen())
         return 0;
+    // A row being inserted is in the view already.
+    if (m_hasView)
+        return qint64(m_view.size());
     return m_query->rowCount() + (m_state == State::Insert ? 1 : 0);
+}
+
+qint64 RowEditor::storedRow(qint64 row) const
+{
+    if (!m_hasView)
+        return row;
+    if (row < 0 || row >= qint64(m_view.size()))
+        return -1;
+    return m_view[size_t(row)];
+}
+
+qint64 RowEditor::shownRow(qint64 stored) const
+{
+    if (!m_hasView)
+        return stored;
+    if (m_shownAt.empty() && !m_view.empty()) {
+        int largest = 0;
+        for (const int r : m_view)
+            largest = qMax(largest, r);
+        m_shownAt.assign(size_t(largest) + 1, -1);
+        for (size_t i = 0; i < m_view.size(); ++i)
+            m_shownAt[size_t(m_view[i])] = int(i);
+    }
+    return stored >= 0 && stored < qint64(m_shownAt.size()) ? m_shownAt[size_t(stored)] : -1;
+}
+
+bool RowEditor::setView(std::vector<int> rows)
+{
+    return setViewRows(std::move(rows), true);
+}
+
+bool RowEditor::clearView()
+{
+    return !m_hasView || setViewRows({}, false);
+}
+
+bool RowEditor::setViewRows(std::vector<int> rows, bool hasView)
+{
+    if (!post())
+        return false;
+    const qint64 current = storedRow(m_current);
+    emit aboutToReset();
+    m_hasView = hasView;
+    m_view = std::move(rows);
+    m_shownAt.clear();
+    const qint64 shown = current >= 0 ? shownRow(current) : -1;
+    m_current = shown >= 0 ? shown : (rowCount() > 0 ? 0 : -1);
+    emit reset();
+    emit currentRowChanged(m_current);
+    return true;
 }
 
 int RowEditor::fieldCount() const
@@ -176,17 +241,19 @@ QVariant RowEditor::value(qint64 row, int field) const
     if (m_state != State::Browse && row == m_current)
         return m_values.value(field);
     const Recordset *rs = recordset();
+    row = storedRow(row);
     if (!rs || row < 0 || row >= rs->rowCount())
         return QVariant();
     return rs->value(row, field);
 }
 
-QList<QVariant> RowEditor::storedRow(qint64 row) const
+QList<QVariant> RowEditor::storedValues(qint64 row) const
 {
     QList<QVariant> values;
     const Recordset *rs = recordset();
     const int n = fieldCount();
     values.reserve(n);
+    row = storedRow(row);
     for (int i = 0; i < n; ++i)
         values.append(rs->value(row, i));
     return values;
@@ -195,6 +262,7 @@ QList<QVariant> RowEditor::storedRow(qint64 row) const
 QString RowEditor::rowRefusal(qint64 row) const
 {
     const Recordset *rs = recordset();
+    row = storedRow(row);
     // The pending new row has no stored key yet.
     if (!rs || row < 0 || row >= rs->rowCount())
         return QString();
@@ -267,7 +335,7 @@ bool RowEditor::moveTo(qint64 row)
 void RowEditor::startEdit()
 {
     ensureRowEditable(m_current);
-    m_original = storedRow(m_current);
+    m_original = storedValues(m_current);
     m_values = m_original;
     m_touched = QList<bool>(m_values.size(), false);
     setState(State::Edit);
@@ -293,9 +361,14 @@ bool RowEditor::insert()
         return false;
     return attempt([this] {
         ensureEditable();
-        const qint64 row = m_query->recordset()->rowCount();
+        const qint64 stored = m_query->recordset()->rowCount();
+        const qint64 row = m_hasView ? qint64(m_view.size()) : stored;
         m_beforeInsert = m_current;
         emit rowAboutToBeInserted(row);
+        if (m_hasView) {
+            m_view.push_back(int(stored));
+            m_shownAt.clear();
+        }
         m_original = QList<QVariant>(fieldCount());
         m_values = m_original;
         m_touched = QList<bool>(m_values.size(), false);
@@ -351,6 +424,10 @@ void RowEditor::cancel()
         const qint64 row = m_current;
         emit rowAboutToBeRemoved(row);
         m_state = State::Browse;
+        if (m_hasView) {
+            m_view.pop_back();
+            m_shownAt.clear();
+        }
         emit rowRemoved(row);
         m_current = qMin(m_beforeInsert, rowCount() - 1);
         emit currentRowChanged(m_current);
@@ -462,7 +539,7 @@ void RowEditor::postEdit()
     if (!changed.isEmpty()) {
         const QList<QVariant> row =
             RowWriter(*m_query->connection(), m_target).update(m_original, m_values, changed);
-        m_query->recordset()->rows().setRow(m_current, row);
+        m_query->recordset()->rows().setRow(storedRow(m_current), row);
     }
     setState(State::Browse);
     emit rowChanged(m_current);
@@ -480,10 +557,20 @@ void RowEditor::postInsert()
 
 void RowEditor::deleteRow()
 {
-    RowWriter(*m_query->connection(), m_target).remove(storedRow(m_current));
+    RowWriter(*m_query->connection(), m_target).remove(storedValues(m_current));
     const qint64 row = m_current;
+    const qint64 stored = storedRow(row);
     emit rowAboutToBeRemoved(row);
-    m_query->recordset()->rows().removeRow(row);
+    m_query->recordset()->rows().removeRow(stored);
+    if (m_hasView) {
+        // The result's later rows move up by one.
+        m_view.erase(m_view.begin() + row);
+        for (int &r : m_view) {
+            if (r > stored)
+                --r;
+        }
+        m_shownAt.clear();
+    }
     emit rowRemoved(row);
     m_current = qMin(row, rowCount() - 1);
     emit currentRowChanged(m_current);

@@ -13,12 +13,19 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "query/Query.h"
 
 // The record editing of the result grid: the current record, the pending edit or insert, and
 // the one UPDATE, INSERT or DELETE a post or delete sends (RowWriter). The rows shown are the
 // result's rows followed, while an insert is pending, by the new row.
+//
+// The rows may be shown in an order of their own, some left out (a sort or filter of the grid's,
+// setView): every row number here is then a row as shown, storedRow() tells which row of the
+// result it is, and First, Next and the others move through the rows as shown. A row inserted
+// comes last; a new result is shown as it comes. Rows still arriving join only a result shown
+// as it comes.
 //
 // Whether the result can be written back is decided once all its rows are in (EditAnalysis, run
 // in the same piece of work as the query, or on its own after a cancel); everything else here
@@ -45,6 +52,20 @@ public:
     int fieldCount() const;
     qint64 currentRow() const { return m_current; }
     State state() const { return m_state; }
+
+    // Shows the result's rows in this order (row numbers of the result, each at most once), or as
+    // they come (clearView). A pending change is posted first; false, with nothing changed, when
+    // that failed. The current record stays current where it is shown, else the first row shown
+    // becomes current.
+    bool setView(std::vector<int> rows);
+    bool clearView();
+    bool hasView() const { return m_hasView; }
+    // The rows shown, by their row number in the result (hasView() only).
+    const std::vector<int> &view() const { return m_view; }
+    // The result's row shown at row; a pending new row has none yet (-1).
+    qint64 storedRow(qint64 row) const;
+    // Where the result's row is shown; -1 when it is not.
+    qint64 shownRow(qint64 stored) const;
 
     // The stored answer of the analysis; never asks the database.
     const EditTarget &target() const { return m_target; }
@@ -109,6 +130,10 @@ public:
     static QString conflictText();
     static QString arrivingText();
 
+    // Runs work; an AppError it throws goes to the error handler (false), or on to the caller
+    // when there is none. The way every operation here reports, open to its helpers.
+    bool attempt(const std::function<void()> &work);
+
 signals:
     void aboutToReset();
     void reset();
@@ -132,7 +157,9 @@ private:
     void takeAnalysis();
     bool moveTo(qint64 row);
     void resetState();
-    QList<QVariant> storedRow(qint64 row) const;
+    QList<QVariant> storedValues(qint64 row) const;
+    void rowsComing(qint64 first, qint64 last);
+    bool setViewRows(std::vector<int> rows, bool hasView);
     void ensureEditable() const;
     void ensureRowEditable(qint64 row) const;
     void startEdit();
@@ -140,7 +167,6 @@ private:
     void postInsert();
     void deleteRow();
     void setState(State state);
-    bool attempt(const std::function<void()> &work);
 
     QPointer<Query> m_query; // the main window may destroy the query before its model
     EditTarget m_target;
@@ -159,6 +185,10 @@ private:
     qint64 m_current = -1;
     qint64 m_beforeInsert = -1;
     State m_state = State::Browse;
+    // The rows shown when they are not the result's own order (hasView).
+    bool m_hasView = false;
+    std::vector<int> m_view;
+    mutable std::vector<int> m_shownAt; // stored row -> row shown, -1; made when first needed
     QList<QVariant> m_original;
     QList<QVariant> m_values;
     QList<bool> m_touched;

@@ -45,6 +45,10 @@ enum class Command {
     PostRecord,
     CancelRecord,
     RefreshRecords,
+    // The result grid's own commands (ResultGrid::Action: copy, NULL, binary values, find, sort
+    // and filter, widths), from its keys, its context menu, its titles and filter row, and the
+    // Tools > Result grid menu: the grid runs the oldest it was asked for.
+    GridAction,
     // The close box, Exit and the end of the session with the desktop.
     CloseWindow,
 };

@@ -5,6 +5,7 @@
 #include "editor/SqlEditor.h"
 #include "query/MemoEditor.h"
 #include "query/RecordNavigator.h"
+#include "query/ResultGrid.h"
 #include "reports/SpreadsheetAvailability.h"
 #include "shell/Guard.h"
 #include "shell/ImageList.h"
@@ -64,6 +65,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_session(std::ma
     m_commands = new CommandTable(connection, this);
     m_menus = std::make_unique<WindowMenus>(*this, *m_commands);
     buildWorkArea();
+    m_menus->addResultGridMenu(*m_sql->grid());
     m_workspace = std::make_unique<Workspace>(*this, *m_pages, *m_session, *m_catalogue, *m_structure, *m_sql,
                                               *m_messages, *m_report, *m_status);
     m_workspace->appFolder = QCoreApplication::applicationDirPath() + u'/';
@@ -184,6 +186,9 @@ void MainWindow::addCommands()
         area(Command(int(Command::FirstRecord) + b), {},
              [this, button] { m_sqlCommands->recordAction(button); });
     }
+    // Each action of the result grid gates itself: a sort or filter posts what was typed first and
+    // decides itself between the grid, the database and waiting for the last row.
+    area(Command::GridAction, {}, [this] { m_sql->grid()->runNextAction(); });
     area(Command::CloseWindow, replacing, [this] {
         closeSession();
         m_closing = true;
@@ -208,6 +213,7 @@ void MainWindow::addCommands()
     connect(m_sql, &SqlPage::recordAction, this, [this](RecordNavigator::Button button) {
         m_commands->trigger(Command(int(Command::FirstRecord) + int(button)));
     });
+    connect(m_sql, &SqlPage::gridAction, this, [this] { m_commands->trigger(Command::GridAction); });
     connect(m_messages, &MessagesPage::clearRequested, this,
             [this] { m_commands->trigger(Command::ClearLog); });
     connect(m_report, &ReportPage::printRequested, this,
@@ -324,6 +330,7 @@ void MainWindow::applyLanguage()
     m_report->setPrintText(t.printButton);
     m_structure->writeHeader(t.gridHeader);
     m_sql->navigator()->setHints(t.navigatorHints);
+    m_sql->grid()->applyLanguage();
     m_messages->setClearText(t.clearLogButton);
     m_status->setCancelTexts(t.cancelFetch, t.cancelFetchHint);
     m_sqlCommands->showFetchStatus();

@@ -9,6 +9,7 @@
 #include "query/MemoEditor.h"
 #include "query/ResultGrid.h"
 #include "query/ResultModel.h"
+#include "query/ResultShaper.h"
 #include "query/RowEditor.h"
 #include "query/RunStatus.h"
 #include "shell/BusyCursor.h"
@@ -42,6 +43,13 @@ SqlCommands::SqlCommands(Workspace &workspace) : m_workspace(workspace)
 
     RowEditor *editor = m_workspace.sql.model()->editor();
     editor->setErrorHandler([this](const QString &text) { m_workspace.reportError(text); });
+    // The grid's own notes go to the log; a sort or filter changes what the status bar counts.
+    ResultGrid *grid = m_workspace.sql.grid();
+    QObject::connect(grid, &ResultGrid::notice, grid, [this](const QString &text) { m_workspace.log(text); });
+    QObject::connect(grid, &ResultGrid::shapeChanged, grid, [this] {
+        if (!m_workspace.session.query().isFetching())
+            showRowsStatus();
+    });
     // Numbers are typed the way the interface language writes them.
     editor->setLocaleProvider([] { return CellValues::localeForLanguage(uiLanguage()); });
 }
@@ -85,16 +93,30 @@ void SqlCommands::onFetchEnded()
 {
     m_workspace.status.setCancelVisible(false);
     const Query &query = m_workspace.session.query();
+    if (!query.recordset())
+        return;
+    showRowsStatus();
+    // The rows so far stay on show; the failure is reported as a failed run is.
+    if (!query.fetchError().isEmpty())
+        m_workspace.reportError(query.fetchError());
+}
+
+void SqlCommands::showRowsStatus()
+{
+    const Query &query = m_workspace.session.query();
     const Recordset *rows = query.recordset();
     if (!rows)
         return;
+    // While the grid filters the rows, how many match of how many.
+    const QString matching = m_workspace.sql.model()->shaper()->matchText();
+    if (!matching.isEmpty()) {
+        m_workspace.status.setText(matching);
+        return;
+    }
     const QString error = query.fetchError();
     const RowsEnd end =
         !rows->incomplete() ? RowsEnd::Complete : (error.isEmpty() ? RowsEnd::Cancelled : RowsEnd::Failed);
     m_workspace.status.setText(selectedRecordsText(rows->rowCount(), end));
-    // The rows so far stay on show; the failure is reported as a failed run is.
-    if (!error.isEmpty())
-        m_workspace.reportError(error);
 }
 
 void SqlCommands::runSql()

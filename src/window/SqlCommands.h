@@ -29,6 +29,8 @@ public:
 
 private:
     void onFetchEnded();
+    // The rows of the result on show: " Selected records: n", or how many match its filters.
+    void showRowsStatus();
 
     Workspace &m_workspace;
 };

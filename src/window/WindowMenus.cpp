@@ -1,5 +1,6 @@
 #include "window/WindowMenus.h"
 
+#include "query/ResultGrid.h"
 #include "shell/Accessibility.h"
 #include "shell/ImageList.h"
 #include "shell/texts/UiTexts.h"
@@ -153,6 +154,15 @@ void WindowMenus::buildMenus(QMainWindow &window)
         m_commands.action(checked)->setCheckable(true);
 }
 
+void WindowMenus::addResultGridMenu(ResultGrid &grid)
+{
+    QMenu *tools = m_toolsMenu->menu();
+    tools->addSeparator();
+    QMenu *menu = tools->addMenu(QStringLiteral("Result grid"));
+    m_gridMenu = menu->menuAction();
+    grid.fillMenu(menu);
+}
+
 void WindowMenus::buildToolBar(QMainWindow &window)
 {
     m_toolBar = new QToolBar(QStringLiteral("toolBar"), &window);
@@ -189,6 +199,8 @@ void WindowMenus::applyTexts(const UiTexts &texts)
     m_fileMenu->setText(texts.fileMenu);
     m_viewMenu->setText(texts.viewMenu);
     m_toolsMenu->setText(texts.toolsMenu);
+    if (m_gridMenu)
+        m_gridMenu->setText(texts.grid.menu);
     m_windowMenu->setText(texts.windowMenu);
     m_languageMenu->setText(texts.languageMenu);
     m_helpMenu->setText(texts.helpMenu);

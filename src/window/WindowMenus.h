@@ -7,6 +7,7 @@ class QAction;
 class QMainWindow;
 class QToolBar;
 class QToolButton;
+class ResultGrid;
 struct UiTexts;
 
 // The menu bar and the tool bar of the main window, built from the command table: each item and
@@ -16,6 +17,9 @@ class WindowMenus
 public:
     WindowMenus(QMainWindow &window, CommandTable &commands);
 
+    // Tools > Result grid: the result grid's own commands, the same items (and keys) as its
+    // context menu.
+    void addResultGridMenu(ResultGrid &grid);
     // Captions of the menus and items, hints of the tool buttons (also their accessible names).
     void applyTexts(const UiTexts &texts);
     QToolBar *toolBar() const { return m_toolBar; }
@@ -29,6 +33,7 @@ private:
     QAction *m_fileMenu = nullptr;
     QAction *m_viewMenu = nullptr;
     QAction *m_toolsMenu = nullptr;
+    QAction *m_gridMenu = nullptr;
     QAction *m_windowMenu = nullptr;
     QAction *m_languageMenu = nullptr;
     QAction *m_helpMenu = nullptr;

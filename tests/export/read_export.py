@@ -3,6 +3,9 @@
 they see as JSON: {"sheets": [{"name": ..., "rows": [[cell, ...], ...]}]}.
 
   read_export.py csv FILE     the csv module; the header is the first row, every cell a string
+  read_export.py tsv FILE     the csv module with tabs between fields
+  read_export.py json FILE    the json module, strict as for jsonl: one document, an array of
+                              objects
   read_export.py jsonl FILE   the json module, strict: NaN, Infinity and duplicate keys refused;
                               each line an object whose keys are listed in order
   read_export.py xlsx FILE    openpyxl; cells typed as {"n": number}, {"s": text},
@@ -49,6 +52,22 @@ def read_csv(path):
     return {"bom": bom, "sheets": [{"name": "", "rows": rows}]}
 
 
+def read_tsv(path):
+    with open(path, newline="", encoding="utf-8") as f:
+        rows = list(csv.reader(f, delimiter="\t"))
+    return {"sheets": [{"name": "", "rows": rows}]}
+
+
+def read_json(path):
+    with open(path, "rb") as f:
+        text = f.read().decode("utf-8")
+    rows = json.loads(text, object_pairs_hook=unique_keys, parse_float=decimal.Decimal,
+                      parse_constant=refuse)
+    if not isinstance(rows, list):
+        raise ValueError("not an array")
+    return {"sheets": [{"name": "", "rows": rows}]}
+
+
 def read_jsonl(path):
     rows = []
     with open(path, "rb") as f:
@@ -89,7 +108,8 @@ def read_xlsx(path):
 
 def main():
     kind, path = sys.argv[1], sys.argv[2]
-    result = {"csv": read_csv, "jsonl": read_jsonl, "xlsx": read_xlsx}[kind](path)
+    result = {"csv": read_csv, "tsv": read_tsv, "json": read_json, "jsonl": read_jsonl,
+              "xlsx": read_xlsx}[kind](path)
     sys.stdout.write(json.dumps(result, ensure_ascii=True))
 
 

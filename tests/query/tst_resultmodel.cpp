@@ -111,7 +111,7 @@ void TestResultModel::cellsShowNullEmptyBlobAndLongText()
     QVERIFY(!cell(0, 2, Qt::EditRole).isNull());
     QVERIFY(!cell(0, 2, Qt::ForegroundRole).isValid());
 
-    QCOMPARE(cell(0, 3).toString(), QStringLiteral("(BLOB, 22970 bytes)"));
+    QCOMPARE(cell(0, 3).toString(), QStringLiteral("(binary, 22970 bytes)"));
     QCOMPARE(cell(0, 3, Qt::EditRole).toByteArray().size(), 22970);
     QCOMPARE(cell(0, 4).toString(), QStringLiteral("0.1"));
 

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cstring>
@@ -454,6 +455,120 @@ void RowStore::removeRow(qint64 row)
         m_edited.erase(it);
     }
     m_removed.insert(std::upper_bound(m_removed.begin(), m_removed.end(), physical), physical);
+}
+
+RowStore::CellKind RowStore::CellReader::read()
+{
+    m_begin = m_next;
+    const std::uint8_t *p = m_next;
+    m_payload = QByteArrayView();
+    switch (*p++) {
+    case TagInt:
+        m_kind = CellKind::Int;
+        m_integer = unzigzag(readVarint(p));
+        break;
+    case TagDouble:
+        m_kind = CellKind::Double;
+        std::memcpy(&m_real, p, sizeof m_real);
+        p += sizeof m_real;
+        break;
+    case TagFalse:
+    case TagTrue:
+        m_kind = CellKind::Bool;
+        m_boolean = p[-1] == TagTrue;
+        break;
+    case TagText:
+    case TagBlob: {
+        m_kind = p[-1] == TagText ? CellKind::Text : CellKind::Blob;
+        const std::uint64_t length = readVarint(p);
+        m_payload = QByteArrayView(reinterpret_cast<const char *>(p), qsizetype(length));
+        p += length;
+        break;
+    }
+    default:
+        m_kind = CellKind::Null;
+        break;
+    }
+    m_next = p;
+    return m_kind;
+}
+
+QByteArrayView RowStore::rowBytes(qint64 row) const
+{
+    if (row < 0 || row >= rowCount())
+        return QByteArrayView();
+    const std::uint8_t *start = rowStart(row);
+    const std::uint8_t *p = start;
+    for (int i = 0; i < m_columnCount; ++i)
+        p = skipCell(p);
+    return QByteArrayView(reinterpret_cast<const char *>(start), p - start);
+}
+
+RowStore::RowRun RowStore::rowRun(qint64 row) const
+{
+    RowRun run;
+    const qint64 count = rowCount();
+    if (row < 0 || row >= count)
+        return run;
+    // Edited or removed rows live elsewhere or shift the numbering: one row at a time then.
+    if (!m_edited.empty() || !m_removed.empty()) {
+        run.first = row;
+        run.end = row + 1;
+        run.bytes = rowBytes(row);
+        return run;
+    }
+    const RowBlocks::Block &block = m_blocks.find(row);
+    run.first = block.firstRow;
+    run.end = std::min(block.endRow.load(std::memory_order_acquire), count);
+    const QByteArrayView last = rowBytes(run.end - 1);
+    const char *begin = reinterpret_cast<const char *>(rowStart(run.first));
+    run.bytes = QByteArrayView(begin, last.data() + last.size() - begin);
+    return run;
+}
+
+void RowStore::writeRow(qint64 row, CellSink &sink, const QList<int> &columns) const
+{
+    const QByteArrayView bytes = rowBytes(row);
+    if (bytes.isNull())
+        return;
+    // Where each cell begins, so that the columns can be written in any order.
+    QVarLengthArray<const char *, 64> cells(m_columnCount);
+    const auto *p = reinterpret_cast<const std::uint8_t *>(bytes.data());
+    for (int i = 0; i < m_columnCount; ++i) {
+        cells[i] = reinterpret_cast<const char *>(p);
+        p = skipCell(p);
+    }
+    const qsizetype n = columns.isEmpty() ? m_columnCount : columns.size();
+    sink.beginRow();
+    for (qsizetype i = 0; i < n; ++i) {
+        const int column = columns.isEmpty() ? int(i) : columns[i];
+        if (column < 0 || column >= m_columnCount) {
+            sink.addNull();
+            continue;
+        }
+        CellReader reader(QByteArrayView(cells[column], bytes.data() + bytes.size() - cells[column]));
+        switch (reader.read()) {
+        case CellKind::Null:
+            sink.addNull();
+            break;
+        case CellKind::Int:
+            sink.addInt(reader.integer());
+            break;
+        case CellKind::Double:
+            sink.addDouble(reader.real());
+            break;
+        case CellKind::Bool:
+            sink.addBool(reader.boolean());
+            break;
+        case CellKind::Text:
+            sink.addText(reader.payload().data(), reader.payload().size());
+            break;
+        case CellKind::Blob:
+            sink.addBlob(reader.payload().data(), reader.payload().size());
+            break;
+        }
+    }
+    sink.endRow();
 }
 
 QList<QVariant> RowStore::rowValues(qint64 row) const

@@ -31,8 +31,9 @@
 // - nothing a reader uses ever moves or is freed while the store lives: blocks keep their
 //   address (spilling swaps the pages underneath, never the address), sealed blocks are
 //   never written again, and the block directory is made of chunks that never move;
-// - kind, value, payloadSize, payload, rowValues, rowCount, columnCount, memoryUsage and
-//   spilledBytes are the reader's calls, safe on any thread for rows below rowCount();
+// - kind, value, payloadSize, payload, rowValues, rowBytes, rowRun, writeRow, rowCount,
+//   columnCount, memoryUsage and spilledBytes are the reader's calls, safe on any thread for
+//   rows below rowCount();
 // - the edits (appendRow, setRow, removeRow) happen only on the window's thread once the
 //   fetch has ended: a fetch that lets readers in early brackets its appending with
 //   beginFetch() and endFetch(), and an edit in between throws DataAccessError. Reads and
@@ -83,6 +84,50 @@ public:
     // The stored bytes of a Text (UTF-8 as received) or Blob cell; empty for other kinds.
     // Valid while the store lives, unless setRow or removeRow changes that row.
     QByteArrayView payload(qint64 row, int column) const;
+
+    // Reading many cells fast, without a QVariant each (sorting, filtering, finding, copying).
+    // CellReader walks the encoded cells of one row's bytes in column order.
+    class CellReader
+    {
+    public:
+        explicit CellReader(QByteArrayView row) : m_next(reinterpret_cast<const std::uint8_t *>(row.data()))
+        {
+        }
+        // Reads the next cell; a row holds exactly columnCount() of them.
+        CellKind read();
+        CellKind kind() const { return m_kind; }
+        qint64 integer() const { return m_integer; }
+        double real() const { return m_real; }
+        bool boolean() const { return m_boolean; }
+        // The bytes of a Text (UTF-8 as received) or Blob cell; empty for other kinds.
+        QByteArrayView payload() const { return m_payload; }
+        // Where the cell just read begins and where the next one begins.
+        const char *cellBegin() const { return reinterpret_cast<const char *>(m_begin); }
+        const char *cellEnd() const { return reinterpret_cast<const char *>(m_next); }
+
+    private:
+        const std::uint8_t *m_begin = nullptr;
+        const std::uint8_t *m_next;
+        CellKind m_kind = CellKind::Null;
+        qint64 m_integer = 0;
+        double m_real = 0;
+        bool m_boolean = false;
+        QByteArrayView m_payload;
+    };
+    // The encoded cells of a row, for a CellReader. Valid as payload() is.
+    QByteArrayView rowBytes(qint64 row) const;
+    // Rows [first, end) that lie back to back in memory, the row asked for among them: a block's
+    // rows, or the one row when the store has been edited. bytes begins with row first.
+    struct RowRun
+    {
+        qint64 first = 0;
+        qint64 end = 0;
+        QByteArrayView bytes;
+    };
+    RowRun rowRun(qint64 row) const;
+    // Writes the cells of a row into a sink as the fetch wrote them: the given columns in the
+    // given order (every column when columns is empty). A reader's call.
+    void writeRow(qint64 row, CellSink &sink, const QList<int> &columns = {}) const;
 
     // Editing support for the result grid (see the thread rules above).
     void appendRow(const QList<QVariant> &values);

@@ -136,6 +136,76 @@ UiTexts makeEnglish()
                        "not written. What was typed: %3");
     t.newRowKey = QStringLiteral("a new row");
 
+    GridTexts &g = t.grid;
+    g.menu = QStringLiteral("Result grid");
+    g.copy = QStringLiteral("Copy");
+    g.copyAs = QStringLiteral("Copy as");
+    g.copyTsv = QStringLiteral("Tab-separated text");
+    g.copyCsv = QStringLiteral("CSV");
+    g.copyJson = QStringLiteral("JSON");
+    g.copyMarkdown = QStringLiteral("Markdown table");
+    g.copyInsert = QStringLiteral("INSERT statements");
+    g.setNull = QStringLiteral("Set to NULL");
+    g.openValue = QStringLiteral(u"Open binary value…");
+    g.saveValue = QStringLiteral(u"Save value to file…");
+    g.loadValue = QStringLiteral(u"Load value from file…");
+    g.find = QStringLiteral(u"Find…");
+    g.findNext = QStringLiteral("Find next");
+    g.findPrevious = QStringLiteral("Find previous");
+    g.filterRow = QStringLiteral("Filter row");
+    g.originalOrder = QStringLiteral("Original order");
+    g.clearFilters = QStringLiteral("Clear filters");
+    g.fitColumn = QStringLiteral("Fit column width");
+    g.fitAllColumns = QStringLiteral("Fit all column widths");
+    g.selectColumn = QStringLiteral("Select column");
+    g.findLabel = QStringLiteral("Find:");
+    g.findPlaceholder = QStringLiteral("Text to find in the cells");
+    g.matchCase = QStringLiteral("Match case");
+    g.findNotFound = QStringLiteral("Not found: %1");
+    g.findWrapped = QStringLiteral("Went round the end of the rows");
+    g.closeFind = QStringLiteral("Close the find bar (Esc)");
+    g.siteDatabase = QStringLiteral("db");
+    g.siteGrid = QStringLiteral("grid");
+    g.sortedByDatabase = QStringLiteral("Sorted by the database");
+    g.sortedByGrid = QStringLiteral("Sorted in the grid");
+    g.filteredByDatabase = QStringLiteral("Filtered by the database");
+    g.filteredByGrid = QStringLiteral("Filtered in the grid");
+    g.headerHint = QStringLiteral(
+        "Click to sort (again: descending; a third time: the original order); Shift+click adds the column "
+        "to the sort; Ctrl+click selects the column");
+    g.cannotSort = QStringLiteral("Cannot sort: %1");
+    g.cannotFilter = QStringLiteral("Cannot filter: %1");
+    g.reasonSpilled = QStringLiteral("the result is too large to sort in memory (its rows went to disk), and "
+                                     "the database cannot do it: %1");
+    g.reasonNotOneStatement = QStringLiteral("the text holds more than one statement");
+    g.reasonNotAQuery = QStringLiteral("the statement is not a SELECT query");
+    g.reasonWrites = QStringLiteral("the statement may change data or lock rows");
+    g.reasonRepeatedName = QStringLiteral("the column %1 shares its name with another column of the result");
+    g.reasonNotANumber = QStringLiteral("\"%1\" is not a number, and the column %2 holds numbers");
+    g.reasonNotADate = QStringLiteral("\"%1\" is not a date, and the column %2 holds dates");
+    g.filterPlaceholder = QStringLiteral("Filter");
+    g.filterHint = QStringLiteral(
+        "=, <>, <, <=, >, >= a value; LIKE a pattern (% any text, _ one character, ! before either takes it "
+        "as it is); NULL or NOT NULL; any other text finds the cells that contain it. Return applies the "
+        "filters.");
+    g.filterAccessible = QStringLiteral("Filter of column %1");
+    g.rowsMatch = QStringLiteral(" %1 of %2 rows match");
+    g.rowsMatchUnknown = QStringLiteral(" %1 rows match");
+    g.imageKind = QStringLiteral("%1 image");
+    g.binaryKind = QStringLiteral("binary");
+    g.blobCell = QStringLiteral("(%1, %2 bytes)");
+    g.valueCaption = QStringLiteral("Binary value (%1)");
+    g.hexPage = QStringLiteral("Hexadecimal");
+    g.imagePage = QStringLiteral("Image");
+    g.saveValueCaption = QStringLiteral("Save value to file");
+    g.loadValueCaption = QStringLiteral("Load value from file");
+    g.allFiles = QStringLiteral("All files (*)");
+    g.valueSaved = QStringLiteral("Value saved to file [%1]: %2 bytes.");
+    g.valueLoaded = QStringLiteral("Value loaded from file [%1]: %2 bytes; post the record to store it.");
+    g.fileFailed = QStringLiteral("File [%1]: %2");
+    g.noBinaryValue = QStringLiteral("The current cell holds no binary value.");
+    g.closeViewer = QStringLiteral("Close");
+
     t.securityEncrypted = QStringLiteral("Connection encrypted (%1, %2)");
     t.securityVerifiedFor = QStringLiteral("server certificate verified for %1");
     t.securityChainVerified =
@@ -277,6 +347,79 @@ UiTexts makePortuguese()
     t.lostChangeDropped = QStringLiteral(u"A sessão foi perdida antes de a alteração em %1 (%2) ser gravada: "
                                          u"ela não foi escrita. O que foi digitado: %3");
     t.newRowKey = QStringLiteral("uma linha nova");
+
+    GridTexts &g = t.grid;
+    g.menu = QStringLiteral("Grade de resultados");
+    g.copy = QStringLiteral("Copiar");
+    g.copyAs = QStringLiteral("Copiar como");
+    g.copyTsv = QStringLiteral(u"Texto separado por tabulações");
+    g.copyCsv = QStringLiteral("CSV");
+    g.copyJson = QStringLiteral("JSON");
+    g.copyMarkdown = QStringLiteral("Tabela Markdown");
+    g.copyInsert = QStringLiteral("Comandos INSERT");
+    g.setNull = QStringLiteral("Definir como NULL");
+    g.openValue = QStringLiteral(u"Abrir valor binário…");
+    g.saveValue = QStringLiteral(u"Salvar valor em arquivo…");
+    g.loadValue = QStringLiteral(u"Carregar valor de arquivo…");
+    g.find = QStringLiteral(u"Localizar…");
+    g.findNext = QStringLiteral(u"Localizar próximo");
+    g.findPrevious = QStringLiteral("Localizar anterior");
+    g.filterRow = QStringLiteral("Linha de filtro");
+    g.originalOrder = QStringLiteral("Ordem original");
+    g.clearFilters = QStringLiteral("Limpar filtros");
+    g.fitColumn = QStringLiteral("Ajustar largura da coluna");
+    g.fitAllColumns = QStringLiteral("Ajustar largura de todas as colunas");
+    g.selectColumn = QStringLiteral("Selecionar coluna");
+    g.findLabel = QStringLiteral("Localizar:");
+    g.findPlaceholder = QStringLiteral(u"Texto a localizar nas células");
+    g.matchCase = QStringLiteral(u"Diferenciar maiúsculas");
+    g.findNotFound = QStringLiteral(u"Não encontrado: %1");
+    g.findWrapped = QStringLiteral("A busca passou do fim das linhas e recomeçou");
+    g.closeFind = QStringLiteral("Fechar a barra de busca (Esc)");
+    g.siteDatabase = QStringLiteral("bd");
+    g.siteGrid = QStringLiteral("grade");
+    g.sortedByDatabase = QStringLiteral("Ordenado pelo banco de dados");
+    g.sortedByGrid = QStringLiteral("Ordenado na grade");
+    g.filteredByDatabase = QStringLiteral("Filtrado pelo banco de dados");
+    g.filteredByGrid = QStringLiteral("Filtrado na grade");
+    g.headerHint = QStringLiteral(
+        u"Clique para ordenar (de novo: decrescente; na terceira vez: a ordem original); Shift+clique "
+        u"acrescenta a coluna à ordenação; Ctrl+clique seleciona a coluna");
+    g.cannotSort = QStringLiteral(u"Não é possível ordenar: %1");
+    g.cannotFilter = QStringLiteral(u"Não é possível filtrar: %1");
+    g.reasonSpilled = QStringLiteral(
+        u"o resultado é grande demais para ordenar na memória (suas linhas foram para o disco), e o banco de "
+        u"dados não pode fazê-lo: %1");
+    g.reasonNotOneStatement = QStringLiteral(u"o texto contém mais de um comando");
+    g.reasonNotAQuery = QStringLiteral(u"o comando não é uma consulta SELECT");
+    g.reasonWrites = QStringLiteral(u"o comando pode alterar dados ou bloquear linhas");
+    g.reasonRepeatedName = QStringLiteral("a coluna %1 tem o mesmo nome que outra coluna do resultado");
+    g.reasonNotANumber = QStringLiteral(u"\"%1\" não é um número, e a coluna %2 contém números");
+    g.reasonNotADate = QStringLiteral(u"\"%1\" não é uma data, e a coluna %2 contém datas");
+    g.filterPlaceholder = QStringLiteral("Filtro");
+    g.filterHint = QStringLiteral(
+        u"=, <>, <, <=, >, >= um valor; LIKE um padrão (% qualquer texto, _ um caractere, ! antes de um "
+        u"deles "
+        u"o toma como está); NULL ou NOT NULL; outro texto localiza as células que o contêm. Enter aplica os "
+        u"filtros.");
+    g.filterAccessible = QStringLiteral("Filtro da coluna %1");
+    g.rowsMatch = QStringLiteral(" %1 de %2 linhas correspondem");
+    g.rowsMatchUnknown = QStringLiteral(" %1 linhas correspondem");
+    g.imageKind = QStringLiteral("imagem %1");
+    g.binaryKind = QStringLiteral(u"binário");
+    g.blobCell = QStringLiteral("(%1, %2 bytes)");
+    g.valueCaption = QStringLiteral(u"Valor binário (%1)");
+    g.hexPage = QStringLiteral("Hexadecimal");
+    g.imagePage = QStringLiteral("Imagem");
+    g.saveValueCaption = QStringLiteral("Salvar valor em arquivo");
+    g.loadValueCaption = QStringLiteral("Carregar valor de arquivo");
+    g.allFiles = QStringLiteral("Todos os arquivos (*)");
+    g.valueSaved = QStringLiteral("Valor salvo no arquivo [%1]: %2 bytes.");
+    g.valueLoaded =
+        QStringLiteral("Valor carregado do arquivo [%1]: %2 bytes; grave o registro para armazená-lo.");
+    g.fileFailed = QStringLiteral("Arquivo [%1]: %2");
+    g.noBinaryValue = QStringLiteral(u"A célula atual não contém um valor binário.");
+    g.closeViewer = QStringLiteral("Fechar");
 
     t.securityEncrypted = QStringLiteral(u"Conexão criptografada (%1, %2)");
     t.securityVerifiedFor = QStringLiteral(u"certificado do servidor verificado para %1");

@@ -19,6 +19,39 @@ QString profileFilter();
 QString profileExtension(); // "ovs", without the dot
 } // namespace texts
 
+// The result grid's own texts: its commands (context menu, keys), the find bar, the filter row,
+// the sort marks of its header, why it cannot sort or filter, the status of a filter and the
+// binary-value viewer.
+struct GridTexts
+{
+    // Tools > Result grid, the menu of the grid's commands.
+    QString menu;
+    QString copy, copyAs, copyTsv, copyCsv, copyJson, copyMarkdown, copyInsert, setNull, openValue, saveValue,
+        loadValue, find, findNext, findPrevious, filterRow, originalOrder, clearFilters, fitColumn,
+        fitAllColumns, selectColumn;
+    // Find bar: the label, the box's placeholder, Match case, what a search found no cell for (%1 the
+    // text), that a search went round the end, and the bar's Close.
+    QString findLabel, findPlaceholder, matchCase, findNotFound, findWrapped, closeFind;
+    // Header: the short marks of who sorted (painted after the arrow), the tooltip lines of who sorted
+    // or filtered, the header's own hint, and the refusals (%1 the reason).
+    QString siteDatabase, siteGrid, sortedByDatabase, sortedByGrid, filteredByDatabase, filteredByGrid,
+        headerHint, cannotSort, cannotFilter;
+    // The reasons: the rows went to disk (%1 why the database cannot do it either), the statement
+    // holds more than one, is no query, may change data; a repeated column name (%1 the name); a
+    // filter value that does not fit its column (%1 the value, %2 the column).
+    QString reasonSpilled, reasonNotOneStatement, reasonNotAQuery, reasonWrites, reasonRepeatedName,
+        reasonNotANumber, reasonNotADate;
+    // Filter row: placeholder, syntax hint, a box's accessible name (%1 the column).
+    QString filterPlaceholder, filterHint, filterAccessible;
+    // Status bar: %1 rows of %2 match; %1 rows match (the total unknown).
+    QString rowsMatch, rowsMatchUnknown;
+    // Binary values: an image's kind (%1 PNG, JPEG...), other bytes, the cell (%1 kind, %2 size),
+    // the viewer's caption (%1 the column), its pages, the file dialogs, the log lines (%1 the file,
+    // %2 bytes or the system's reason), and what a command on a cell without bytes says.
+    QString imageKind, binaryKind, blobCell, valueCaption, hexPage, imagePage, saveValueCaption,
+        loadValueCaption, allFiles, valueSaved, valueLoaded, fileFailed, noBinaryValue, closeViewer;
+};
+
 // Every language-dependent text of the main window, the About box and the message templates.
 struct UiTexts
 {
@@ -83,6 +116,7 @@ struct UiTexts
     QString hostKeyQuestion, passwordCaption, passwordForDatabase, passphraseForKey, passwordForSsh,
         sshQuestion, rememberInKeyring, keyringNeedsProfile, keyringNoBus, keyringNoService, keyringNoAnswer,
         noPasswordGiven, keepPasswordQuestion;
+    GridTexts grid;
     // Message templates; "[%s]" takes one file path.
     QString saveAsQuestion, fileExistsQuestion, undefinedName, compactQuestion, sendToSpreadsheetQuestion,
         fileNotFoundText, cannotRenameText, cannotDeleteText, reportingText, waitText, readyText;

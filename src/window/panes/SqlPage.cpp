@@ -56,6 +56,7 @@ SqlPage::SqlPage(Query &query, QWidget *parent) : QWidget(parent)
     const auto hand = [this](RecordNavigator::Button button) { emit recordAction(button); };
     m_navigator->setDispatcher(hand);
     m_grid->setRecordDispatcher(hand);
+    m_grid->setActionDispatcher([this] { emit gridAction(); });
 }
 
 QStringList SqlPage::scratchLines() const

@@ -14,8 +14,8 @@ class SqlEditor;
 
 // The SQL page: the hidden scratch text in which statements are composed line by line, the SQL
 // editor, the result grid over the query's rows and the record navigator below it. The
-// navigator's buttons and the grid's record keys, and a double-click or Return on a grid cell,
-// are handed on as requests: the window runs them as commands.
+// navigator's buttons and the grid's record keys and own actions, and a double-click or Return on
+// a grid cell, are handed on as requests: the window runs them as commands.
 class SqlPage : public QWidget
 {
     Q_OBJECT
@@ -42,6 +42,8 @@ signals:
     void editorChanged();
     void memoRequested();
     void recordAction(RecordNavigator::Button button);
+    // The result grid was asked for one of its actions (ResultGrid::runNextAction runs it).
+    void gridAction();
 
 private:
     QPlainTextEdit *m_scratch = nullptr;

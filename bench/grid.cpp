@@ -1,0 +1,304 @@
+// The result grid's own work on large results, against the databases' command-line clients:
+//   sort sqlite ratio, sort postgresql ratio  a million-row result on show is sorted by a column
+//                                             (in the grid or by the database, as the grid decides)
+//                                             until the sorted rows are on show, against the client
+//                                             running the ORDER BY statement to /dev/null;
+//   filter postgresql ratio                   the same for a filter and its WHERE statement;
+//   find ms                                   the find bar finding a value in the last row of a
+//                                             ten-million-row result that went to disk;
+//   copy mb/s                                 100,000 rows of eight columns copied as tab-separated text.
+//
+//   bench_grid [ROWS [FIND_ROWS]]   SQLite always, PostgreSQL when the test servers' environment is set.
+// Each measurement runs in a child process of its own (the same program with other arguments).
+#include "BenchProcess.h"
+#include "BenchRows.h"
+
+#include "db/DataAccess.h"
+#include "db/fetch/RowStore.h"
+#include "query/FindBar.h"
+#include "query/Query.h"
+#include "query/ResultGrid.h"
+#include "query/ResultModel.h"
+#include "query/ResultShaper.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const int runs = 3;
+
+// The grid of a child: a connection, the streaming query of the SQL runner, the model and the
+// grid on show, with every row of sql in.
+struct Shown
+{
+    Connection connection;
+    Query query{&connection};
+    ResultModel model{&query};
+    ResultGrid grid;
+
+    Shown(const QString &connectionString, const QString &sql)
+    {
+        connection.setConnectionString(connectionString);
+        connection.open();
+        query.setStreaming(true);
+        grid.resize(1000, 600);
+        grid.setModel(&model);
+        grid.show();
+        query.setSql(sql);
+        query.run();
+        waitForRows();
+    }
+
+    void waitForRows()
+    {
+        if (!query.isFetching())
+            return;
+        QEventLoop loop;
+        QObject::connect(&query, &Query::fetchEnded, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+    // The first screen of rows painted.
+    void paint()
+    {
+        QCoreApplication::processEvents();
+        grid.viewport()->repaint();
+    }
+
+    const char *site() const
+    {
+        switch (model.shaper()->site()) {
+        case ResultShaper::Site::Grid:
+            return "grid";
+        case ResultShaper::Site::Database:
+            return "database";
+        default:
+            return "none";
+        }
+    }
+};
+
+// Child: sorts (or filters, when text is given) the result of sql by column, as the grid decides
+// or (mode "database") by the database; prints the time to the rows on show, the time to the
+// last row, who did it and the rows.
+int shape(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const bool byDatabase = qstrcmp(argv[2], "database") == 0;
+    const QString connectionString = QString::fromLocal8Bit(argv[3]);
+    const QString sql = QString::fromLocal8Bit(argv[4]);
+    const int column = QByteArray(argv[5]).toInt();
+    const QString filter = argc >= 7 ? QString::fromLocal8Bit(argv[6]) : QString();
+    Shown shown(connectionString, sql);
+    if (byDatabase)
+        shown.model.shaper()->setLargeRows(0);
+    QElapsedTimer timer;
+    timer.start();
+    bool done = false;
+    if (filter.isEmpty()) {
+        done = shown.model.shaper()->sortBy(column, false);
+    } else {
+        QStringList texts(shown.model.columnCount());
+        texts[column] = filter;
+        done = shown.model.shaper()->setFilterTexts(texts);
+    }
+    if (!done) {
+        std::fprintf(stderr, "the grid did not sort or filter: %s\n",
+                     qPrintable(shown.model.shaper()->refusal()));
+        return 1;
+    }
+    shown.paint();
+    const qint64 onShow = timer.elapsed();
+    shown.waitForRows();
+    std::printf("RESULT %lld %lld %s %d %lld\n", (long long)onShow, (long long)timer.elapsed(), shown.site(),
+                shown.model.rowCount(), (long long)shown.query.recordset()->rows().spilledBytes());
+    return 0;
+}
+
+// The rows SQLite generates, on show in a grid; the database file lives in dir.
+std::unique_ptr<Shown> showGenerated(const QTemporaryDir &dir, qint64 rows)
+{
+    const QString path = dir.filePath(QStringLiteral("generated.db"));
+    bench::createSqlite(path, 1);
+    return std::make_unique<Shown>(QStringLiteral("Provider=SQLite;Data Source=") + path,
+                                   bench::sqliteRows(rows));
+}
+
+// Child: a result of rows generated by SQLite, spilled to disk beyond the row store's budget;
+// the find bar finds the name of the last row from the first cell.
+int find(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const qint64 rows = QByteArray(argv[2]).toLongLong();
+    QTemporaryDir dir;
+    const std::unique_ptr<Shown> generated = showGenerated(dir, rows);
+    Shown &shown = *generated;
+    if (shown.model.rowCount() != rows) {
+        std::fprintf(stderr, "%d of %lld rows arrived\n", shown.model.rowCount(), (long long)rows);
+        return 1;
+    }
+    shown.grid.setCurrentIndex(shown.model.index(0, 0));
+    shown.grid.showFindBar();
+    shown.grid.findBar()->textBox()->setText(QStringLiteral("name %1").arg(rows));
+    QElapsedTimer timer;
+    timer.start();
+    shown.grid.find(false);
+    const qint64 ms = timer.elapsed();
+    if (shown.grid.currentIndex().row() != rows - 1 || shown.grid.currentIndex().column() != 3) {
+        std::fprintf(stderr, "found at row %d, column %d\n", shown.grid.currentIndex().row(),
+                     shown.grid.currentIndex().column());
+        return 1;
+    }
+    std::printf("RESULT %lld %lld\n", (long long)ms,
+                (long long)shown.query.recordset()->rows().spilledBytes());
+    return 0;
+}
+
+// Child: every cell of rows generated by SQLite copied as tab-separated text.
+int copy(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const qint64 rows = QByteArray(argv[2]).toLongLong();
+    QTemporaryDir dir;
+    const std::unique_ptr<Shown> generated = showGenerated(dir, rows);
+    Shown &shown = *generated;
+    double best = 1e9;
+    qsizetype size = 0;
+    for (int i = 0; i < runs; ++i) {
+        QGuiApplication::clipboard()->clear();
+        shown.grid.selectAll();
+        QElapsedTimer timer;
+        timer.start();
+        shown.grid.copyAs(CopyFormat::Tsv);
+        best = qMin(best, timer.nsecsElapsed() / 1e9);
+        size = QGuiApplication::clipboard()->text().toUtf8().size();
+    }
+    std::printf("RESULT %.6f %lld\n", best, (long long)size);
+    return 0;
+}
+
+struct Ours
+{
+    double onShow = 1e9;
+    double whole = 1e9;
+    QByteArray site;
+    qint64 rows = 0;
+};
+
+Ours runShape(const QStringList &arguments)
+{
+    Ours best;
+    for (int i = 0; i < runs; ++i) {
+        const QList<QByteArray> parts = bench::runChild(arguments).last().split(' ');
+        best.onShow = qMin(best.onShow, parts.value(1).toDouble() / 1000.0);
+        best.whole = qMin(best.whole, parts.value(2).toDouble() / 1000.0);
+        best.site = parts.value(3);
+        best.rows = parts.value(4).toLongLong();
+    }
+    return best;
+}
+
+double figure(const char *what, const char *name, const Ours &ours, const bench::ClientRun &cli)
+{
+    std::printf("%s %s: %lld rows, %s; ours %.3f s to the rows on show, %.3f s to the last row; CLI %.3f s\n",
+                what, name, (long long)ours.rows, ours.site.constData(), ours.onShow, ours.whole,
+                cli.seconds);
+    std::fflush(stdout);
+    return ours.onShow / cli.seconds;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc >= 6 && qstrcmp(argv[1], "--shape") == 0)
+        return shape(argc, argv);
+    if (argc >= 3 && qstrcmp(argv[1], "--find") == 0)
+        return find(argc, argv);
+    if (argc >= 3 && qstrcmp(argv[1], "--copy") == 0)
+        return copy(argc, argv);
+
+    QCoreApplication app(argc, argv);
+    const qint64 rows = argc >= 2 ? QByteArray(argv[1]).toLongLong() : 1000000;
+    const qint64 findRows = argc >= 3 ? QByteArray(argv[2]).toLongLong() : 10000000;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("grid.db"));
+    const QString scratch = dir.filePath(QStringLiteral("cli.out"));
+    bench::createSqlite(path, rows);
+    const QStringList environment = QProcess::systemEnvironment();
+    const QString byName = QStringLiteral("SELECT * FROM t ORDER BY name");
+    const QString name = QStringLiteral("3");
+    std::printf("collation of the grid's sort: %s\n", qPrintable(QLocale::system().collation().name()));
+
+    const Ours sqliteSort = runShape({QStringLiteral("--shape"), QStringLiteral("auto"),
+                                      QStringLiteral("Provider=SQLite;Data Source=") + path,
+                                      QStringLiteral("SELECT * FROM t"), name});
+    const double sqliteRatio =
+        figure("sort", "sqlite", sqliteSort,
+               bench::runClient(QStringLiteral("sqlite3"), {path, byName}, environment, scratch));
+
+    QString pgSort = QStringLiteral("skipped (ORVESSA_TEST_PG not set)");
+    QString pgFilter = pgSort;
+    const QString pg = qEnvironmentVariable("ORVESSA_TEST_PG");
+    if (!pg.isEmpty()) {
+        const QStringList pgEnvironment =
+            bench::postgresClientEnvironment(QStringLiteral("orvessa_bench_grid"));
+        bench::runSetup(QStringLiteral("psql"),
+                        {QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                         QStringLiteral("-c"),
+                         QStringLiteral("CREATE SCHEMA IF NOT EXISTS orvessa_bench_grid; SET search_path = "
+                                        "orvessa_bench_grid; DROP TABLE IF EXISTS t; CREATE TABLE t AS %1; "
+                                        "ALTER TABLE t ADD PRIMARY KEY (id); ANALYZE t;")
+                             .arg(bench::pgRows(rows))},
+                        pgEnvironment);
+        const QString connection = pg + QStringLiteral(";options=-c search_path=orvessa_bench_grid");
+        auto psql = [&](const QString &sql) {
+            return bench::runClient(QStringLiteral("psql"),
+                                    {QStringLiteral("-At"), QStringLiteral("-c"), sql}, pgEnvironment,
+                                    scratch);
+        };
+        const Ours sorted = runShape({QStringLiteral("--shape"), QStringLiteral("auto"), connection,
+                                      QStringLiteral("SELECT * FROM t"), name});
+        const bench::ClientRun psqlSort = psql(byName);
+        pgSort = QString::number(figure("sort", "postgresql", sorted, psqlSort), 'f', 2);
+        // The road of a result too large for the grid, for comparison: the database sorts.
+        figure("sort", "postgresql by the database",
+               runShape({QStringLiteral("--shape"), QStringLiteral("database"), connection,
+                         QStringLiteral("SELECT * FROM t"), name}),
+               psqlSort);
+        const Ours filtered =
+            runShape({QStringLiteral("--shape"), QStringLiteral("auto"), connection,
+                      QStringLiteral("SELECT * FROM t"), QStringLiteral("1"), QStringLiteral("> 50000")});
+        pgFilter = QString::number(figure("filter", "postgresql", filtered,
+                                          psql(QStringLiteral("SELECT * FROM t WHERE qty > 50000"))),
+                                   'f', 2);
+    }
+
+    const QList<QByteArray> found =
+        bench::runChild({QStringLiteral("--find"), QString::number(findRows)}).last().split(' ');
+    std::printf("find: %lld rows, %.0f MB of them on disk; the last row's name found in %s ms\n",
+                (long long)findRows, found.value(2).toDouble() / 1048576.0, found.value(1).constData());
+    const QList<QByteArray> copied =
+        bench::runChild({QStringLiteral("--copy"), QStringLiteral("100000")}).last().split(' ');
+    const double seconds = copied.value(1).toDouble();
+    const double megabytes = copied.value(2).toDouble() / 1048576.0;
+    std::printf("copy: 100000 rows x 8 columns, %.1f MB of text in %.3f s\n", megabytes, seconds);
+
+    std::printf("sort sqlite ratio: %.2f\n", sqliteRatio);
+    std::printf("sort postgresql ratio: %s\n", qPrintable(pgSort));
+    std::printf("filter postgresql ratio: %s\n", qPrintable(pgFilter));
+    std::printf("find ms: %s\n", found.value(1).constData());
+    std::printf("copy mb/s: %.0f\n", megabytes / seconds);
+    return 0;
+}
