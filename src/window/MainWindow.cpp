@@ -77,6 +77,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_session(std::ma
         if (QToolButton *button = m_commands->button(command))
             button->setEnabled(enabled);
     };
+    // The grid's own long work (a sort, a search, a copy) waits as the connection's work does: one
+    // wait at a time.
+    m_sql->grid()->setWorkRunner(
+        [&connection](const std::function<void()> &work, const std::function<void()> &cancel) {
+            connection.runAside(work, cancel);
+        });
     m_sessionCommands = std::make_unique<SessionCommands>(*m_workspace);
     m_tableCommands = std::make_unique<TableCommands>(*m_workspace);
     m_sqlCommands = std::make_unique<SqlCommands>(*m_workspace);
