@@ -55,8 +55,9 @@ public:
     // statement holds this one); it is opened on the calling thread, never under a lock.
     void cancel();
 
-    // The error of the last call on the connection; ConnectionLostError once it is gone.
-    [[noreturn]] void fail() const;
+    // The error of the last call on the connection; ConnectionLostError once it is gone. Given
+    // the statement text that was sent, a syntax error carries the place the server names in it.
+    [[noreturn]] void fail(const QString *sql = nullptr) const;
     // The error of the last call on a prepared statement.
     [[noreturn]] static void failStatement(MYSQL_STMT *stmt);
 
