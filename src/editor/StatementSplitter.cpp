@@ -1,51 +1,23 @@
 #include "editor/StatementSplitter.h"
 
+#include "editor/SqlScanner.h"
+
 #include <QStringView>
 
 namespace {
 
-bool isAsciiLetter(char16_t c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-
-bool isDigit(char16_t c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-// Letters of any script, digits and "_" make words; "$" may follow the first character.
-bool startsWord(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u < 0x80)
-        return isAsciiLetter(u) || isDigit(u) || u == u'_';
-    return c.isLetterOrNumber() || c.isSurrogate();
-}
-
-bool continuesWord(QChar c)
-{
-    return startsWord(c) || c == u'$';
-}
-
-bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f' || c == u'\v';
-}
+constexpr auto isBlank = &SqlScanner::isBlank;
 
 class Scanner
 {
 public:
     Scanner(SqlDialect dialect, const QString &script)
-        : m_text(script.constData())
+        : m_tokens(dialect, script)
+        , m_text(script.constData())
         , m_size(script.size())
         , m_mysql(dialect == SqlDialect::MySql)
         , m_postgres(dialect == SqlDialect::PostgreSql)
         , m_sqlServer(dialect == SqlDialect::SqlServer)
-        , m_brackets(dialect == SqlDialect::SqlServer || dialect == SqlDialect::Access ||
-                     dialect == SqlDialect::Sqlite)
-        , m_backquotes(dialect == SqlDialect::MySql || dialect == SqlDialect::Sqlite)
-        , m_nestedComments(dialect == SqlDialect::PostgreSql || dialect == SqlDialect::SqlServer)
         , m_delimiter(m_sqlServer ? QString() : QStringLiteral(";"))
     {
     }
@@ -115,7 +87,7 @@ private:
         while (k < m_size && isBlank(m_text[k]))
             ++k;
         qsizetype e = k;
-        while (e < m_size && continuesWord(m_text[e]))
+        while (e < m_size && SqlScanner::continuesWord(m_text[e]))
             ++e;
         return {k, e - k};
     }
@@ -147,72 +119,9 @@ private:
         m_copy = CopyState::None;
     }
 
-    // Past the closing quote; escape doubles the closing quote, backslash escapes a character.
-    qsizetype skipQuoted(qsizetype from, char16_t close, bool backslash) const
-    {
-        qsizetype k = from;
-        while (k < m_size) {
-            const char16_t c = m_text[k].unicode();
-            if (backslash && c == u'\\') {
-                k += 2;
-                continue;
-            }
-            if (c == close) {
-                if (k + 1 < m_size && m_text[k + 1] == close) {
-                    k += 2;
-                    continue;
-                }
-                return k + 1;
-            }
-            ++k;
-        }
-        return m_size;
-    }
-
-    qsizetype skipBlockComment(qsizetype from) const
-    {
-        int nesting = 1;
-        qsizetype k = from;
-        while (k + 1 < m_size) {
-            if (m_text[k] == u'*' && m_text[k + 1] == u'/') {
-                k += 2;
-                if (--nesting == 0)
-                    return k;
-                continue;
-            }
-            if (m_nestedComments && m_text[k] == u'/' && m_text[k + 1] == u'*') {
-                k += 2;
-                ++nesting;
-                continue;
-            }
-            ++k;
-        }
-        return m_size;
-    }
-
-    // A PostgreSQL dollar quote at m_pos ($$ or $tag$): past its closing tag; -1 when "$" starts
-    // none (a parameter such as $1).
-    qsizetype skipDollarQuote() const
-    {
-        qsizetype k = m_pos + 1;
-        if (k < m_size && m_text[k] != u'$') {
-            if (isDigit(m_text[k].unicode()) || !startsWord(m_text[k]))
-                return -1;
-            while (k < m_size && startsWord(m_text[k]))
-                ++k;
-        }
-        if (k >= m_size || m_text[k] != u'$')
-            return -1;
-        const QStringView tag(m_text + m_pos, k - m_pos + 1);
-        const qsizetype close = QStringView(m_text, m_size).indexOf(tag, k + 1);
-        return close < 0 ? m_size : close + tag.size();
-    }
-
     void step()
     {
-        const QChar c = m_text[m_pos];
-        const char16_t u = c.unicode();
-
+        const char16_t u = m_text[m_pos].unicode();
         // A DELIMITER of the user's ends a statement wherever it stands; ";" only outside bodies
         // and parentheses.
         if (!m_delimiter.isEmpty() && u == m_delimiter[0].unicode() &&
@@ -225,104 +134,55 @@ private:
             m_pos = after;
             return;
         }
-        if (isBlank(c)) {
-            ++m_pos;
-            return;
-        }
-        const char16_t next = m_pos + 1 < m_size ? m_text[m_pos + 1].unicode() : 0;
-        if (u == u'-' && next == u'-' &&
-            (!m_mysql || m_pos + 2 >= m_size || isBlank(m_text[m_pos + 2]) ||
-             m_text[m_pos + 2].unicode() < 0x20)) {
-            m_pos = lineEnd(m_pos);
-            return;
-        }
-        if (u == u'#' && m_mysql) {
-            m_pos = lineEnd(m_pos);
-            return;
-        }
-        if (u == u'/' && next == u'*') {
-            const qsizetype after = skipBlockComment(m_pos + 2);
-            // MySQL runs the text of /*! … */ and /*M! … */: it is part of the statement.
-            if (m_mysql && m_pos + 2 < m_size &&
-                (m_text[m_pos + 2] == u'!' ||
-                 (m_text[m_pos + 2] == u'M' && m_pos + 3 < m_size && m_text[m_pos + 3] == u'!')))
-                significant(m_pos, after);
-            m_pos = after;
-            return;
-        }
-        if (u == u'\'') {
-            // PostgreSQL reads backslash escapes in E'…' strings only.
-            const bool escapeString = m_postgres && m_pos > 0 &&
-                                      (m_text[m_pos - 1] == u'E' || m_text[m_pos - 1] == u'e') &&
-                                      m_wordEnd == m_pos && m_wordStart == m_pos - 1;
-            quoted(u'\'', m_mysql || escapeString);
-            return;
-        }
-        if (u == u'"') {
-            quoted(u'"', m_mysql);
-            return;
-        }
-        if (u == u'`' && m_backquotes) {
-            quoted(u'`', false);
-            return;
-        }
-        if (u == u'[' && m_brackets) {
-            quoted(u']', false);
-            return;
-        }
-        if (u == u'$' && m_postgres && (m_pos == 0 || !continuesWord(m_text[m_pos - 1]))) {
-            const qsizetype after = skipDollarQuote();
-            if (after >= 0) {
-                significant(m_pos, after);
-                m_pos = after;
-                return;
-            }
-        }
         if (u == u'\\' && m_postgres && m_start < 0 && atLineStart(m_pos)) {
             // A psql command runs to the end of its line.
-            qsizetype e = lineEnd(m_pos);
-            const qsizetype lineStop = e;
+            const qsizetype stop = lineEnd(m_pos);
+            qsizetype e = stop;
             while (e > m_pos && isBlank(m_text[e - 1]))
                 --e;
             significant(m_pos, e);
-            finish(lineStop, SqlStatement::Kind::ClientCommand);
-            m_pos = lineStop;
+            finish(stop, SqlStatement::Kind::ClientCommand);
+            m_pos = stop;
             return;
         }
-        if (startsWord(c)) {
-            word();
+        qsizetype end = 0;
+        switch (m_tokens.scan(m_pos, &end)) {
+        case SqlScanner::Token::End:
+        case SqlScanner::Token::Blank:
+        case SqlScanner::Token::Comment:
+            break;
+        case SqlScanner::Token::Code:
+        case SqlScanner::Token::String:
+        case SqlScanner::Token::QuotedName:
+            significant(m_pos, end);
+            break;
+        case SqlScanner::Token::Word:
+            word(end);
             return;
+        case SqlScanner::Token::Symbol:
+            if (m_postgres) {
+                if (u == u'(')
+                    ++m_parens;
+                else if (u == u')' && m_parens > 0)
+                    --m_parens;
+            }
+            significant(m_pos, end);
+            break;
         }
-        if (m_postgres) {
-            if (u == u'(')
-                ++m_parens;
-            else if (u == u')' && m_parens > 0)
-                --m_parens;
-        }
-        significant(m_pos, m_pos + 1);
-        ++m_pos;
+        m_pos = end;
     }
 
-    void quoted(char16_t close, bool backslash)
-    {
-        const qsizetype after = skipQuoted(m_pos + 1, close, backslash);
-        significant(m_pos, after);
-        m_pos = after;
-    }
-
-    void word()
+    void word(qsizetype end)
     {
         const qsizetype from = m_pos;
-        qsizetype k = m_pos + 1;
-        // A DELIMITER such as $$ or // may follow a word without a blank ("END$$").
-        while (k < m_size && continuesWord(m_text[k])) {
-            if (m_customDelimiter && m_text[k] == m_delimiter[0] && matchesAt(k, m_delimiter))
-                break;
-            ++k;
+        qsizetype k = end;
+        // A DELIMITER such as $$ may follow a word without a blank ("END$$").
+        if (m_customDelimiter) {
+            const qsizetype at = QStringView(m_text + from + 1, end - from - 1).indexOf(m_delimiter);
+            if (at >= 0)
+                k = from + 1 + at;
         }
         const qsizetype length = k - from;
-        m_wordStart = from;
-        m_wordEnd = k;
 
         if (m_sqlServer && wordIs(from, length, "GO") && atLineStart(from) && goLine(k)) {
             const qsizetype stop = lineEnd(k);
@@ -408,7 +268,7 @@ private:
             return false;
         while (k < stop && isBlank(m_text[k]))
             ++k;
-        while (k < stop && isDigit(m_text[k].unicode()))
+        while (k < stop && m_text[k].isDigit())
             ++k;
         while (k < stop && isBlank(m_text[k]))
             ++k;
@@ -434,14 +294,12 @@ private:
 
     enum class CopyState { None, Copy, FromStdin };
 
+    SqlScanner m_tokens;
     const QChar *m_text;
     qsizetype m_size;
     const bool m_mysql;
     const bool m_postgres;
     const bool m_sqlServer;
-    const bool m_brackets;
-    const bool m_backquotes;
-    const bool m_nestedComments;
     QString m_delimiter;
     bool m_customDelimiter = false;
 
@@ -457,9 +315,6 @@ private:
     int m_depth = 0;
     int m_parens = 0;
     CopyState m_copy = CopyState::None;
-    // The last word read, for E'…'.
-    qsizetype m_wordStart = -1;
-    qsizetype m_wordEnd = -1;
 };
 
 } // namespace
