@@ -51,15 +51,6 @@ SqlHighlightDialect editorDialect(HighlightChoice choice)
     return SqlHighlightDialect::Standard;
 }
 
-// A message template's one "%s" filled with a file name.
-QString withFileName(QString templ, const QString &fileName)
-{
-    const qsizetype at = templ.indexOf(QLatin1String("%s"));
-    if (at >= 0)
-        templ.replace(at, 2, fileName);
-    return templ;
-}
-
 // The name with its extension, if any, replaced by ".ovs"; only a dot in the file's own name
 // starts an extension.
 QString withOvsExtension(const QString &fileName)

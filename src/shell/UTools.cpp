@@ -244,3 +244,11 @@ QString DateTimeToIso8601(const QDateTime &local)
 {
     return local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + TimeZoneOffsetText(local);
 }
+
+QString withFileName(QString templ, const QString &fileName)
+{
+    const qsizetype at = templ.indexOf(QLatin1String("%s"));
+    if (at >= 0)
+        templ.replace(at, 2, fileName);
+    return templ;
+}

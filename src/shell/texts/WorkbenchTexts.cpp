@@ -1,0 +1,112 @@
+#include "shell/texts/WorkbenchTexts.h"
+
+namespace {
+
+WorkbenchTexts makeEnglish()
+{
+    WorkbenchTexts t;
+    t.findLabel = QStringLiteral("Find:");
+    t.replaceLabel = QStringLiteral("Replace with:");
+    t.findNext = QStringLiteral("Next");
+    t.findPrevious = QStringLiteral("Previous");
+    t.replace = QStringLiteral("Replace");
+    t.replaceAll = QStringLiteral("Replace all");
+    t.matchCase = QStringLiteral("Match case");
+    t.closeFind = QStringLiteral("Close");
+    t.findFieldName = QStringLiteral("Text to find");
+    t.replaceFieldName = QStringLiteral("Replacement text");
+    t.findBarName = QStringLiteral("Find and replace");
+    t.notFound = QStringLiteral("Not found");
+    t.replacedCount = QStringLiteral("%1 replaced");
+
+    t.historyCaption = QStringLiteral("History");
+    t.historyFilter = QStringLiteral("Filter:");
+    t.historyFilterHint = QStringLiteral("Text in the statement or the connection");
+    t.historyHeader = {QStringLiteral("Time"), QStringLiteral("Connection"), QStringLiteral("Duration"),
+                       QStringLiteral("Rows"), QStringLiteral("Result"),     QStringLiteral("Statement")};
+    t.historySucceeded = QStringLiteral("ok");
+    t.historyFailed = QStringLiteral("failed");
+    t.historyUse = QStringLiteral("Put into editor");
+    t.historyDelete = QStringLiteral("Delete");
+    t.historyClear = QStringLiteral("Clear all");
+    t.historyClose = QStringLiteral("Close");
+    t.historyClearQuestion = QStringLiteral("Delete every entry of the history?");
+    t.historyFilterName = QStringLiteral("History filter");
+    t.historyTableName = QStringLiteral("History entries");
+    t.historyFailedToRead = QStringLiteral("The history could not be read: %1");
+    t.historyFailedToWrite = QStringLiteral("The history could not be written: %1");
+
+    t.openSqlCaption = QStringLiteral("Open SQL file");
+    t.saveSqlCaption = QStringLiteral("Save SQL file");
+    t.sqlFilter = QStringLiteral("SQL files (*.sql *.SQL)");
+    t.allFilesFilter = QStringLiteral("All files (*)");
+    t.sqlFileReadFailed = QStringLiteral("File [%1] could not be read: %2");
+    t.sqlFileWriteFailed = QStringLiteral("File [%1] could not be written: %2");
+    t.sqlFileNotUtf8 =
+        QStringLiteral("File [%1] is not UTF-8; it was read as Windows-1252 and is saved as UTF-8.");
+    return t;
+}
+
+WorkbenchTexts makePortuguese()
+{
+    WorkbenchTexts t;
+    t.findLabel = QStringLiteral("Localizar:");
+    t.replaceLabel = QStringLiteral("Substituir por:");
+    t.findNext = QStringLiteral(u"Próximo");
+    t.findPrevious = QStringLiteral("Anterior");
+    t.replace = QStringLiteral("Substituir");
+    t.replaceAll = QStringLiteral("Substituir todos");
+    t.matchCase = QStringLiteral(u"Diferenciar maiúsculas");
+    t.closeFind = QStringLiteral("Fechar");
+    t.findFieldName = QStringLiteral("Texto a localizar");
+    t.replaceFieldName = QStringLiteral(u"Texto de substituição");
+    t.findBarName = QStringLiteral("Localizar e substituir");
+    t.notFound = QStringLiteral(u"Não encontrado");
+    t.replacedCount = QStringLiteral(u"%1 substituídos");
+
+    t.historyCaption = QStringLiteral(u"Histórico");
+    t.historyFilter = QStringLiteral("Filtro:");
+    t.historyFilterHint = QStringLiteral(u"Texto no comando ou na conexão");
+    t.historyHeader = {QStringLiteral("Hora"),      QStringLiteral(u"Conexão"),  QStringLiteral(u"Duração"),
+                       QStringLiteral("Registros"), QStringLiteral("Resultado"), QStringLiteral("Comando")};
+    t.historySucceeded = QStringLiteral("ok");
+    t.historyFailed = QStringLiteral("falhou");
+    t.historyUse = QStringLiteral("Colocar no editor");
+    t.historyDelete = QStringLiteral("Excluir");
+    t.historyClear = QStringLiteral("Limpar tudo");
+    t.historyClose = QStringLiteral("Fechar");
+    t.historyClearQuestion = QStringLiteral(u"Excluir todas as entradas do histórico?");
+    t.historyFilterName = QStringLiteral(u"Filtro do histórico");
+    t.historyTableName = QStringLiteral(u"Entradas do histórico");
+    t.historyFailedToRead = QStringLiteral(u"O histórico não pôde ser lido: %1");
+    t.historyFailedToWrite = QStringLiteral(u"O histórico não pôde ser gravado: %1");
+
+    t.openSqlCaption = QStringLiteral("Abrir arquivo SQL");
+    t.saveSqlCaption = QStringLiteral("Salvar arquivo SQL");
+    t.sqlFilter = QStringLiteral("Arquivos SQL (*.sql *.SQL)");
+    t.allFilesFilter = QStringLiteral("Todos os arquivos (*)");
+    t.sqlFileReadFailed = QStringLiteral(u"O arquivo [%1] não pôde ser lido: %2");
+    t.sqlFileWriteFailed = QStringLiteral(u"O arquivo [%1] não pôde ser gravado: %2");
+    t.sqlFileNotUtf8 =
+        QStringLiteral(u"O arquivo [%1] não está em UTF-8; foi lido como Windows-1252 e é salvo em UTF-8.");
+    return t;
+}
+
+} // namespace
+
+const WorkbenchTexts &englishWorkbenchTexts()
+{
+    static const WorkbenchTexts texts = makeEnglish();
+    return texts;
+}
+
+const WorkbenchTexts &portugueseWorkbenchTexts()
+{
+    static const WorkbenchTexts texts = makePortuguese();
+    return texts;
+}
+
+const WorkbenchTexts &workbenchTextsFor(const QString &language)
+{
+    return language == QLatin1String("en-US") ? englishWorkbenchTexts() : portugueseWorkbenchTexts();
+}
