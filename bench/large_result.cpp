@@ -14,9 +14,9 @@
 
 #include "db/DataAccess.h"
 #include "db/fetch/RowStore.h"
-#include "sql/AdoQuery.h"
-#include "sql/ResultGrid.h"
-#include "sql/ResultModel.h"
+#include "query/Query.h"
+#include "query/ResultGrid.h"
+#include "query/ResultModel.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -51,7 +51,7 @@ int measure(int argc, char **argv)
     Connection connection;
     connection.setConnectionString(connectionString);
     connection.open();
-    AdoQuery query(&connection);
+    Query query(&connection);
     query.setStreaming(true);
     ResultModel model(&query);
     ResultGrid grid;
@@ -59,7 +59,7 @@ int measure(int argc, char **argv)
     grid.setModel(&model);
     grid.show();
     QEventLoop loop;
-    QObject::connect(&query, &AdoQuery::fetchEnded, &loop, &QEventLoop::quit);
+    QObject::connect(&query, &Query::fetchEnded, &loop, &QEventLoop::quit);
     query.setSql(sql);
     const qint64 runAt = timer.elapsed();
     query.run();

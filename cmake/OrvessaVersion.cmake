@@ -1,5 +1,5 @@
 # The executable's version record lives in the ELF section ".orvessa_version", generated at
-# build time from resources/version.ini. TVersionInfo (src/about/VersInfo) reads it back.
+# build time from resources/version.ini. VersionInfo (src/about/VersInfo) reads it back.
 #
 # Block layout, all numbers little-endian:
 #    0  "OVVR"

@@ -2,7 +2,7 @@
 // empty values or the "Cannot retrieve Version Information" error, never a crash.
 #include "MemoryFile.h"
 
-#include "about/VersInfo.h"
+#include "about/VersionInfo.h"
 #include "common/AppError.h"
 
 #include <cstdlib>
@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString path = memoryFile(data, size);
     if (path.isEmpty())
         std::abort();
-    TVersionInfo info;
+    VersionInfo info;
     try {
         info.OpenFile(path);
     } catch (const AppError &) {
@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort(); // no value may come from a block that failed to load
         return 0;
     }
-    for (int key = 0; key < TVersionInfo::KeyCount; ++key)
-        (void)info.GetKey(TVersionInfo::keyName(TVersionInfo::Key(key)));
+    for (int key = 0; key < VersionInfo::KeyCount; ++key)
+        (void)info.GetKey(VersionInfo::keyName(VersionInfo::Key(key)));
     (void)info.queryValue(QStringLiteral("\\VarFileInfo\\Translation"));
     (void)info.fixedFileVersion();
     (void)info.fixedProductVersion();

@@ -47,7 +47,8 @@ public:
             return;
         try {
             m_defaultSchema = m_connection.defaultSchema();
-        } catch (const std::exception &) {
+        } catch (const std::exception &e) {
+            letLostSessionThrough(e);
             // Only the error lines' names depend on it: they are then qualified.
             if (stopped())
                 return;
@@ -104,7 +105,8 @@ private:
                     slot(m_catalogue.objects[*at]).append(std::move(item));
             }
             return;
-        } catch (const std::exception &) {
+        } catch (const std::exception &e) {
+            letLostSessionThrough(e);
             if (stopped())
                 return;
         }
@@ -116,6 +118,7 @@ private:
             try {
                 slot(object) = one(object.table);
             } catch (const std::exception &e) {
+                letLostSessionThrough(e);
                 if (stopped())
                     return;
                 fail(object, e);
@@ -139,6 +142,7 @@ private:
                     object.columns.append(
                         columnFromField(object.table, field, int(object.columns.size()) + 1));
             } catch (const std::exception &e) {
+                letLostSessionThrough(e);
                 if (stopped())
                     return;
                 fail(object, e);

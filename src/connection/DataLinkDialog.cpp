@@ -4,8 +4,8 @@
 #include "connection/WorkRunnerDialog.h"
 #include "db/DataAccess.h"
 #include "shell/BusyCursor.h"
+#include "shell/MessageDialog.h"
 #include "shell/Prompt.h"
-#include "shell/UTools.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -438,7 +438,7 @@ void DataLinkDialog::testConnection()
         }
     }
     if (ok)
-        ShowMessageDialog(tr("Test connection succeeded."), mtInformation, mbOK, 0, this);
+        showMessageDialog(tr("Test connection succeeded."), mtInformation, mbOK, 0, this);
     else
-        ShowMessageDialog(failure, mtError, mbOK, 0, this);
+        showMessageDialog(failure, mtError, mbOK, 0, this);
 }

@@ -9,12 +9,12 @@
 #include "connection/ProfileFile.h"
 #include "connection/WorkRunnerDialog.h"
 #include "editor/SqlEditor.h"
+#include "query/Query.h"
+#include "query/ResultGrid.h"
 #include "shell/Guard.h"
+#include "shell/MessageDialog.h"
 #include "shell/Prompt.h"
-#include "shell/UTools.h"
 #include "shell/texts/UiTexts.h"
-#include "sql/AdoQuery.h"
-#include "sql/ResultGrid.h"
 
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -265,7 +265,7 @@ void TMainView::SaveProfile(const QString &fileName)
     const QString shown = QFileInfo(target).fileName();
     const bool overwrite = target != ProfileFileName && QFileInfo::exists(target);
     const QString question = withFileName(overwrite ? TextFileExists : TextSaveAs, shown);
-    if (ShowMessageDialog(question, mtConfirmation, mbYes | mbNo, 0, this) != mrYes)
+    if (showMessageDialog(question, mtConfirmation, mbYes | mbNo, 0, this) != mrYes)
         return;
     ProfileFileName = target;
     ProfileConnectionString = ADOConnection1->connectionString();

@@ -2,6 +2,8 @@
 #include "db/fetch/Fetch.h"
 #include "db/fetch/ResultStream.h"
 
+#include <QCoreApplication>
+
 #include <condition_variable>
 #include <exception>
 #include <thread>
@@ -76,12 +78,14 @@ struct Connection::Stream
     }
 };
 
-Connection::Connection() : m_runner(runDirectly)
+Connection::Connection() : m_runner(runDirectly), m_self(std::make_shared<Connection *>(this))
 {
 }
 
 Connection::~Connection()
 {
+    // Tasks posted to the event loop find the connection gone.
+    *m_self = nullptr;
     dropStream();
     if (m_backend) {
         try {
@@ -207,6 +211,80 @@ void Connection::endWork()
     m_workActive = false;
 }
 
+void Connection::refuseNestedWork() const
+{
+    Q_ASSERT_X(false, "Connection", "work started from an event handled while other work was waited for");
+    throw DataAccessError(QStringLiteral("Internal error: work was started on the connection while other "
+                                         "work was running. It was not run."));
+}
+
+void Connection::wait(const std::function<void()> &work, const std::function<void()> &cancel)
+{
+    if (m_waitDepth > 0)
+        refuseNestedWork();
+    struct Depth
+    {
+        Connection &self;
+        explicit Depth(Connection &c) : self(c) { ++self.m_waitDepth; }
+        ~Depth()
+        {
+            if (--self.m_waitDepth == 0)
+                self.postIdleTasks();
+        }
+    } depth(*this);
+    m_runner(work, cancel);
+}
+
+void Connection::whenIdle(std::function<void()> task)
+{
+    m_idleTasks.push_back(std::move(task));
+    postIdleTasks();
+}
+
+void Connection::postIdleTasks()
+{
+    if (m_idlePosted || m_idleTasks.empty() || m_waitDepth > 0 || m_holds > 0)
+        return;
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app) {
+        runIdleTasks();
+        return;
+    }
+    m_idlePosted = true;
+    QMetaObject::invokeMethod(
+        app,
+        [self = std::weak_ptr<Connection *>(m_self)] {
+            const std::shared_ptr<Connection *> alive = self.lock();
+            if (!alive || !*alive)
+                return;
+            (*alive)->m_idlePosted = false;
+            (*alive)->runIdleTasks();
+        },
+        Qt::QueuedConnection);
+}
+
+void Connection::runIdleTasks()
+{
+    // A wait or a hold that begins inside a task keeps the tasks after it waiting; its end posts
+    // them again.
+    while (!m_idleTasks.empty() && m_waitDepth == 0 && m_holds == 0) {
+        const std::function<void()> task = std::move(m_idleTasks.front());
+        m_idleTasks.pop_front();
+        task();
+    }
+}
+
+Connection::Hold::Hold(Connection &connection) : m_connection(connection)
+{
+    ++m_connection.m_holds;
+}
+
+Connection::Hold::~Hold()
+{
+    if (--m_connection.m_holds == 0)
+        m_connection.postIdleTasks();
+}
+
 void Connection::runWork(Backend &b, const std::function<void()> &work, const bool *keepOpen)
 {
     if (t_working == this) {
@@ -214,6 +292,9 @@ void Connection::runWork(Backend &b, const std::function<void()> &work, const bo
         work();
         return;
     }
+    // Before anything of the work that runs now is touched.
+    if (m_waitDepth > 0)
+        refuseNestedWork();
     {
         const std::lock_guard lock(m_workMutex);
         m_workActive = true;
@@ -240,7 +321,7 @@ void Connection::runWork(Backend &b, const std::function<void()> &work, const bo
         work();
     };
     try {
-        m_runner(piece, [this, &b] { cancelWork(b); });
+        wait(piece, [this, &b] { cancelWork(b); });
     } catch (const ConnectionLostError &) {
         endWork();
         if (m_backend.get() == &b) {
@@ -289,7 +370,10 @@ QString Connection::defaultDatabase()
         return QString();
     try {
         return call([](Backend &b) { return b.defaultDatabase(); });
-    } catch (const DataAccessError &) {
+    } catch (const DataAccessError &e) {
+        // Inside a piece of work a lost session ends the work; outside, the connection has closed.
+        if (t_working == this)
+            letLostSessionThrough(e);
         // The original reports an empty name when the provider fails to tell.
         return QString();
     }
@@ -348,8 +432,8 @@ bool Connection::streamRows(const QString &sql,
                             const std::function<CellSink &(const QList<FieldInfo> &)> &startResult)
 {
     refuseNul(sql);
+    Backend &b = freeBackend();
     m_rowsFetched.store(0);
-    Backend &b = backend();
     bool complete = false;
     try {
         runWork(b, [&] {
@@ -509,7 +593,8 @@ void Connection::dropStream()
     const std::shared_ptr<Stream> stream = m_stream;
     if (!stream)
         return;
-    cancelFetch(*stream->backend);
+    // The cancel may have to open a connection of its own (KILL QUERY): never on this thread.
+    cancelStream();
     stream->join();
     m_stream.reset();
     endWork();
@@ -524,7 +609,7 @@ void Connection::finishStream(bool cancel)
         cancelStream();
     if (!stream->isDone()) {
         Backend *b = stream->backend;
-        m_runner([stream] { stream->waitDone(); }, [this, b] { cancelWork(*b); });
+        wait([stream] { stream->waitDone(); }, [this, b] { cancelWork(*b); });
     }
     // A notification handled while the runner waited may have finished the stream already.
     if (m_stream != stream)

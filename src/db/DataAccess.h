@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -49,6 +50,15 @@ class ConnectionLostError : public DataAccessError
 public:
     using DataAccessError::DataAccessError;
 };
+
+// For a fallback that goes on after a failed call, inside a catch block: a lost session goes on to
+// the caller, so that the piece of work ends and the connection closes itself instead of carrying
+// on without its session.
+inline void letLostSessionThrough(const std::exception &error)
+{
+    if (dynamic_cast<const ConnectionLostError *>(&error))
+        throw;
+}
 
 // A row of the tables rowset. type is "TABLE", "VIEW", "SYSTEM TABLE", ... as the
 // provider classifies the object; only TABLE and VIEW reach the tree.
@@ -305,6 +315,32 @@ public:
     void setAfterDisconnect(std::function<void()> handler) { m_afterDisconnect = std::move(handler); }
     void setWorkRunner(WorkRunner runner);
 
+    // One piece of work at a time. The work runner may handle events while it waits (the
+    // window's does); a call that comes from such an event, while a wait of this connection runs
+    // on the calling thread, would start a second worker on the same session. It is refused: an
+    // assertion in debug builds, an internal error otherwise. Work that must follow other work is
+    // handed over here instead, and runs once no wait runs and no hold is taken.
+    //
+    // True while the calling thread waits in the work runner for a piece of work or a fetch.
+    bool waiting() const { return m_waitDepth > 0; }
+    // Runs task from the event loop once the connection is idle: no wait runs and no Hold is
+    // taken; tasks run one at a time in the order given. Without an event loop (no
+    // QCoreApplication) it runs at once when idle. A task must not throw.
+    void whenIdle(std::function<void()> task);
+    // Keeps the tasks of whenIdle waiting for as long as it lives (a command that runs, with its
+    // questions and waits); they may run again once the last hold has gone.
+    class Hold
+    {
+    public:
+        explicit Hold(Connection &connection);
+        ~Hold();
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+
+    private:
+        Connection &m_connection;
+    };
+
     // Empty when closed or when the backend reports an error.
     QString defaultDatabase();
 
@@ -392,6 +428,11 @@ private:
     // Runs work as one piece of work on b, or directly when already inside one. When keepOpen is
     // set by the work, the piece of work stays open after it (a stream goes on).
     void runWork(Backend &b, const std::function<void()> &work, const bool *keepOpen = nullptr);
+    // Runs the work runner as this thread's one wait; refuses a second one inside it.
+    void wait(const std::function<void()> &work, const std::function<void()> &cancel);
+    [[noreturn]] void refuseNestedWork() const;
+    void postIdleTasks();
+    void runIdleTasks();
     void readStream(Stream &stream);
     void cancelFetch(Backend &b) noexcept;
     void cancelWork(Backend &b);
@@ -411,4 +452,11 @@ private:
     std::atomic<bool> m_workCancelled{false};
     // The fetch that streams, until finishStream.
     std::shared_ptr<Stream> m_stream;
+    // Waits in the work runner on the calling thread, and holds on the tasks of whenIdle.
+    int m_waitDepth = 0;
+    int m_holds = 0;
+    bool m_idlePosted = false;
+    std::deque<std::function<void()>> m_idleTasks;
+    // Lets a task posted to the event loop find out whether the connection is still there.
+    std::shared_ptr<Connection *> m_self;
 };

@@ -3,7 +3,7 @@
 #include "editor/HistoryModel.h"
 #include "editor/QueryHistory.h"
 #include "shell/Prompt.h"
-#include "shell/UTools.h"
+#include "shell/MessageDialog.h"
 #include "shell/texts/WorkbenchTexts.h"
 
 #include <QHBoxLayout>
@@ -122,7 +122,7 @@ void HistoryWindow::deleteSelected()
 
 void HistoryWindow::clearAll()
 {
-    if (ShowMessageDialog(m_texts->historyClearQuestion, mtConfirmation, mbYes | mbNo, 0, this) != mrYes)
+    if (showMessageDialog(m_texts->historyClearQuestion, mtConfirmation, mbYes | mbNo, 0, this) != mrYes)
         return;
     QString error;
     const bool written = m_history->clear(&error);
@@ -134,5 +134,5 @@ void HistoryWindow::clearAll()
 void HistoryWindow::writeFailed(const QString &reason)
 {
     prompt().beep();
-    ShowMessageDialog(m_texts->historyFailedToWrite.arg(reason), mtError, mbOK, 0, this);
+    showMessageDialog(m_texts->historyFailedToWrite.arg(reason), mtError, mbOK, 0, this);
 }

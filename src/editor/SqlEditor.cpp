@@ -6,7 +6,8 @@
 #include "editor/SqlFile.h"
 #include "shell/Contrast.h"
 #include "shell/Prompt.h"
-#include "shell/UTools.h"
+#include "shell/Language.h"
+#include "shell/MessageDialog.h"
 #include "shell/texts/UiTexts.h"
 #include "shell/texts/WorkbenchTexts.h"
 
@@ -393,7 +394,7 @@ bool SqlEditor::openFile()
     QString error;
     if (!readSqlFile(*name, &content, &error)) {
         prompt().beep();
-        ShowMessageDialog(m_texts->sqlFileReadFailed.arg(*name, error), mtError, mbOK, 0, window());
+        showMessageDialog(m_texts->sqlFileReadFailed.arg(*name, error), mtError, mbOK, 0, window());
         return false;
     }
     replaceText(content.text);
@@ -413,7 +414,7 @@ bool SqlEditor::openFile()
     m_fileByteOrderMark = content.byteOrderMark;
     setModified(false);
     if (!content.utf8)
-        ShowMessageDialog(m_texts->sqlFileNotUtf8.arg(*name), mtWarning, mbOK, 0, window());
+        showMessageDialog(m_texts->sqlFileNotUtf8.arg(*name), mtWarning, mbOK, 0, window());
     return true;
 }
 
@@ -433,7 +434,7 @@ bool SqlEditor::saveFileAs()
     if (!name)
         return false;
     if (*name != m_fileName && QFileInfo::exists(*name) &&
-        ShowMessageDialog(withFileName(textsFor(CurrentLanguage).TextFileExists, *name), mtConfirmation,
+        showMessageDialog(withFileName(uiTexts().TextFileExists, *name), mtConfirmation,
                           mbYes | mbNo, 0, window()) != mrYes)
         return false;
     return writeTo(*name);
@@ -444,7 +445,7 @@ bool SqlEditor::writeTo(const QString &fileName)
     QString error;
     if (!writeSqlFile(fileName, text(), m_fileByteOrderMark, &error)) {
         prompt().beep();
-        ShowMessageDialog(m_texts->sqlFileWriteFailed.arg(fileName, error), mtError, mbOK, 0, window());
+        showMessageDialog(m_texts->sqlFileWriteFailed.arg(fileName, error), mtError, mbOK, 0, window());
         return false;
     }
     m_fileName = fileName;

@@ -8,13 +8,14 @@
 #include "export/ExportJob.h"
 #include "export/ExportTarget.h"
 #include "export/RerunCheck.h"
+#include "query/Query.h"
+#include "query/SqlQuoting.h"
 #include "reports/PathText.h"
 #include "shell/BusyCursor.h"
+#include "shell/Language.h"
+#include "shell/MessageDialog.h"
 #include "shell/Prompt.h"
-#include "shell/UTools.h"
 #include "shell/texts/UiTexts.h"
-#include "sql/AdoQuery.h"
-#include "sql/SqlQuoting.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -49,7 +50,7 @@ ExportFormat formatOfFilter(const QString &filter, const UiTexts &t)
 
 void TMainView::ExportCommand()
 {
-    const UiTexts &t = textsFor(CurrentLanguage);
+    const UiTexts &t = uiTexts();
 
     // The result on show comes first; without one, the table selected in the tree.
     QString sql;
@@ -80,7 +81,7 @@ void TMainView::ExportCommand()
         return;
     }
     if (rerunMayChangeData(sql) &&
-        ShowMessageDialog(t.exportRerunQuestion, mtConfirmation, mbYes | mbNo, 0, this) != mrYes)
+        showMessageDialog(t.exportRerunQuestion, mtConfirmation, mbYes | mbNo, 0, this) != mrYes)
         return;
 
     // The name is proposed as a new profile's is; the folder is the last export's, at first the
@@ -101,7 +102,7 @@ void TMainView::ExportCommand()
         exportTarget(QDir(folder).absoluteFilePath(answer->fileName), formatOfFilter(answer->filter, t));
     m_exportFolder = QFileInfo(target.path).absolutePath();
     if (QFileInfo::exists(target.path) &&
-        ShowMessageDialog(withPath(TextFileExists, QFileInfo(target.path).fileName()), mtConfirmation,
+        showMessageDialog(withPath(TextFileExists, QFileInfo(target.path).fileName()), mtConfirmation,
                           mbYes | mbNo, 0, this) != mrYes)
         return;
 

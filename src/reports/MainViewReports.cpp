@@ -3,11 +3,12 @@
 #include "shell/UMainView.h"
 
 #include "common/ErrorText.h"
+#include "common/FileLayer.h"
 #include "common/PrivateFolder.h"
 #include "connection/CatalogueReader.h"
 #include "db/ConnectionString.h"
-#include "reports/CompactionEngine.h"
-#include "reports/FileLayer.h"
+#include "maintenance/CompactionEngine.h"
+#include "query/TableReader.h"
 #include "reports/PathText.h"
 #include "reports/ReportDocument.h"
 #include "reports/ReportViewer.h"
@@ -15,9 +16,8 @@
 #include "reports/StructureReport.h"
 #include "shell/BusyCursor.h"
 #include "shell/Guard.h"
+#include "shell/MessageDialog.h"
 #include "shell/Prompt.h"
-#include "shell/UTools.h"
-#include "sql/AdoTable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -159,7 +159,7 @@ QString compactionTarget(const TMainView &view)
 void TMainView::CompactCommand()
 {
     const QString target = compactionTarget(*this);
-    if (ShowMessageDialog(withPath(TextCompactConfirm, target), mtConfirmation, mbYes | mbNo, 0, this) !=
+    if (showMessageDialog(withPath(TextCompactConfirm, target), mtConfirmation, mbYes | mbNo, 0, this) !=
         mrYes)
         return;
 
@@ -210,7 +210,7 @@ void TMainView::StringGrid1DblClick()
 {
     if (!ExcelAvailable)
         return;
-    if (ShowMessageDialog(TextSendToExcel, mtConfirmation, mbYes | mbNo, 0, this) != mrYes)
+    if (showMessageDialog(TextSendToExcel, mtConfirmation, mbYes | mbNo, 0, this) != mrYes)
         return;
 
     // Row 0 of the grid is its header row, in the current language.

@@ -1,7 +1,7 @@
 // The structure report document (OVS.xml), built with libxml2.
 #pragma once
 
-#include "sql/ReportSink.h"
+#include "query/ReportSink.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "reports/StructureReport.h"
 
-#include "reports/FileLayer.h"
+#include "common/FileLayer.h"
 
 #include <QDir>
 #include <QFileInfo>

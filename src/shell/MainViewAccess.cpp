@@ -16,9 +16,9 @@
 #include "shell/UMainView.h"
 
 #include "editor/SqlEditor.h"
+#include "query/RecordNavigator.h"
+#include "query/ResultGrid.h"
 #include "shell/Accessibility.h"
-#include "sql/DbNavigator.h"
-#include "sql/ResultGrid.h"
 
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -33,7 +33,7 @@
 void TMainView::initAccessPart()
 {
     QList<QWidget *> order{TreeView1, PageControl1, StringGrid1, SynEdit1, DBGrid1};
-    for (int i = 0; i < DbNavigator::ButtonCount; ++i)
+    for (int i = 0; i < RecordNavigator::ButtonCount; ++i)
         order.append(DBNavigator1->button(i));
     order << reMessages << btClearMessages << WebBrowser1 << Button1;
     for (int i = 1; i < order.size(); ++i)

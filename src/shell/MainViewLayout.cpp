@@ -4,13 +4,13 @@
 #include "shell/UMainView.h"
 
 #include "editor/SqlEditor.h"
+#include "query/RecordNavigator.h"
+#include "query/ResultGrid.h"
+#include "query/ResultModel.h"
 #include "shell/Accessibility.h"
 #include "shell/Guard.h"
 #include "shell/ImageList.h"
 #include "shell/texts/UiTexts.h"
-#include "sql/DbNavigator.h"
-#include "sql/ResultGrid.h"
-#include "sql/ResultModel.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -264,7 +264,7 @@ void TMainView::buildWorkArea()
     DBGrid1 = new ResultGrid;
     DataSource1 = new ResultModel(ADOQuery1.get(), this);
     DBGrid1->setModel(DataSource1);
-    DBNavigator1 = new DbNavigator;
+    DBNavigator1 = new RecordNavigator;
     DBNavigator1->setFixedHeight(25);
     sql->addWidget(RichEdit1);
     sql->addWidget(SynEdit1);

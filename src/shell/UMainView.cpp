@@ -1,20 +1,21 @@
 #include "shell/UMainView.h"
 
-#include "about/UAbout.h"
+#include "about/AboutBox.h"
 #include "editor/SqlEditor.h"
+#include "query/Query.h"
+#include "query/RecordNavigator.h"
+#include "query/ResultGrid.h"
+#include "query/ResultModel.h"
+#include "query/TableReader.h"
 #include "reports/SpreadsheetAvailability.h"
 #include "shell/Accessibility.h"
 #include "shell/CommandState.h"
 #include "shell/Guard.h"
 #include "shell/ImageList.h"
-#include "shell/UTools.h"
+#include "shell/Language.h"
+#include "shell/TimeStamp.h"
 #include "shell/WheelKeyFilter.h"
 #include "shell/texts/UiTexts.h"
-#include "sql/AdoQuery.h"
-#include "sql/AdoTable.h"
-#include "sql/DbNavigator.h"
-#include "sql/ResultGrid.h"
-#include "sql/ResultModel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -94,8 +95,8 @@ bool lostSessionPending(const Connection &connection, const QString &pendingConn
 TMainView::TMainView(QWidget *parent) : QMainWindow(parent)
 {
     ADOConnection1 = std::make_unique<Connection>();
-    ADOQuery1 = std::make_unique<AdoQuery>(ADOConnection1.get());
-    ADOTable1 = std::make_unique<AdoTable>(ADOConnection1.get());
+    ADOQuery1 = std::make_unique<Query>(ADOConnection1.get());
+    ADOTable1 = std::make_unique<TableReader>(ADOConnection1.get());
     buildWindow();
     ApplicationEvents1 = new WheelKeyFilter(this);
     qApp->installEventFilter(ApplicationEvents1);
@@ -120,7 +121,7 @@ void TMainView::FormCreate()
     }
     resize(800, 572);
     AppFolder = QCoreApplication::applicationDirPath() + u'/';
-    CurrentLanguage = languageForLocale(QLocale::system());
+    setUiLanguage(languageForLocale(QLocale::system()));
     for (FileDialogOptions *dialog : {&OpenDialog1, &SaveDialog1}) {
         dialog->folder = AppFolder;
         dialog->defaultSuffix = texts::profileExtension();
@@ -198,11 +199,11 @@ void TMainView::AnyClick(QObject *sender)
     row(15, {SQL1}, [this] { PageControl1->setCurrentWidget(TabSheet2); });
     row(16, {Messages1}, [this] { PageControl1->setCurrentWidget(TabSheet3); });
     row(17, {En_US}, [this] {
-        CurrentLanguage = QStringLiteral("en-US");
+        setUiLanguage(QStringLiteral("en-US"));
         ApplyLanguage();
     });
     row(18, {Pt_BR}, [this] {
-        CurrentLanguage = QStringLiteral("pt-BR");
+        setUiLanguage(QStringLiteral("pt-BR"));
         ApplyLanguage();
     });
     row(19, {Pelmora1}, [this] {
@@ -211,8 +212,8 @@ void TMainView::AnyClick(QObject *sender)
     });
     row(20, {About1, btAbout}, [this] {
         ApplyLanguage();
-        if (About)
-            prompt().showModal(About);
+        if (m_aboutBox)
+            prompt().showModal(m_aboutBox);
     });
     row(21, {mExport}, [this] { ExportCommand(); });
     UpdateCommands();
@@ -252,7 +253,7 @@ void TMainView::UpdateCommands()
     in.isAccess = IsAccess;
     in.isSqlite = IsSqlite;
     in.activePage = activePageIndex(PageControl1);
-    in.currentLanguage = CurrentLanguage;
+    in.currentLanguage = uiLanguage();
     const CommandState s = CommandState::compute(in);
 
     Connect1->setEnabled(s.connect);
@@ -301,7 +302,7 @@ void TMainView::SynEdit1Change()
 
 void TMainView::ApplyLanguage()
 {
-    const UiTexts &t = textsFor(CurrentLanguage);
+    const UiTexts &t = uiTexts();
 
     File1->setText(t.File1);
     Connect1->setText(t.Connect1);
@@ -361,14 +362,14 @@ void TMainView::ApplyLanguage()
 
     StringGrid1->setToolTip(t.gridHint);
 
-    if (About) {
-        About->setWindowTitle(t.aboutCaption);
+    if (m_aboutBox) {
+        m_aboutBox->setWindowTitle(t.aboutCaption);
         const UiTexts &other = &t == &englishTexts() ? portugueseTexts() : englishTexts();
-        if (About->Label3)
-            About->Label3->setText(
-                About->Label3->text().replace(other.versionWord, t.versionWord, Qt::CaseInsensitive));
-        if (About->Memo1)
-            About->Memo1->setPlainText(t.legalNotice);
+        if (m_aboutBox->versionLine)
+            m_aboutBox->versionLine->setText(m_aboutBox->versionLine->text().replace(
+                other.versionWord, t.versionWord, Qt::CaseInsensitive));
+        if (m_aboutBox->legalText)
+            m_aboutBox->legalText->setPlainText(t.legalNotice);
     }
 
     TextSaveAs = t.TextSaveAs;
@@ -389,7 +390,7 @@ void TMainView::ApplyLanguage()
 
 void TMainView::writeGridHeader()
 {
-    const QStringList &header = textsFor(CurrentLanguage).gridHeader;
+    const QStringList &header = uiTexts().gridHeader;
     for (int c = 0; c < 5; ++c) {
         auto *item = new QTableWidgetItem(header.value(c));
         // The header row is fixed: it is neither selected nor edited.
@@ -428,7 +429,7 @@ void TMainView::ResetStructureGrid()
 
 void TMainView::LogMessage(const QString &text)
 {
-    reMessages->appendPlainText(DateTimeToIso8601(QDateTime::currentDateTime()) + u'|' + text);
+    reMessages->appendPlainText(dateTimeToIso8601(QDateTime::currentDateTime()) + u'|' + text);
     // A long line would leave the view scrolled sideways, hiding the time stamps.
     reMessages->horizontalScrollBar()->setValue(0);
 }

@@ -25,16 +25,16 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 
-class AdoQuery;
+class Query;
 struct CatalogueObject;
-class AdoTable;
+class TableReader;
 class ReportSink;
-class DbNavigator;
+class RecordNavigator;
 class ResultGrid;
 class ResultModel;
 class SqlEditor;
-class TAbout;
-class TMemoEditor;
+class AboutBox;
+class MemoEditor;
 class WheelKeyFilter;
 
 // The main window: a switchboard. Handlers keep their given names and forward to the classes
@@ -49,8 +49,8 @@ public:
     ~TMainView() override;
 
     // The two windows created after the main window (start-up order).
-    void setMemoEditor(TMemoEditor *memoEditor) { MemoEditor = memoEditor; }
-    void setAbout(TAbout *about) { About = about; }
+    void setMemoEditor(MemoEditor *memoEditor) { m_memoEditor = memoEditor; }
+    void setAbout(AboutBox *about) { m_aboutBox = about; }
 
     // ---- shell ------------------------------------------------------------------------
     void FormCreate();
@@ -182,7 +182,7 @@ public:
     QPlainTextEdit *RichEdit1 = nullptr;
     SqlEditor *SynEdit1 = nullptr;
     ResultGrid *DBGrid1 = nullptr;
-    DbNavigator *DBNavigator1 = nullptr;
+    RecordNavigator *DBNavigator1 = nullptr;
     QPlainTextEdit *reMessages = nullptr;
     QWidget *Panel3 = nullptr;
     QPushButton *btClearMessages = nullptr;
@@ -194,8 +194,8 @@ public:
     QToolButton *btCancelFetch = nullptr;
     // Non-visual
     std::unique_ptr<Connection> ADOConnection1;
-    std::unique_ptr<AdoQuery> ADOQuery1;
-    std::unique_ptr<AdoTable> ADOTable1;
+    std::unique_ptr<Query> ADOQuery1;
+    std::unique_ptr<TableReader> ADOTable1;
     ResultModel *DataSource1 = nullptr;
     FileDialogOptions OpenDialog1, SaveDialog1;
     WheelKeyFilter *ApplicationEvents1 = nullptr;
@@ -228,8 +228,8 @@ private:
     void reportObjectError(const QString &objectName, const std::exception &e);
 
     // The windows created after the main window (start-up order).
-    TMemoEditor *MemoEditor = nullptr;
-    TAbout *About = nullptr;
+    MemoEditor *m_memoEditor = nullptr;
+    AboutBox *m_aboutBox = nullptr;
     QLabel *statusText = nullptr; // the status bar's one simple text
     int ScreenWidthLimit = 0;
     int ScreenHeightLimit = 0;

@@ -1,11 +1,11 @@
-#include "about/UAbout.h"
+#include "about/AboutBox.h"
+#include "query/MemoEditor.h"
 #include "shell/Application.h"
 #include "shell/Guard.h"
 #include "shell/QtPrompt.h"
 #include "shell/SingleInstance.h"
 #include "shell/UMainView.h"
 #include "shell/texts/UiTexts.h"
-#include "sql/UMemoEditor.h"
 
 #include <QCoreApplication>
 
@@ -32,11 +32,9 @@ int main(int argc, char *argv[])
 
     TMainView mainView;
     MainView = &mainView;
-    TMemoEditor memoEditor(&mainView);
-    ::MemoEditor = &memoEditor;
+    MemoEditor memoEditor(&mainView);
     mainView.setMemoEditor(&memoEditor);
-    TAbout about(&mainView);
-    ::About = &about;
+    AboutBox about(&mainView);
     mainView.setAbout(&about);
 
     QObject::connect(&instance, &SingleInstance::activateRequested, &mainView,

@@ -1,8 +1,8 @@
 #include "ScriptedPrompt.h"
 
 #include "editor/SqlEditor.h"
+#include "query/Query.h"
 #include "shell/UMainView.h"
-#include "sql/AdoQuery.h"
 
 #include <QDir>
 #include <QFileInfo>

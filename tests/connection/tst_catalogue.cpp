@@ -6,8 +6,8 @@
 #include "db/SqlDialectRules.h"
 #include "db/fetch/Fetch.h"
 #include "editor/SqlEditor.h"
+#include "query/Query.h"
 #include "shell/UMainView.h"
-#include "sql/AdoQuery.h"
 
 #include <QDir>
 #include <QFileInfo>

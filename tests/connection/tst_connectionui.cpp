@@ -3,8 +3,8 @@
 #include "common/AppError.h"
 #include "connection/DataLinkDialog.h"
 #include "connection/ProfileFile.h"
+#include "shell/MessageDialog.h"
 #include "shell/UMainView.h"
-#include "shell/UTools.h"
 
 #include <QAction>
 #include <QCoreApplication>

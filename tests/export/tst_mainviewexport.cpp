@@ -3,10 +3,11 @@
 #include "ScriptedPrompt.h"
 
 #include "editor/SqlEditor.h"
+#include "query/Query.h"
+#include "shell/Language.h"
+#include "shell/MessageDialog.h"
 #include "shell/UMainView.h"
-#include "shell/UTools.h"
 #include "shell/texts/UiTexts.h"
-#include "sql/AdoQuery.h"
 
 #include <QApplication>
 #include <QDir>
@@ -117,7 +118,7 @@ class TestMainViewExport : public QObject
     void answerSave(const QString &path, QString UiTexts::*type)
     {
         m_prompt->fileAnswers.enqueue(path);
-        m_prompt->filterAnswers.enqueue(textsFor(CurrentLanguage).*type);
+        m_prompt->filterAnswers.enqueue(uiTexts().*type);
     }
 
 private slots:
@@ -130,7 +131,7 @@ private slots:
         m_previousFolder = QDir::currentPath();
         QDir::setCurrent(m_folder->path());
         m_prompt = std::make_unique<ScriptedPrompt>();
-        CurrentLanguage = QStringLiteral("en-US");
+        setUiLanguage(QStringLiteral("en-US"));
         m_view = std::make_unique<TMainView>();
         MainView = m_view.get();
         view().ApplyLanguage();
@@ -182,7 +183,7 @@ private slots:
         QFETCH(QString, language);
         QFETCH(QString, proposed);
         QVERIFY(QFile(exported("Undefined1.xlsx")).open(QIODevice::WriteOnly));
-        CurrentLanguage = language;
+        setUiLanguage(language);
         view().ApplyLanguage();
         runQuery(QStringLiteral("SELECT Id, Name FROM Customers WHERE Id < 3 ORDER BY Id DESC"));
 
@@ -242,7 +243,7 @@ private slots:
         view().AnyClick(view().mExport);
         QVERIFY(m_prompt->saveDialogs.isEmpty());
         QCOMPARE(m_prompt->beeps, 1);
-        QVERIFY(log().endsWith(textsFor(CurrentLanguage).exportNothing));
+        QVERIFY(log().endsWith(uiTexts().exportNothing));
         QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet3);
     }
 
@@ -286,7 +287,7 @@ private slots:
         m_prompt->dialogAnswers.enqueue(mrNo);
         view().AnyClick(view().mExport);
         QCOMPARE(m_prompt->dialogs.size(), 1);
-        QCOMPARE(m_prompt->dialogs.first().text, textsFor(CurrentLanguage).exportRerunQuestion);
+        QCOMPARE(m_prompt->dialogs.first().text, uiTexts().exportRerunQuestion);
         QVERIFY(m_prompt->saveDialogs.isEmpty());
         QCOMPARE(count(), 4);
         QVERIFY(filesInFolder().isEmpty());
@@ -307,7 +308,7 @@ private slots:
         answerSave(file, &UiTexts::exportFilterCsv);
         view().AnyClick(view().mExport);
         QVERIFY(filesInFolder().isEmpty());
-        QVERIFY(log().endsWith(textsFor(CurrentLanguage).exportCancelled.arg(file)));
+        QVERIFY(log().endsWith(uiTexts().exportCancelled.arg(file)));
         QCOMPARE(m_prompt->beeps, 0);
     }
 
@@ -330,8 +331,7 @@ private slots:
         QCOMPARE(filesInFolder(), QStringList{"half.csv"});
         QCOMPARE(m_prompt->beeps, 1);
         QCOMPARE(view().PageControl1->currentWidget(), view().TabSheet3);
-        QVERIFY2(log().endsWith(
-                     textsFor(CurrentLanguage).exportFailed.arg(file, QStringLiteral("integer overflow"))),
+        QVERIFY2(log().endsWith(uiTexts().exportFailed.arg(file, QStringLiteral("integer overflow"))),
                  qPrintable(log()));
     }
 
@@ -343,9 +343,9 @@ private slots:
         view().AnyClick(view().mExport);
         QVERIFY(filesInFolder().isEmpty());
         QCOMPARE(m_prompt->beeps, 1);
-        QVERIFY2(log().endsWith(textsFor(CurrentLanguage)
-                                    .exportFailed.arg(file, QStringLiteral("No such file or directory"))),
-                 qPrintable(log()));
+        QVERIFY2(
+            log().endsWith(uiTexts().exportFailed.arg(file, QStringLiteral("No such file or directory"))),
+            qPrintable(log()));
     }
 
     void fullDiskLeavesNoFile()
@@ -366,9 +366,9 @@ private slots:
         std::signal(SIGXFSZ, previousSignal);
 
         QVERIFY(filesInFolder().isEmpty());
-        QVERIFY2(log().endsWith(textsFor(CurrentLanguage)
-                                    .exportFailed.arg(exported("big.csv"), QStringLiteral("File too large"))),
-                 qPrintable(log()));
+        QVERIFY2(
+            log().endsWith(uiTexts().exportFailed.arg(exported("big.csv"), QStringLiteral("File too large"))),
+            qPrintable(log()));
     }
 };
 

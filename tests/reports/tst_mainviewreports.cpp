@@ -2,13 +2,14 @@
 #include "ScriptedPrompt.h"
 
 #include "common/AppError.h"
+#include "common/FileLayer.h"
 #include "common/PrivateFolder.h"
-#include "reports/CompactionEngine.h"
-#include "reports/FileLayer.h"
+#include "maintenance/CompactionEngine.h"
+#include "query/TableReader.h"
 #include "shell/Guard.h"
+#include "shell/Language.h"
+#include "shell/MessageDialog.h"
 #include "shell/UMainView.h"
-#include "shell/UTools.h"
-#include "sql/AdoTable.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -128,7 +129,7 @@ private slots:
         qputenv("TMPDIR", m_temp->path().toUtf8());
         qunsetenv("XDG_RUNTIME_DIR");
         m_prompt = std::make_unique<PrintingPrompt>();
-        CurrentLanguage = QStringLiteral("en-US");
+        setUiLanguage(QStringLiteral("en-US"));
         m_view = std::make_unique<TMainView>();
         MainView = m_view.get();
         view().ApplyLanguage();
@@ -385,7 +386,7 @@ private slots:
     {
         QFETCH(QString, language);
         QFETCH(QString, columnHeader);
-        CurrentLanguage = language;
+        setUiLanguage(language);
         view().ApplyLanguage();
         view().DescribeTable(view().TreeView1, QStringLiteral("Orders"), QString());
         QCOMPARE(view().StringGrid1->rowCount(), 4);

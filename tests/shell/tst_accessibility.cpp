@@ -1,15 +1,15 @@
 #include "ScriptedPrompt.h"
+#include "about/AboutBox.h"
 #include "about/LegalNotice.h"
-#include "about/UAbout.h"
 #include "editor/SqlEditor.h"
+#include "query/MemoEditor.h"
+#include "query/RecordNavigator.h"
+#include "query/ResultGrid.h"
+#include "query/ResultModel.h"
+#include "query/RowEditor.h"
+#include "shell/Language.h"
 #include "shell/UMainView.h"
-#include "shell/UTools.h"
 #include "shell/texts/UiTexts.h"
-#include "sql/DbNavigator.h"
-#include "sql/ResultGrid.h"
-#include "sql/ResultModel.h"
-#include "sql/RowEditor.h"
-#include "sql/UMemoEditor.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -41,8 +41,8 @@ class TestAccessibility : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedPrompt> m_prompt;
     std::unique_ptr<TMainView> m_view;
-    std::unique_ptr<TAbout> m_about;
-    std::unique_ptr<TMemoEditor> m_memo;
+    std::unique_ptr<AboutBox> m_about;
+    std::unique_ptr<MemoEditor> m_memo;
 
     static QAccessibleInterface *face(QObject *object)
     {
@@ -110,12 +110,12 @@ class TestAccessibility : public QObject
 private slots:
     void init()
     {
-        CurrentLanguage = QStringLiteral("en-US");
+        setUiLanguage(QStringLiteral("en-US"));
         m_prompt = std::make_unique<ScriptedPrompt>();
         m_view = std::make_unique<TMainView>();
-        m_memo = std::make_unique<TMemoEditor>(m_view.get());
+        m_memo = std::make_unique<MemoEditor>(m_view.get());
         m_view->setMemoEditor(m_memo.get());
-        m_about = std::make_unique<TAbout>(m_view.get());
+        m_about = std::make_unique<AboutBox>(m_view.get());
         m_view->setAbout(m_about.get());
         m_view->ApplyLanguage();
         m_view->UpdateCommands();
@@ -160,8 +160,8 @@ private slots:
             QCOMPARE(nameOf(button), hint);
             QCOMPARE(face(button)->role(), QAccessible::Button);
         }
-        QCOMPARE(t.navigatorHints.size(), int(DbNavigator::ButtonCount));
-        for (int i = 0; i < DbNavigator::ButtonCount; ++i) {
+        QCOMPARE(t.navigatorHints.size(), int(RecordNavigator::ButtonCount));
+        for (int i = 0; i < RecordNavigator::ButtonCount; ++i) {
             QCOMPARE(nameOf(v.DBNavigator1->button(i)), t.navigatorHints.at(i));
             QCOMPARE(face(v.DBNavigator1->button(i))->role(), QAccessible::Button);
         }
@@ -183,9 +183,9 @@ private slots:
         run(QStringLiteral("SELECT id, name FROM items ORDER BY id"));
         RowEditor *editor = m_view->DataSource1->editor();
         QCOMPARE(editor->currentRow(), 0);
-        press(m_view->DBNavigator1->button(DbNavigator::Last));
+        press(m_view->DBNavigator1->button(RecordNavigator::Last));
         QCOMPARE(editor->currentRow(), 2);
-        press(m_view->DBNavigator1->button(DbNavigator::Prior));
+        press(m_view->DBNavigator1->button(RecordNavigator::Prior));
         QCOMPARE(editor->currentRow(), 1);
     }
 
@@ -236,23 +236,23 @@ private slots:
 
     void aboutBoxIsReadable()
     {
-        TAbout &about = *m_about;
-        QCOMPARE(nameOf(about.Label2), QStringLiteral("Orvessa"));
-        QCOMPARE(nameOf(about.Label3), QStringLiteral("Version 2.1.3.4"));
-        QCOMPARE(nameOf(about.Image1), QStringLiteral("Orvessa"));
-        QCOMPARE(nameOf(about.LinkLabel1), QStringLiteral("pelmora.example"));
-        QAccessibleTextInterface *notice = face(about.Memo1)->textInterface();
+        AboutBox &about = *m_about;
+        QCOMPARE(nameOf(about.descriptionLine), QStringLiteral("Orvessa"));
+        QCOMPARE(nameOf(about.versionLine), QStringLiteral("Version 2.1.3.4"));
+        QCOMPARE(nameOf(about.banner), QStringLiteral("Orvessa"));
+        QCOMPARE(nameOf(about.siteLink), QStringLiteral("pelmora.example"));
+        QAccessibleTextInterface *notice = face(about.legalText)->textInterface();
         QVERIFY(notice);
         QCOMPARE(notice->text(0, notice->characterCount()), legalNotice(true));
 
         m_view->AnyClick(m_view->Pt_BR);
         QCOMPARE(nameOf(&about), QStringLiteral("Sobre este software"));
-        QCOMPARE(nameOf(about.Label3), QStringLiteral("Versão 2.1.3.4"));
+        QCOMPARE(nameOf(about.versionLine), QStringLiteral("Versão 2.1.3.4"));
         QCOMPARE(notice->text(0, notice->characterCount()), legalNotice(false));
 
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
-        press(about.Button1);
+        press(about.okButton);
         QTRY_VERIFY(!about.isVisible());
         QCOMPARE(about.result(), int(QDialog::Accepted));
     }
@@ -265,7 +265,7 @@ private slots:
         m_view->DBGrid1DblClick();
         QCOMPARE(m_prompt->modalShown.size(), 1);
         QCOMPARE(nameOf(m_memo.get()), QStringLiteral("Memo Editor (notes)"));
-        QAccessibleTextInterface *text = face(m_memo->DBMemo1)->textInterface();
+        QAccessibleTextInterface *text = face(m_memo->memoText)->textInterface();
         QVERIFY(text);
         QCOMPARE(text->text(0, text->characterCount()), QStringLiteral("blue\nink"));
     }
@@ -307,7 +307,7 @@ private slots:
         m_view->SynEdit1->setFocus();
         QCOMPARE(tab(), m_view->SynEdit1);
         QCOMPARE(tab(Qt::ControlModifier), m_view->DBGrid1);
-        QCOMPARE(tab(Qt::ControlModifier), m_view->DBNavigator1->button(DbNavigator::Next));
+        QCOMPARE(tab(Qt::ControlModifier), m_view->DBNavigator1->button(RecordNavigator::Next));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(QApplication::focusWidget(), m_view->DBGrid1);
         QTest::keyClick(m_view->DBGrid1, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);

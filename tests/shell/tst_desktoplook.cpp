@@ -1,12 +1,12 @@
 #include "ScriptedPrompt.h"
-#include "about/UAbout.h"
+#include "about/AboutBox.h"
 #include "db/DataAccess.h"
 #include "editor/SqlEditor.h"
 #include "editor/SqlLexer.h"
+#include "query/Query.h"
+#include "query/ResultModel.h"
 #include "shell/Contrast.h"
 #include "shell/ImageList.h"
-#include "sql/AdoQuery.h"
-#include "sql/ResultModel.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -109,7 +109,7 @@ private slots:
         Connection connection;
         connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + file.fileName());
         connection.open();
-        AdoQuery query(&connection);
+        Query query(&connection);
         query.setSql(QStringLiteral("SELECT 1 AS a UNION ALL SELECT NULL"));
         QVERIFY(query.run());
         ResultModel model(&query);
@@ -171,14 +171,15 @@ private slots:
     void aboutPicturesAndLinesFitTheirBoxesAtTwiceTheScale()
     {
         ScriptedPrompt prompt;
-        TAbout about;
+        AboutBox about;
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
         QCOMPARE(about.devicePixelRatio(), 2.0);
-        QTRY_COMPARE(about.Image1->pixmap().devicePixelRatio(), 2.0);
-        QCOMPARE(about.Image1->pixmap().size(), QSize(400, 48));
-        QCOMPARE(about.Image2->pixmap().size(), QSize(192, 192));
-        for (QLabel *line : {about.Label1, about.Label2, about.Label3, about.Label4}) {
+        QTRY_COMPARE(about.banner->pixmap().devicePixelRatio(), 2.0);
+        QCOMPARE(about.banner->pixmap().size(), QSize(400, 48));
+        QCOMPARE(about.emblem->pixmap().size(), QSize(192, 192));
+        for (QLabel *line :
+             {about.productLine, about.descriptionLine, about.versionLine, about.copyrightLine}) {
             QVERIFY(line->fontMetrics().height() <= line->height());
             QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
         }

@@ -1,12 +1,12 @@
 #include "ScriptedPrompt.h"
-#include "about/UAbout.h"
+#include "about/AboutBox.h"
 #include "common/AppError.h"
 #include "editor/SqlEditor.h"
+#include "query/RecordNavigator.h"
+#include "query/ResultGrid.h"
+#include "shell/Language.h"
 #include "shell/UMainView.h"
-#include "shell/UTools.h"
 #include "shell/WheelKeyFilter.h"
-#include "sql/DbNavigator.h"
-#include "sql/ResultGrid.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,7 +29,7 @@
 
 namespace {
 // Every text the language switch writes.
-QStringList languageTexts(TMainView &v, TAbout &about)
+QStringList languageTexts(TMainView &v, AboutBox &about)
 {
     QStringList t;
     for (QAction *a :
@@ -47,7 +47,7 @@ QStringList languageTexts(TMainView &v, TAbout &about)
     for (int c = 0; c < 5; ++c)
         t << v.StringGrid1->item(0, c)->text();
     t << v.DBNavigator1->hints();
-    t << about.windowTitle() << about.Label3->text() << about.Memo1->toPlainText();
+    t << about.windowTitle() << about.versionLine->text() << about.legalText->toPlainText();
     t << v.TextSaveAs << v.TextFileExists << v.TextUndefined << v.TextCompactConfirm << v.TextSendToExcel
       << v.TextFileNotFound << v.TextCannotRename << v.TextCannotDelete << v.TextReporting << v.TextWait
       << v.TextReady;
@@ -61,7 +61,7 @@ class TestMainView : public QObject
 
     std::unique_ptr<ScriptedPrompt> prompt;
     std::unique_ptr<TMainView> view;
-    std::unique_ptr<TAbout> about;
+    std::unique_ptr<AboutBox> about;
 
     QObject *sender(const QString &name)
     {
@@ -125,11 +125,11 @@ class TestMainView : public QObject
 private slots:
     void init()
     {
-        CurrentLanguage = QStringLiteral("en-US");
+        setUiLanguage(QStringLiteral("en-US"));
         prompt = std::make_unique<ScriptedPrompt>();
         view = std::make_unique<TMainView>();
-        about = std::make_unique<TAbout>(view.get());
-        about->Label3->setText(QStringLiteral("Version 2.1.3.4"));
+        about = std::make_unique<AboutBox>(view.get());
+        about->versionLine->setText(QStringLiteral("Version 2.1.3.4"));
         view->setAbout(about.get());
         view->ApplyLanguage();
         view->UpdateCommands();
@@ -260,11 +260,11 @@ private slots:
 
     void aboutAppliesLanguageThenShowsTheBox()
     {
-        CurrentLanguage = QStringLiteral("pt-BR");
+        setUiLanguage(QStringLiteral("pt-BR"));
         press(view->btAbout);
         QCOMPARE(prompt->modalShown, QList<QDialog *>{about.get()});
         QCOMPARE(about->windowTitle(), QStringLiteral("Sobre este software"));
-        QCOMPARE(about->Label3->text(), QStringLiteral(u"Versão 2.1.3.4"));
+        QCOMPARE(about->versionLine->text(), QStringLiteral(u"Versão 2.1.3.4"));
     }
 
     void exitClosesTheWindow()
@@ -307,7 +307,7 @@ private slots:
             QFile f(name);
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
-        CurrentLanguage = language;
+        setUiLanguage(language);
         view->ApplyLanguage();
         view->AnyClick(view->Save1);
         view->AnyClick(view->btSave);
@@ -355,7 +355,7 @@ private slots:
         QCOMPARE(v.TextFileExists, QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?"));
         QCOMPARE(v.TextCompactConfirm, QStringLiteral(u"Compactar arquivo [%s]. Você tem certeza?"));
         QCOMPARE(v.TextSendToExcel, QStringLiteral(u"Enviar para o Microsoft® Excel?"));
-        QCOMPARE(about->Label3->text(), QStringLiteral(u"Versão 2.1.3.4"));
+        QCOMPARE(about->versionLine->text(), QStringLiteral(u"Versão 2.1.3.4"));
         QCOMPARE(v.StringGrid1->toolTip(),
                  excelAvailable ? QStringLiteral(u"Duplo clique para enviar para o Microsoft® Excel")
                                 : QString());
@@ -366,7 +366,7 @@ private slots:
         QVERIFY(english != portuguese);
         QCOMPARE(v.StringGrid1->toolTip(),
                  excelAvailable ? QStringLiteral(u"Double click to send to Microsoft® Excel") : QString());
-        QCOMPARE(about->Label3->text(), QStringLiteral("Version 2.1.3.4"));
+        QCOMPARE(about->versionLine->text(), QStringLiteral("Version 2.1.3.4"));
         // Only the header row changed.
         QCOMPARE(v.StringGrid1->rowCount(), 3);
         QCOMPARE(v.StringGrid1->item(1, 0)->text(), QStringLiteral("PK"));
@@ -387,7 +387,7 @@ private slots:
         v.SynEdit1->setText(QStringLiteral("select 1"));
         v.RichEdit1->setPlainText(QStringLiteral("select"));
         v.Collapse1->setEnabled(true);
-        CurrentLanguage = QStringLiteral("pt-BR");
+        setUiLanguage(QStringLiteral("pt-BR"));
         v.ResetStructureGrid();
         QCOMPARE(v.windowTitle(), QStringLiteral("Orvessa"));
         QVERIFY(v.ProfileConnectionString.isEmpty());

@@ -1,6 +1,7 @@
 #include "ScriptedPrompt.h"
+#include "shell/Language.h"
+#include "shell/MessageDialog.h"
 #include "shell/QtPrompt.h"
-#include "shell/UTools.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -163,16 +164,16 @@ private slots:
     void showReturnsTheChosenResult()
     {
         ScriptedPrompt scripted;
-        const QString saved = CurrentLanguage;
-        CurrentLanguage = QStringLiteral("pt-BR");
+        const QString saved = uiLanguage();
+        setUiLanguage(QStringLiteral("pt-BR"));
         scripted.dialogAnswers.enqueue(mrYes);
-        QCOMPARE(ShowMessageDialog(QStringLiteral("Salvar?"), mtConfirmation, mbYes | mbNo), int(mrYes));
+        QCOMPARE(showMessageDialog(QStringLiteral("Salvar?"), mtConfirmation, mbYes | mbNo), int(mrYes));
         QCOMPARE(scripted.dialogs.size(), 1);
         QCOMPARE(scripted.dialogs[0].caption, QStringLiteral(u"Confirmação"));
-        CurrentLanguage = QStringLiteral("en-US");
-        QCOMPARE(ShowMessageDialog(QStringLiteral("Save?"), mtConfirmation, mbYes | mbNo), int(mrNo));
+        setUiLanguage(QStringLiteral("en-US"));
+        QCOMPARE(showMessageDialog(QStringLiteral("Save?"), mtConfirmation, mbYes | mbNo), int(mrNo));
         QCOMPARE(scripted.dialogs[1].caption, QStringLiteral("Confirm"));
-        CurrentLanguage = saved;
+        setUiLanguage(saved);
     }
 
     void messageBoxRendersTheDescription()

@@ -297,7 +297,8 @@ QList<IndexInfo> OdbcBackend::indexes(const QString &schema, const QString &tabl
                 primaryName = key.constraintName;
                 primaryColumns.append(key.column);
             }
-        } catch (const DataAccessError &) {
+        } catch (const DataAccessError &e) {
+            letLostSessionThrough(e);
             // Without the primary key, no index is marked as it.
         }
 
