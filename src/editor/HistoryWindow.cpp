@@ -2,8 +2,8 @@
 
 #include "editor/HistoryModel.h"
 #include "editor/QueryHistory.h"
-#include "shell/Prompt.h"
 #include "shell/MessageDialog.h"
+#include "shell/Prompt.h"
 #include "shell/texts/WorkbenchTexts.h"
 
 #include <QHBoxLayout>

@@ -5,9 +5,9 @@
 #include "editor/QueryHistory.h"
 #include "editor/SqlFile.h"
 #include "shell/Contrast.h"
-#include "shell/Prompt.h"
 #include "shell/Language.h"
 #include "shell/MessageDialog.h"
+#include "shell/Prompt.h"
 #include "shell/texts/UiTexts.h"
 #include "shell/texts/WorkbenchTexts.h"
 
@@ -434,8 +434,8 @@ bool SqlEditor::saveFileAs()
     if (!name)
         return false;
     if (*name != m_fileName && QFileInfo::exists(*name) &&
-        showMessageDialog(withFileName(uiTexts().TextFileExists, *name), mtConfirmation,
-                          mbYes | mbNo, 0, window()) != mrYes)
+        showMessageDialog(withFileName(uiTexts().TextFileExists, *name), mtConfirmation, mbYes | mbNo, 0,
+                          window()) != mrYes)
         return false;
     return writeTo(*name);
 }
