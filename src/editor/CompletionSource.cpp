@@ -282,6 +282,8 @@ Completion CompletionSource::complete(const QString &script, qsizetype cursor) c
     const auto quote = [&](const QString &name) {
         return quoted ? rules.enclose(name) : rules.quoteIdentifier(name);
     };
+    // One list a kind, each by name; the keywords come sorted from the dialect.
+    QList<CompletionItem> lists[4];
     QSet<QString> seen;
     const auto add = [&](CompletionItem::Kind kind, const QString &label, const QString &text) {
         if (!label.startsWith(result.prefix, Qt::CaseInsensitive))
@@ -290,7 +292,7 @@ Completion CompletionSource::complete(const QString &script, qsizetype cursor) c
         if (seen.contains(key))
             return;
         seen.insert(key);
-        result.items.append({kind, label, text});
+        lists[int(kind)].append({kind, label, text});
     };
     // Only a name followed by a dot asks the database for columns the catalogue lacks: typing
     // elsewhere never waits for it.
@@ -338,17 +340,22 @@ Completion CompletionSource::complete(const QString &script, qsizetype cursor) c
         if (!quoted) {
             const bool lower = !result.prefix.isEmpty() && result.prefix == result.prefix.toLower();
             for (const QString &word : rules.reservedWords()) {
-                const QString text = lower ? word : word.toUpper();
-                add(CompletionItem::Kind::Keyword, text, text);
+                if (word.startsWith(result.prefix, Qt::CaseInsensitive)) {
+                    const QString text = lower ? word : word.toUpper();
+                    lists[int(CompletionItem::Kind::Keyword)].append(
+                        {CompletionItem::Kind::Keyword, text, text});
+                }
             }
         }
     }
 
-    std::stable_sort(result.items.begin(), result.items.end(),
-                     [](const CompletionItem &a, const CompletionItem &b) {
-                         if (a.kind != b.kind)
-                             return a.kind < b.kind;
-                         return lessName(a.label, b.label);
-                     });
+    for (int kind = 0; kind < 4; ++kind) {
+        QList<CompletionItem> &list = lists[kind];
+        if (kind != int(CompletionItem::Kind::Keyword))
+            std::stable_sort(list.begin(), list.end(), [](const CompletionItem &x, const CompletionItem &y) {
+                return lessName(x.label, y.label);
+            });
+        result.items += list;
+    }
     return result;
 }
