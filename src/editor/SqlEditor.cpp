@@ -168,7 +168,8 @@ void SqlEditor::keyPressEvent(QKeyEvent *event)
             m_findBar->find(mods == Qt::NoModifier);
         return;
     }
-    if ((key == Qt::Key_Up || key == Qt::Key_Down) && mods == Qt::ControlModifier && !isListActive()) {
+    if ((key == Qt::Key_Up || key == Qt::Key_Down) && mods == Qt::ControlModifier && m_history &&
+        !isListActive()) {
         stepHistory(key == Qt::Key_Up ? -1 : 1);
         return;
     }
