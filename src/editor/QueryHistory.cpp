@@ -1,13 +1,12 @@
 #include "editor/QueryHistory.h"
 
 #include "common/SafeFile.h"
+#include "common/UserFiles.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cerrno>
@@ -58,60 +57,11 @@ std::optional<HistoryEntry> decode(const QByteArray &line)
     return entry;
 }
 
-// Nobody but the user may own or write to the folder the history lives in.
-bool safeFolder(const QByteArray &folder, QString *error)
-{
-    struct stat st
-    {
-    };
-    if (::lstat(folder.constData(), &st) != 0) {
-        if (errno == ENOENT)
-            return true;
-        *error = QFile::decodeName(folder) + QStringLiteral(": ") + systemError(errno);
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        *error = QStringLiteral("The folder %1 is not a folder of your own that only you can change.")
-                     .arg(QFile::decodeName(folder));
-        return false;
-    }
-    return true;
-}
-
-// The history file must be a plain file of the user's; a symlink is never followed.
-bool safeFile(int fd, const QString &path, QString *error)
-{
-    struct stat st
-    {
-    };
-    if (::fstat(fd, &st) != 0) {
-        *error = path + QStringLiteral(": ") + systemError(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-        *error = QStringLiteral("The file %1 is not a file of your own.").arg(path);
-        return false;
-    }
-    if ((st.st_mode & 07777) != 0600 && ::fchmod(fd, 0600) != 0) {
-        *error = path + QStringLiteral(": ") + systemError(errno);
-        return false;
-    }
-    return true;
-}
-
-QString openFailure(const QString &path, int code)
-{
-    if (code == ELOOP)
-        return QStringLiteral("The file %1 is a symbolic link; it is not followed.").arg(path);
-    return path + QStringLiteral(": ") + systemError(code);
-}
-
 } // namespace
 
 QString QueryHistory::defaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/orvessa/history");
+    return userDataFolder() + QStringLiteral("/history");
 }
 
 QueryHistory::QueryHistory(QString path, qint64 maxBytes) : m_path(std::move(path)), m_maxBytes(maxBytes)
@@ -124,7 +74,7 @@ bool QueryHistory::usable(QString *error) const
         *error = m_refusal;
         return false;
     }
-    return safeFolder(QFile::encodeName(QFileInfo(m_path).path()), error);
+    return isOwnFolder(QFileInfo(m_path).path(), error);
 }
 
 bool QueryHistory::load(QString *error)
@@ -141,13 +91,13 @@ bool QueryHistory::load(QString *error)
     };
     if (!usable(&reason))
         return refuse(reason);
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = openOwnFile(m_path, O_RDONLY, &reason);
     if (fd < 0)
-        return errno == ENOENT ? true : refuse(openFailure(m_path, errno));
+        return reason.isEmpty() ? true : refuse(reason);
     QFile file;
-    if (!safeFile(fd, m_path, &reason) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return refuse(reason.isEmpty() ? m_path : reason);
+        return refuse(m_path);
     }
     const QByteArray bytes = file.readAll();
     m_fileBytes = bytes.size();
@@ -168,17 +118,12 @@ bool QueryHistory::add(const HistoryEntry &entry, QString *error)
         return true;
     if (!makeFolder(error))
         return false;
-    const int fd = ::open(QFile::encodeName(m_path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        *error = openFailure(m_path, errno);
+    const int fd = openOwnFile(m_path, O_WRONLY | O_APPEND | O_CREAT, error);
+    if (fd < 0)
         return false;
-    }
-    bool written = safeFile(fd, m_path, error);
-    if (written && !writeAndSync(fd, line)) {
+    bool written = writeAndSync(fd, line);
+    if (!written)
         *error = m_path + QStringLiteral(": ") + systemError(errno);
-        written = false;
-    }
     ::close(fd);
     if (!written)
         return false;
@@ -205,13 +150,7 @@ bool QueryHistory::clear(QString *error)
 
 bool QueryHistory::makeFolder(QString *error) const
 {
-    const QString folder = QFileInfo(m_path).path();
-    QDir().mkpath(QFileInfo(folder).path());
-    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
-        *error = folder + QStringLiteral(": ") + systemError(errno);
-        return false;
-    }
-    return safeFolder(QFile::encodeName(folder), error);
+    return makeOwnFolder(QFileInfo(m_path).path(), error);
 }
 
 bool QueryHistory::rewrite(QString *error)
