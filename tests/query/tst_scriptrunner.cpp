@@ -1,7 +1,9 @@
 #include "TestServers.h"
 
 #include "editor/StatementSplitter.h"
+#include "query/ScriptLog.h"
 #include "query/ScriptRunner.h"
+#include "shell/texts/WorkbenchTexts.h"
 
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
@@ -67,6 +69,7 @@ private slots:
     void cancelStopsTheStatementAndTheScript_data();
     void cancelStopsTheStatementAndTheScript();
     void psqlCommandsAreNotSent();
+    void logNamesEachStatementByItsLine();
 
 private:
     static void addKinds(const char *suffix, const std::function<void(QTestData &)> &more);
@@ -259,6 +262,32 @@ void TestScriptRunner::psqlCommandsAreNotSent()
     QCOMPARE(results, (QList<Result>{Result::Skipped, Result::Command, Result::ClientCommand}));
     QVERIFY(stopped.stopped);
     QCOMPARE(connection.execute(QStringLiteral("SELECT COUNT(*) FROM t")).recordset->value(0, 0).toInt(), 0);
+}
+
+void TestScriptRunner::logNamesEachStatementByItsLine()
+{
+    QTemporaryDir dir;
+    Connection connection;
+    connection.setConnectionString(newSqliteFile(dir.filePath(QStringLiteral("log.db"))));
+    connection.open();
+    const QString script = QStringLiteral("CREATE TABLE t (a INTEGER);\nINSERT INTO t VALUES (1), (2);\n"
+                                          "SELECT a\n  FROM t;\n\nSELECT *\n  FRM t;\nDELETE FROM t;");
+    const ScriptResult result =
+        ScriptRunner(connection)
+            .run(StatementSplitter(SqlDialect::Sqlite).split(script), script, ScriptRunner::OnError::Stop);
+    const auto log = [&](const WorkbenchTexts &texts) {
+        QStringList lines = scriptLog(result, texts);
+        lines.replaceInStrings(QRegularExpression(QStringLiteral("\\d+ ms")), QStringLiteral("N ms"));
+        return lines;
+    };
+    QCOMPARE(log(englishWorkbenchTexts()),
+             (QStringList{"Line 1: 0 records affected in N ms: CREATE TABLE t (a INTEGER)",
+                          "Line 2: 2 records affected in N ms: INSERT INTO t VALUES (1), (2)",
+                          u"Line 3: 2 rows in N ms: SELECT a…"_qs,
+                          u"Line 7: error in SELECT *…: near \"FRM\": syntax error"_qs,
+                          "Script: 4 of 5 statements run in N ms, 1 failed.",
+                          "The script stopped at its first error."}));
+    QCOMPARE(log(portugueseWorkbenchTexts()).last(), QStringLiteral(u"O script parou no primeiro erro."));
 }
 
 QTEST_GUILESS_MAIN(TestScriptRunner)

@@ -36,6 +36,17 @@ WorkbenchTexts makeEnglish()
     t.historyFailedToRead = QStringLiteral("The history could not be read: %1");
     t.historyFailedToWrite = QStringLiteral("The history could not be written: %1");
 
+    t.scriptRows = QStringLiteral("Line %1: %2 rows in %3 ms: %4");
+    t.scriptAffected = QStringLiteral("Line %1: %2 records affected in %3 ms: %4");
+    t.scriptDone = QStringLiteral("Line %1: done in %2 ms: %3");
+    t.scriptFailed = QStringLiteral("Line %1: error in %2: %3");
+    t.scriptCancelled = QStringLiteral("Line %1: cancelled: %2");
+    t.scriptClientCommand = QStringLiteral("Line %1: %2 is a psql command and was not run.");
+    t.scriptSkipped = QStringLiteral("Line %1: %2 is a psql command; passed over.");
+    t.scriptSummary = QStringLiteral("Script: %1 of %2 statements run in %3 ms, %4 failed.");
+    t.scriptStopped = QStringLiteral("The script stopped at its first error.");
+    t.scriptWasCancelled = QStringLiteral("The script was cancelled.");
+
     t.openSqlCaption = QStringLiteral("Open SQL file");
     t.saveSqlCaption = QStringLiteral("Save SQL file");
     t.sqlFilter = QStringLiteral("SQL files (*.sql *.SQL)");
@@ -80,6 +91,17 @@ WorkbenchTexts makePortuguese()
     t.historyTableName = QStringLiteral(u"Entradas do histórico");
     t.historyFailedToRead = QStringLiteral(u"O histórico não pôde ser lido: %1");
     t.historyFailedToWrite = QStringLiteral(u"O histórico não pôde ser gravado: %1");
+
+    t.scriptRows = QStringLiteral("Linha %1: %2 registros em %3 ms: %4");
+    t.scriptAffected = QStringLiteral("Linha %1: %2 registros afetados em %3 ms: %4");
+    t.scriptDone = QStringLiteral(u"Linha %1: concluído em %2 ms: %3");
+    t.scriptFailed = QStringLiteral("Linha %1: erro em %2: %3");
+    t.scriptCancelled = QStringLiteral("Linha %1: cancelado: %2");
+    t.scriptClientCommand = QStringLiteral(u"Linha %1: %2 é um comando do psql e não foi executado.");
+    t.scriptSkipped = QStringLiteral(u"Linha %1: %2 é um comando do psql; ignorado.");
+    t.scriptSummary = QStringLiteral("Script: %1 de %2 comandos executados em %3 ms, %4 com erro.");
+    t.scriptStopped = QStringLiteral(u"O script parou no primeiro erro.");
+    t.scriptWasCancelled = QStringLiteral("O script foi cancelado.");
 
     t.openSqlCaption = QStringLiteral("Abrir arquivo SQL");
     t.saveSqlCaption = QStringLiteral("Salvar arquivo SQL");

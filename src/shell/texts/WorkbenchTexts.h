@@ -21,6 +21,11 @@ struct WorkbenchTexts
     QString historyFilterName, historyTableName;
     QString historyFailedToRead, historyFailedToWrite; // %1: the reason
 
+    // A script's log lines: each statement's outcome by its line (%1) and first line, then a
+    // summary (%1 statements run, %2 in the script, %3 milliseconds, %4 failed).
+    QString scriptRows, scriptAffected, scriptDone, scriptFailed, scriptCancelled, scriptClientCommand,
+        scriptSkipped, scriptSummary, scriptStopped, scriptWasCancelled;
+
     // .sql files: dialog captions, file types and what goes wrong (%1 the file, %2 the reason).
     QString openSqlCaption, saveSqlCaption, sqlFilter, allFilesFilter, sqlFileReadFailed, sqlFileWriteFailed,
         sqlFileNotUtf8;
