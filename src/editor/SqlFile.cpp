@@ -1,5 +1,6 @@
 #include "editor/SqlFile.h"
 
+#include "common/LineEnds.h"
 #include "common/SafeFile.h"
 #include "common/TextEncoding.h"
 
@@ -10,26 +11,12 @@ namespace {
 
 const QByteArray Utf8Mark("\xEF\xBB\xBF");
 
-SqlFileContent::LineEnds mostCommonLineEnd(const QString &text)
+SqlFileContent::LineEnds lineEndsOf(const QString &text)
 {
-    qsizetype lf = 0, crlf = 0, cr = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r') {
-            if (i + 1 < text.size() && text[i + 1] == u'\n') {
-                ++crlf;
-                ++i;
-            } else {
-                ++cr;
-            }
-        } else if (text[i] == u'\n') {
-            ++lf;
-        }
-    }
-    if (crlf > lf && crlf >= cr)
+    const QString end = mostCommonLineEnd(text);
+    if (end == QLatin1StringView("\r\n"))
         return SqlFileContent::LineEnds::CrLf;
-    if (cr > lf && cr > crlf)
-        return SqlFileContent::LineEnds::Cr;
-    return SqlFileContent::LineEnds::Lf;
+    return end == QLatin1StringView("\r") ? SqlFileContent::LineEnds::Cr : SqlFileContent::LineEnds::Lf;
 }
 
 } // namespace
@@ -48,7 +35,7 @@ SqlFileContent decodeSqlFile(const QByteArray &bytes)
         content.utf8 = false;
         content.text = fromCp1252(body.toByteArray());
     }
-    content.lineEnds = mostCommonLineEnd(content.text);
+    content.lineEnds = lineEndsOf(content.text);
     return content;
 }
 

@@ -14,7 +14,4 @@ namespace MemoText {
 // right after the stored text was loaded into it, editedRaw its raw text now.
 QString merge(const QString &stored, const QString &shownRaw, const QString &editedRaw);
 
-// The line end of a text: CRLF, CR or LF, whichever it uses most; LF when it has none.
-QString lineEnd(const QString &text);
-
 } // namespace MemoText

@@ -1,5 +1,7 @@
 #include "shell/texts/WorkbenchTexts.h"
 
+#include "shell/texts/UiTexts.h"
+
 namespace {
 
 WorkbenchTexts makeEnglish()
@@ -130,5 +132,5 @@ const WorkbenchTexts &portugueseWorkbenchTexts()
 
 const WorkbenchTexts &workbenchTextsFor(const QString &language)
 {
-    return language == QLatin1String("en-US") ? englishWorkbenchTexts() : portugueseWorkbenchTexts();
+    return &textsFor(language) == &englishTexts() ? englishWorkbenchTexts() : portugueseWorkbenchTexts();
 }
