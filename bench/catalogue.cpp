@@ -12,7 +12,9 @@
 #include "BenchCatalogue.h"
 #include "common/PrivateFolder.h"
 #include "db/DataAccess.h"
-#include "shell/UMainView.h"
+#include "window/CommandTable.h"
+#include "window/MainWindow.h"
+#include "window/Session.h"
 
 #include <QApplication>
 #include <QDir>
@@ -102,21 +104,36 @@ Timing timing(const std::vector<double> &seconds)
     return {*std::min_element(seconds.begin(), seconds.end()), median(seconds)};
 }
 
+// Runs a command of the window as a click does, and waits for it.
+void runCommand(MainWindow &window, Command command)
+{
+    window.commands().trigger(command);
+    while (!window.commands().settled())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+QString logOf(MainWindow &window)
+{
+    const auto *log = window.findChild<QPlainTextEdit *>(QStringLiteral("messageLog"));
+    return log ? log->toPlainText() : QString();
+}
+
 // Connect to a filled tree through the main window, as the Connect command does it.
 double treeOnce(const QString &connectionString, int expectedNodes)
 {
-    TMainView view;
+    MainWindow view;
     view.show();
     QApplication::processEvents();
-    view.ProfileConnectionString = connectionString;
+    view.session().profile.connectionString = connectionString;
     QElapsedTimer timer;
     timer.start();
-    view.OpenConnection();
+    runCommand(view, Command::Connect);
     const double elapsed = timer.nsecsElapsed() / 1e9;
-    QTreeWidgetItem *root = view.TreeView1->topLevelItem(0);
-    if (!view.ADOConnection1->isOpen() || !root || root->childCount() != expectedNodes)
-        fail(QStringLiteral("the tree was not filled: ") + view.reMessages->toPlainText());
-    view.ADOConnection1->close();
+    const auto *tree = view.findChild<QTreeWidget *>(QStringLiteral("catalogueTree"));
+    QTreeWidgetItem *root = tree ? tree->topLevelItem(0) : nullptr;
+    if (!view.session().connection().isOpen() || !root || root->childCount() != expectedNodes)
+        fail(QStringLiteral("the tree was not filled: ") + logOf(view));
+    view.session().connection().close();
     return elapsed;
 }
 
@@ -165,22 +182,22 @@ Timing timeReport(const QString &connectionString, int tables)
 {
     std::vector<double> seconds;
     for (int i = 0; i < runs + 1; ++i) {
-        TMainView view;
-        view.AppFolder = QStringLiteral(ORVESSA_APP_FOLDER "/");
+        MainWindow view;
+        view.setAppFolder(QStringLiteral(ORVESSA_APP_FOLDER "/"));
         view.show();
-        view.ProfileConnectionString = connectionString;
-        view.OpenConnection();
+        view.session().profile.connectionString = connectionString;
+        runCommand(view, Command::Connect);
         QApplication::processEvents();
         QElapsedTimer timer;
         timer.start();
-        view.ReportStructure();
+        runCommand(view, Command::Report);
         const double elapsed = timer.nsecsElapsed() / 1e9;
         QFile file(QDir(privateTempFolder()).filePath(QStringLiteral("OVS.xml")));
         if (!file.open(QIODevice::ReadOnly) || file.readAll().count("<table ") != tables)
-            fail(QStringLiteral("the report does not hold every table: ") + view.reMessages->toPlainText());
+            fail(QStringLiteral("the report does not hold every table: ") + logOf(view));
         if (i > 0)
             seconds.push_back(elapsed);
-        view.ADOConnection1->close();
+        view.session().connection().close();
     }
     return timing(seconds);
 }

@@ -8,6 +8,7 @@ find_package(LibXslt REQUIRED)
 pkg_check_modules(MARIADB REQUIRED IMPORTED_TARGET libmariadb)
 pkg_check_modules(XLSXWRITER REQUIRED IMPORTED_TARGET xlsxwriter)
 pkg_check_modules(LIBMDB REQUIRED IMPORTED_TARGET libmdb)
+pkg_check_modules(LIBSECRET REQUIRED IMPORTED_TARGET libsecret-1)
 
 # QScintilla ships neither a CMake nor a pkg-config file on Debian 12.
 get_target_property(_qmake Qt6::qmake IMPORTED_LOCATION)

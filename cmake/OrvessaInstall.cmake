@@ -18,7 +18,7 @@ get_property(_orvessa_app_files GLOBAL PROPERTY ORVESSA_APP_FILES)
 list(APPEND _orvessa_app_files ${ORVESSA_APP_FILES})
 list(REMOVE_DUPLICATES _orvessa_app_files)
 
-install(TARGETS orvessa RUNTIME DESTINATION ${ORVESSA_INSTALL_DIR})
+install(TARGETS orvessa orvessa-askpass RUNTIME DESTINATION ${ORVESSA_INSTALL_DIR})
 if(_orvessa_app_files)
     install(FILES ${_orvessa_app_files} DESTINATION ${ORVESSA_INSTALL_DIR})
 endif()

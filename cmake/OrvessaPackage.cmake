@@ -24,8 +24,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time: the X11 platform plug-in of Qt, and the fonts the program asks for by
 # name (metric-compatible stand-ins).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, fonts-dejavu-core")
-# ODBC drivers for the data sources reached through ODBC, and the opener of web links.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, tdsodbc, odbc-postgresql, odbc-mariadb, libsqliteodbc")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql-client, mariadb-client")
+# ODBC drivers for the data sources reached through ODBC, the opener of web links, the OpenSSH
+# client that carries SSH tunnels, the system's CA store that verify-full trusts, and a Secret
+# Service for passwords kept in the keyring.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "xdg-utils, tdsodbc, odbc-postgresql, odbc-mariadb, libsqliteodbc, openssh-client, ca-certificates")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql-client, mariadb-client, gnome-keyring | kwalletmanager")
 
 include(CPack)

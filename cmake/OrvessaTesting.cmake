@@ -1,7 +1,9 @@
 # One executable per test, run offscreen in a fixed locale with a timeout and a label.
-#   orvessa_add_test(tst_name SOURCES a.cpp [b.cpp] LIBS lib... [LABEL label] [TIMEOUT s] [ENV K=V...])
+#   orvessa_add_test(tst_name SOURCES a.cpp [b.cpp] LIBS lib... [LABEL label] [TIMEOUT s] [ENV K=V...]
+#                    [WRAPPER script])
+# WRAPPER runs the test through a script that prepares its surroundings (a D-Bus session, ...).
 function(orvessa_add_test name)
-    cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    cmake_parse_arguments(T "" "LABEL;TIMEOUT;WRAPPER" "SOURCES;LIBS;ENV" ${ARGN})
     if(NOT T_LABEL)
         set(T_LABEL unit)
     endif()
@@ -13,7 +15,11 @@ function(orvessa_add_test name)
     orvessa_warnings(${name})
     orvessa_test_pch(${name} ${T_LIBS})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    add_test(NAME ${name} COMMAND ${name})
+    if(T_WRAPPER)
+        add_test(NAME ${name} COMMAND ${T_WRAPPER} $<TARGET_FILE:${name}>)
+    else()
+        add_test(NAME ${name} COMMAND ${name})
+    endif()
     set_tests_properties(${name} PROPERTIES
         LABELS ${T_LABEL}
         TIMEOUT ${T_TIMEOUT}

@@ -115,6 +115,15 @@ AboutBox::AboutBox(QWidget *parent)
     readVersionRecord();
 }
 
+void AboutBox::applyTexts(const UiTexts &texts)
+{
+    setWindowTitle(texts.aboutCaption);
+    const UiTexts &other = &texts == &englishTexts() ? portugueseTexts() : englishTexts();
+    versionLine->setText(
+        versionLine->text().replace(other.versionWord, texts.versionWord, Qt::CaseInsensitive));
+    legalText->setPlainText(texts.legalNotice);
+}
+
 void AboutBox::readVersionRecord()
 {
     for (QLabel *label : {productLine, descriptionLine, versionLine, copyrightLine})

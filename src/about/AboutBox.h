@@ -6,6 +6,7 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+struct UiTexts;
 
 // AboutBox: the About box, created hidden at start-up and shown modally. Its labels are filled
 // once, from the running executable's version record.
@@ -34,6 +35,8 @@ public:
 
     // Fills the lines from the running executable's version record.
     void readVersionRecord();
+    // The caption, the version line's word and the legal notice in the language of texts.
+    void applyTexts(const UiTexts &texts);
     void openSite(const QString &link);
 
 private:

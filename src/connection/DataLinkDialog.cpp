@@ -1,6 +1,7 @@
 #include "connection/DataLinkDialog.h"
 
 #include "common/ErrorText.h"
+#include "connection/ConnectPrompts.h"
 #include "connection/WorkRunnerDialog.h"
 #include "db/DataAccess.h"
 #include "shell/BusyCursor.h"
@@ -8,6 +9,7 @@
 #include "shell/Prompt.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
@@ -64,6 +66,7 @@ DataLinkDialog::DataLinkDialog(const QString &initial, QWidget *parent) : QDialo
     m_tabs = new QTabWidget;
     m_tabs->addTab(buildProviderPage(), tr("Provider"));
     m_tabs->addTab(buildConnectionPage(), tr("Connection"));
+    m_tabs->addTab(buildSecurityPage(), tr("Security"));
     m_tabs->addTab(buildAllPage(), tr("All"));
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -86,7 +89,7 @@ DataLinkDialog::DataLinkDialog(const QString &initial, QWidget *parent) : QDialo
     connect(m_providers, &QListWidget::itemActivated, this,
             [this] { m_tabs->setCurrentIndex(ConnectionPage); });
 
-    resize(460, 360);
+    resize(sizeHint().expandedTo(QSize(520, 560)));
     if (known) {
         QWidget *first = m_forms->currentWidget() == m_serverForm ? static_cast<QWidget *>(m_host)
                          : m_forms->currentWidget() == m_odbcForm ? static_cast<QWidget *>(m_dsn)
@@ -211,6 +214,115 @@ QWidget *DataLinkDialog::buildConnectionPage()
     return page;
 }
 
+QLineEdit *DataLinkDialog::fileField(QFormLayout *form, const QString &label, const QString &caption)
+{
+    auto *row = new QHBoxLayout;
+    auto *edit = new QLineEdit;
+    edit->setAccessibleName(label);
+    auto *browse = new QPushButton(tr("Browse..."));
+    browse->setAutoDefault(false);
+    browse->setAccessibleName(label + QLatin1Char(' ') + tr("Browse..."));
+    connect(browse, &QPushButton::clicked, this, [this, edit, caption] {
+        FileDialogOptions options;
+        options.caption = caption;
+        const QString current = edit->text().trimmed();
+        options.folder = current.isEmpty() ? QDir::homePath() : QFileInfo(current).absolutePath();
+        options.fileName = current;
+        options.filter = tr("All files (*)");
+        if (const auto chosen = prompt().openFileName(this, options))
+            edit->setText(*chosen);
+    });
+    row->addWidget(edit, 1);
+    row->addWidget(browse);
+    form->addRow(label, row);
+    return edit;
+}
+
+// TLS and the SSH tunnel of a PostgreSQL or MySQL/MariaDB connection.
+QWidget *DataLinkDialog::buildSecurityPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+
+    auto *tls = new QGroupBox(tr("Encryption (TLS)"));
+    auto *tlsForm = new QFormLayout(tls);
+    m_sslMode = new QComboBox;
+    m_sslMode->addItem(tr("(the client library's default)"), QString());
+    for (const char *mode : {"disable", "allow", "prefer", "require", "verify-ca", "verify-full"})
+        m_sslMode->addItem(QLatin1String(mode), QLatin1String(mode));
+    m_sslMode->setAccessibleName(tr("TLS mode"));
+    tlsForm->addRow(tr("Mode:"), m_sslMode);
+    m_sslNote = new QLabel;
+    m_sslNote->setWordWrap(true);
+    m_sslNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room for the longest note, so choosing a mode never squeezes the page.
+    m_sslNote->setMinimumHeight(m_sslNote->fontMetrics().lineSpacing() * 3);
+    tlsForm->addRow(m_sslNote);
+    m_sslCa = fileField(tlsForm, tr("CA file:"), tr("Select the CA certificates file"));
+    m_sslCert = fileField(tlsForm, tr("Client certificate:"), tr("Select the client certificate"));
+    m_sslKey = fileField(tlsForm, tr("Client key:"), tr("Select the client certificate's key"));
+    connect(m_sslMode, &QComboBox::currentIndexChanged, this, &DataLinkDialog::updateSslNote);
+    connect(m_sslCa, &QLineEdit::textChanged, this, &DataLinkDialog::updateSslNote);
+    layout->addWidget(tls);
+
+    auto *ssh = new QGroupBox(tr("SSH tunnel"));
+    auto *sshForm = new QFormLayout(ssh);
+    m_sshHost = new QLineEdit;
+    m_sshHost->setPlaceholderText(tr("host name or a Host of ~/.ssh/config"));
+    m_sshHost->setAccessibleName(tr("SSH host"));
+    m_sshPort = new QLineEdit;
+    m_sshPort->setValidator(new QIntValidator(1, 65535, m_sshPort));
+    m_sshPort->setPlaceholderText(QStringLiteral("22"));
+    m_sshPort->setMaximumWidth(80);
+    m_sshPort->setAccessibleName(tr("SSH port"));
+    m_sshUser = new QLineEdit;
+    m_sshUser->setAccessibleName(tr("SSH user"));
+    m_sshAuth = new QComboBox;
+    m_sshAuth->addItem(tr("as ~/.ssh/config and the agent say"), QString());
+    m_sshAuth->addItem(tr("key file"), QStringLiteral("key"));
+    m_sshAuth->addItem(tr("SSH agent"), QStringLiteral("agent"));
+    m_sshAuth->addItem(tr("password"), QStringLiteral("password"));
+    m_sshAuth->setAccessibleName(tr("SSH authentication"));
+    sshForm->addRow(tr("SSH host:"), m_sshHost);
+    sshForm->addRow(tr("SSH port:"), m_sshPort);
+    sshForm->addRow(tr("SSH user:"), m_sshUser);
+    sshForm->addRow(tr("Sign in with:"), m_sshAuth);
+    m_sshKey = fileField(sshForm, tr("Key file:"), tr("Select the SSH private key"));
+    auto *sshNote = new QLabel(tr("Passphrases and passwords are asked when connecting. The server's host "
+                                  "key is checked against ~/.ssh/known_hosts."));
+    sshNote->setWordWrap(true);
+    sshNote->setMinimumHeight(sshNote->fontMetrics().lineSpacing() * 2 + 4);
+    sshForm->addRow(sshNote);
+    connect(m_sshAuth, &QComboBox::currentIndexChanged, this, [this] {
+        m_sshKey->setEnabled(m_sshAuth->currentData().toString() != QLatin1String("password"));
+    });
+    layout->addWidget(ssh);
+    layout->addStretch(1);
+    return page;
+}
+
+void DataLinkDialog::updateSslNote()
+{
+    const QString mode = m_sslMode->currentData().toString();
+    QString note;
+    if (mode == QLatin1String("require"))
+        note = tr("Encrypted, but the server's identity is not verified: whoever stands between you and the "
+                  "server can pose as it. Choose verify-full to check the certificate.");
+    else if ((mode == QLatin1String("verify-ca") || mode == QLatin1String("verify-full")) &&
+             m_sslCa->text().trimmed().isEmpty())
+        note = tr("Without a CA file the system's certificate store (/etc/ssl/certs) is trusted.");
+    else if (mode == QLatin1String("verify-full"))
+        note = tr("Encrypted; the certificate must be issued by the CA and name the server.");
+    else if (mode == QLatin1String("verify-ca"))
+        note = tr("Encrypted; the certificate must be issued by the CA, whatever name it carries.");
+    else if (mode == QLatin1String("disable"))
+        note = tr("Not encrypted.");
+    else if (!mode.isEmpty())
+        note = tr(
+            "Encrypted if the server offers it, in clear otherwise; the server's identity is not verified.");
+    m_sslNote->setText(note);
+}
+
 QWidget *DataLinkDialog::buildAllPage()
 {
     auto *page = new QWidget;
@@ -273,6 +385,19 @@ void DataLinkDialog::showSettings()
     m_odbcUser->setText(s.kind == DataLinkKind::Odbc ? s.user : QString());
     m_odbcPassword->setText(s.kind == DataLinkKind::Odbc ? s.password : QString());
     m_driver->setText(s.driverString);
+    const int mode = m_sslMode->findData(s.sslMode.trimmed().toLower());
+    m_sslMode->setCurrentIndex(mode >= 0 ? mode : 0);
+    m_sslCa->setText(s.sslCaFile);
+    m_sslCert->setText(s.sslCertFile);
+    m_sslKey->setText(s.sslKeyFile);
+    m_sshHost->setText(s.sshHost);
+    m_sshPort->setText(s.sshPort);
+    m_sshUser->setText(s.sshUser);
+    const int auth = m_sshAuth->findData(s.sshAuth.trimmed().toLower());
+    m_sshAuth->setCurrentIndex(auth >= 0 ? auth : 0);
+    m_sshKey->setText(s.sshKeyFile);
+    updateSslNote();
+    m_tabs->setTabEnabled(SecurityPage, s.kind == DataLinkKind::PostgreSql || s.kind == DataLinkKind::MySql);
     (s.odbcUsesDsn ? m_useDsn : m_useDriver)->setChecked(true);
     updateOdbcMode();
 
@@ -317,6 +442,17 @@ void DataLinkDialog::collect()
         s.database = m_database->text().trimmed();
         s.user = m_user->text();
         s.password = m_password->text();
+        if (s.kind != DataLinkKind::SqlServer) {
+            s.sslMode = m_sslMode->currentData().toString();
+            s.sslCaFile = m_sslCa->text().trimmed();
+            s.sslCertFile = m_sslCert->text().trimmed();
+            s.sslKeyFile = m_sslKey->text().trimmed();
+            s.sshHost = m_sshHost->text().trimmed();
+            s.sshPort = m_sshPort->text().trimmed();
+            s.sshUser = m_sshUser->text().trimmed();
+            s.sshAuth = m_sshAuth->currentData().toString();
+            s.sshKeyFile = m_sshKey->text().trimmed();
+        }
         break;
     case DataLinkKind::Odbc:
         s.odbcUsesDsn = m_useDsn->isChecked();
@@ -429,6 +565,9 @@ void DataLinkDialog::testConnection()
             // A connection of its own, opened off the window's thread with Cancel like any other.
             Connection probe;
             probe.setWorkRunner(makeDialogWorkRunner(this));
+            // An SSH tunnel's questions are asked over this dialog.
+            ConnectPrompts prompts(this, {}, {});
+            probe.setAsker(prompts.asker());
             probe.setConnectionString(cs);
             probe.open();
             probe.close();

@@ -4,8 +4,11 @@
 
 #include <QDialog>
 
+class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QFormLayout;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
@@ -30,7 +33,7 @@ public:
     QString connectionString();
     void testConnection();
 
-    enum Page { ProviderPage, ConnectionPage, AllPage };
+    enum Page { ProviderPage, ConnectionPage, SecurityPage, AllPage };
     QTabWidget *tabs() const { return m_tabs; }
     QListWidget *providerList() const { return m_providers; }
     QLineEdit *fileEdit() const { return m_file; }
@@ -40,11 +43,22 @@ public:
     QLineEdit *userEdit() const { return m_user; }
     QLineEdit *passwordEdit() const { return m_password; }
     QTableWidget *allTable() const { return m_all; }
+    QComboBox *sslModeBox() const { return m_sslMode; }
+    QLabel *sslModeNote() const { return m_sslNote; }
+    QLineEdit *sslCaEdit() const { return m_sslCa; }
+    QLineEdit *sshHostEdit() const { return m_sshHost; }
+    QLineEdit *sshUserEdit() const { return m_sshUser; }
+    QLineEdit *sshKeyEdit() const { return m_sshKey; }
+    QComboBox *sshAuthBox() const { return m_sshAuth; }
 
 private:
     QWidget *buildProviderPage();
     QWidget *buildConnectionPage();
+    QWidget *buildSecurityPage();
     QWidget *buildAllPage();
+    void updateSslNote();
+    // A line edit with a Browse button that picks a file into it.
+    QLineEdit *fileField(QFormLayout *form, const QString &label, const QString &caption);
     void showSettings();
     void collect();
     void fillAllTable();
@@ -67,6 +81,11 @@ private:
               *m_password = nullptr;
     QRadioButton *m_useDsn = nullptr, *m_useDriver = nullptr;
     QLineEdit *m_dsn = nullptr, *m_odbcUser = nullptr, *m_odbcPassword = nullptr, *m_driver = nullptr;
+    QComboBox *m_sslMode = nullptr;
+    QLabel *m_sslNote = nullptr;
+    QLineEdit *m_sslCa = nullptr, *m_sslCert = nullptr, *m_sslKey = nullptr;
+    QLineEdit *m_sshHost = nullptr, *m_sshPort = nullptr, *m_sshUser = nullptr, *m_sshKey = nullptr;
+    QComboBox *m_sshAuth = nullptr;
     QTableWidget *m_all = nullptr;
     QPushButton *m_test = nullptr;
 };

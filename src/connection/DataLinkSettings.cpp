@@ -150,6 +150,17 @@ DataLinkSettings DataLinkSettings::fromString(const QString &connectionString)
         d.database = take(rest, {"Initial Catalog", "Database"});
         d.user = take(rest, {"User ID", "UID"});
         d.password = take(rest, {"Password", "PWD"});
+        if (d.kind != DataLinkKind::SqlServer) {
+            d.sslMode = take(rest, {"SSL Mode"});
+            d.sslCaFile = take(rest, {"SSL CA File"});
+            d.sslCertFile = take(rest, {"SSL Cert File"});
+            d.sslKeyFile = take(rest, {"SSL Key File"});
+            d.sshHost = take(rest, {"SSH Host"});
+            d.sshPort = take(rest, {"SSH Port"});
+            d.sshUser = take(rest, {"SSH User"});
+            d.sshAuth = take(rest, {"SSH Auth"});
+            d.sshKeyFile = take(rest, {"SSH Key File"});
+        }
         if (d.kind == DataLinkKind::SqlServer && d.port.isEmpty()) {
             const qsizetype comma = d.host.lastIndexOf(QLatin1Char(','));
             if (comma >= 0) {
@@ -203,6 +214,15 @@ QString DataLinkSettings::toString() const
         add(e, "Initial Catalog", database);
         add(e, "User ID", user);
         add(e, "Password", password);
+        add(e, "SSL Mode", sslMode);
+        add(e, "SSL CA File", sslCaFile);
+        add(e, "SSL Cert File", sslCertFile);
+        add(e, "SSL Key File", sslKeyFile);
+        add(e, "SSH Host", sshHost);
+        add(e, "SSH Port", sshPort);
+        add(e, "SSH User", sshUser);
+        add(e, "SSH Auth", sshAuth);
+        add(e, "SSH Key File", sshKeyFile);
         break;
     case DataLinkKind::SqlServer:
         add(e, "Provider", QStringLiteral("SQLOLEDB.1"));

@@ -21,6 +21,10 @@ public:
     DataLinkKind kind = DataLinkKind::Sqlite;
     QString file;                                 // SQLite, Access
     QString host, port, database, user, password; // servers; user/password also for an ODBC DSN
+    // PostgreSQL and MySQL/MariaDB: TLS (SSL Mode, SSL CA File, SSL Cert File, SSL Key File) and an
+    // SSH tunnel (SSH Host, SSH Port, SSH User, SSH Auth, SSH Key File).
+    QString sslMode, sslCaFile, sslCertFile, sslKeyFile;
+    QString sshHost, sshPort, sshUser, sshAuth, sshKeyFile;
     bool odbcUsesDsn = true;
     QString dsn;
     QString driverString;        // ODBC without a DSN: the string handed to the driver manager

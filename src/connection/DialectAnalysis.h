@@ -34,13 +34,13 @@ class DialectAnalysis
 {
 public:
     // reported: the connection string as the connection reports it; profile: the pending
-    // ProfileConnectionString; defaultDatabase: what the open connection names as its current
-    // database; previousFileName: DatabaseFileName as it stands (kept for non-Access strings).
+    // profile's connection string; defaultDatabase: what the open connection names as its current
+    // database; previousFileName: the database file as it stands (kept for non-Access strings).
     // The values of secret entries (passwords) take no part in any rule.
     static DialectFacts analyse(const QString &reported, const QString &profile,
                                 const QString &defaultDatabase, const QString &previousFileName);
 
-    // ServerVersion once the version query (if any) has answered.
+    // The server's version once the version query (if any) has answered.
     static QString answeredVersion(const DialectFacts &facts, bool queryAnswered, const QString &answer);
 
     // Prefix, blank and line clean-up, then the cut for each dialect. An empty version stays empty

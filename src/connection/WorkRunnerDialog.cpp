@@ -32,7 +32,7 @@ namespace {
 class InputBlocker : public QObject
 {
 public:
-    InputBlocker() { qApp->installEventFilter(this); }
+    InputBlocker() : m_modalAtStart(QApplication::activeModalWidget()) { qApp->installEventFilter(this); }
     ~InputBlocker() override
     {
         qApp->removeEventFilter(this);
@@ -93,7 +93,7 @@ private:
 
     bool holdBack(QObject *watched, QEvent *event)
     {
-        if (belongsToDialog(watched))
+        if (belongsToDialog(watched) || answersWork(watched))
             return false;
         if (!m_dialogShown)
             m_held.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
@@ -112,6 +112,20 @@ private:
         return false;
     }
 
+    // A question the work asks on its way (a password, an SSH host key) opens a modal dialog of
+    // its own after the work began: that dialog gets its input.
+    bool answersWork(QObject *watched) const
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal == m_modalAtStart || modal == m_dialog)
+            return false;
+        if (auto *widget = qobject_cast<QWidget *>(watched))
+            return widget->window() == modal;
+        if (auto *window = qobject_cast<QWindow *>(watched))
+            return window == modal->windowHandle();
+        return false;
+    }
+
     bool belongsToDialog(QObject *watched) const
     {
         if (!m_dialog)
@@ -123,6 +137,7 @@ private:
         return false;
     }
 
+    QPointer<QWidget> m_modalAtStart;
     QPointer<QWidget> m_dialog;
     bool m_dialogShown = false;
     std::vector<Held> m_held;
@@ -254,9 +269,16 @@ void WorkRunnerDialog::run(QWidget *parent, const std::function<void()> &work,
     std::unique_ptr<WorkRunnerDialog> dialog;
     QTimer showTimer;
     showTimer.setSingleShot(true);
+    const QPointer<QWidget> modalAtStart = QApplication::activeModalWidget();
     QObject::connect(&showTimer, &QTimer::timeout, [&] {
         if (finished.load())
             return;
+        // The work waits for the user's answer to a question of its own (a password, a host
+        // key): no progress over that dialog until it is answered.
+        if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != modalAtStart) {
+            showTimer.start(ShowDelayMs);
+            return;
+        }
         dialog = std::make_unique<WorkRunnerDialog>(cancelOffThread, rowsFetched, parent);
         blocker.allow(dialog.get());
         dialog->show();

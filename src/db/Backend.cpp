@@ -3,6 +3,10 @@
 #include "db/SqlDialectRules.h"
 #include "db/fetch/Fetch.h"
 
+#include <arpa/inet.h>
+
+#include <cstring>
+
 namespace {
 
 const QString KnownProviders = QStringLiteral("SQLite, PostgreSQL, MySQL, MariaDB, SQLOLEDB, SQLNCLI, "
@@ -57,9 +61,12 @@ ProviderKind providerKindFor(const QString &connectionString)
                               .arg(provider, KnownProviders));
 }
 
-std::unique_ptr<Backend> Backend::create(const QString &connectionString)
+std::unique_ptr<Backend> Backend::create(const QString &connectionString, const ConnectAsker &asker)
 {
-    switch (providerKindFor(connectionString)) {
+    const ProviderKind kind = providerKindFor(connectionString);
+    if (ConnectionString(connectionString).contains(QStringLiteral("SSH Host")))
+        return createTunnelBackend(connectionString, kind, asker);
+    switch (kind) {
     case ProviderKind::Sqlite:
         return createSqliteBackend(connectionString);
     case ProviderKind::Postgres:
@@ -120,4 +127,18 @@ void Backend::endEdit(bool savepoint, bool commit, const std::function<void(cons
     if (!commit)
         run("ROLLBACK TO SAVEPOINT orvessa_edit");
     run("RELEASE SAVEPOINT orvessa_edit");
+}
+
+bool SessionSecurity::isLocalHost(const QString &host)
+{
+    const QString h = host.trimmed();
+    if (h.isEmpty() || h.startsWith(QLatin1Char('/')) ||
+        h.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QByteArray text = h.toLatin1();
+    unsigned char address[16];
+    if (inet_pton(AF_INET, text.constData(), address) == 1)
+        return address[0] == 127;
+    return inet_pton(AF_INET6, text.constData(), address) == 1 &&
+           std::memcmp(address, &in6addr_loopback, sizeof address) == 0;
 }

@@ -1,3 +1,4 @@
+#include "db/ConnectionString.h"
 #include "db/DataAccess.h"
 #include "db/fetch/Fetch.h"
 #include "db/fetch/ResultStream.h"
@@ -114,7 +115,14 @@ void Connection::open()
 {
     if (isOpen())
         return;
-    openWith(Backend::create(m_connectionString));
+    QString connectionString = m_connectionString;
+    if (hasPassword()) {
+        ConnectionString cs(connectionString);
+        cs.remove(QStringLiteral("PWD"));
+        cs.setValue(QStringLiteral("Password"), m_password);
+        connectionString = cs.toString();
+    }
+    openWith(Backend::create(connectionString, m_asker));
 }
 
 void Connection::openWith(std::unique_ptr<Backend> backend)
@@ -177,6 +185,32 @@ SqlDialect Connection::dialect() const
 bool Connection::readOnly() const
 {
     return backend().readOnly();
+}
+
+SessionSecurity Connection::security() const
+{
+    return backend().security();
+}
+
+QString Connection::closeIfEnded()
+{
+    if (!m_backend || m_stream)
+        return QString();
+    {
+        const std::lock_guard lock(m_workMutex);
+        if (m_workActive)
+            return QString();
+    }
+    const QString reason = m_backend->endedReason();
+    if (reason.isEmpty())
+        return reason;
+    m_lost = true;
+    try {
+        close();
+    } catch (const DataAccessError &) {
+        // The tunnel's end is the one to report.
+    }
+    return reason;
 }
 
 QString Connection::quoteIdentifier(const QString &name) const
@@ -438,6 +472,7 @@ bool Connection::streamRows(const QString &sql,
     try {
         runWork(b, [&] {
             const std::unique_ptr<StatementCursor> cursor = b.openCursor(sql, nullptr);
+            stopIfCancelledMeanwhile(b);
             while (cursor->nextResult()) {
                 if (cursor->fields().isEmpty())
                     continue;
@@ -503,6 +538,7 @@ ExecResult Connection::stream(const QString &sql, StreamOptions options)
         b,
         [&] {
             reader = std::make_unique<ResultStream>(b.openCursor(sql, nullptr), &m_rowsFetched);
+            stopIfCancelledMeanwhile(b);
             try {
                 first = reader->start(deadline);
             } catch (...) {
@@ -549,7 +585,10 @@ void Connection::readStream(Stream &stream)
         try {
             stream.endStep(end.later ? end.later->fields() : *end.fields);
         } catch (...) {
-            end.error = std::current_exception();
+            // A Cancel that came as the last rows did stops only the end step: the rows are all
+            // in, and the step's owner makes up for it afterwards.
+            if (!m_workCancelled.load())
+                end.error = std::current_exception();
         }
     }
     t_working = nullptr;
@@ -577,6 +616,14 @@ void Connection::cancelStream()
     // server: neither on the window's thread.
     Backend *b = m_stream->backend;
     m_stream->canceller = std::thread([this, b] { cancelFetch(*b); });
+}
+
+void Connection::stopIfCancelledMeanwhile(Backend &b)
+{
+    // A Cancel that came while the statement was being sent found nothing running to stop; it is
+    // meant for this statement all the same.
+    if (m_workCancelled.load())
+        b.cancel();
 }
 
 void Connection::cancelFetch(Backend &b) noexcept

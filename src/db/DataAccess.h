@@ -205,6 +205,56 @@ struct StreamEnd
     qint64 recordsAffected = -1;
 };
 
+// How an open session reaches its database, as the backend found it once connected: what the
+// after-connect analysis logs and what the caption marks.
+struct SessionSecurity
+{
+    // The session runs over a network connection (not a local file or a local socket).
+    bool network = false;
+    // The backend can tell whether the session is encrypted (ODBC drivers cannot say).
+    bool known = false;
+    bool encrypted = false;
+    QString protocol; // "TLSv1.3", ...
+    QString cipher;
+    // The server's certificate chain was checked against the trusted CAs ...
+    bool verified = false;
+    // ... and found to name this host (verify-full); empty when the name was not checked.
+    QString verifiedName;
+    // The host connected to, as given; for a tunnel, the database's host as the SSH server
+    // sees it.
+    QString host;
+    // The SSH tunnel the session runs through, as given (alias or user@host:port); empty
+    // without one. Its traffic is encrypted and its host key checked whatever the above say.
+    QString tunnel;
+    qint64 tunnelProcess = 0; // the ssh client's process id
+
+    // The session crosses a network in clear: no tunnel, not encrypted, a host other than this
+    // machine.
+    bool exposed() const { return network && known && !encrypted && tunnel.isEmpty() && !isLocalHost(host); }
+    // Empty, a socket folder, "localhost", 127.0.0.0/8 or ::1.
+    static bool isLocalHost(const QString &host);
+};
+
+// A question that opening a connection asks the user on the way (an SSH tunnel's host key, a
+// key's passphrase, a password).
+struct ConnectQuestion
+{
+    enum class Kind { HostKey, Passphrase, Password, Other };
+    Kind kind = Kind::Other;
+    QString prompt;      // the asking program's own text
+    QString destination; // the SSH server, as given
+    QString fingerprint; // HostKey: the key's fingerprint ("SHA256:...")
+    QString keyFile;     // Passphrase: the key it unlocks
+    // How many times this kind was asked before during this open (a secret that was refused
+    // comes back with 1, 2, ...).
+    int repeat = 0;
+};
+
+// Answers such questions: "yes" to trust a host key, the secret for the others; nothing when
+// the user declines. Called on the thread that opens the connection (the connection's worker),
+// which waits for the answer.
+using ConnectAsker = std::function<std::optional<QString>(const ConnectQuestion &)>;
+
 // How identifiers are quoted and parameters written in a backend's SQL.
 enum class SqlDialect { Standard, Sqlite, PostgreSql, MySql, SqlServer, Access };
 
@@ -215,8 +265,9 @@ public:
     virtual ~Backend() = default;
 
     // Picks the backend by the Provider= value; throws DataAccessError for an empty or
-    // unknown provider, naming the known ones.
-    static std::unique_ptr<Backend> create(const QString &connectionString);
+    // unknown provider, naming the known ones. A string with an SSH Host gets a backend that
+    // opens its tunnel first; asker answers the tunnel's questions.
+    static std::unique_ptr<Backend> create(const QString &connectionString, const ConnectAsker &asker = {});
 
     virtual void connect() = 0;
     virtual void disconnect() = 0;
@@ -246,6 +297,11 @@ public:
     // call from another thread.
     virtual void cancel() = 0;
     virtual bool readOnly() const { return false; }
+    // How the open session reaches its database; the default is a local one (files).
+    virtual SessionSecurity security() const { return SessionSecurity(); }
+    // Why the session has ended by itself (its SSH tunnel is gone), known without asking the
+    // server; empty while it may live. Safe to call from the thread that owns the connection.
+    virtual QString endedReason() const { return QString(); }
 
     // By the dialect's rules (SqlDialectRules).
     virtual QString quoteIdentifier(const QString &name) const;
@@ -278,7 +334,8 @@ struct StreamOptions
     int firstRowsMs = 50;
     // Runs once the text has ended normally (not after a cancel or an error), in the same piece
     // of work on the connection's worker, with the fields of the text's result: the record
-    // editor's analysis. It must not touch the window; an error it throws ends the fetch as failed.
+    // editor's analysis. It must not touch the window; an error it throws ends the fetch as failed,
+    // unless Cancel caused it (pressed as the last rows came): the fetch then ends complete.
     std::function<void(const QList<FieldInfo> &)> endStep;
     // Told on the fetch's own thread that the fetch has ended: it may only post a notification
     // (whose handler calls finishStream).
@@ -288,7 +345,7 @@ struct StreamOptions
     std::function<void(StreamEnd)> finished;
 };
 
-// The program's one connection (ADOConnection1): a connection string, open/close with the
+// The program's one connection: a connection string, open/close with the
 // after-connect and after-disconnect notifications, and everything else through the backend.
 class Connection
 {
@@ -314,6 +371,19 @@ public:
     void setAfterConnect(std::function<void()> handler) { m_afterConnect = std::move(handler); }
     void setAfterDisconnect(std::function<void()> handler) { m_afterDisconnect = std::move(handler); }
     void setWorkRunner(WorkRunner runner);
+    // Answers what opening asks on the way (an SSH host key, a passphrase); without one every
+    // such question is declined.
+    void setAsker(ConnectAsker asker) { m_asker = std::move(asker); }
+    // A password that the connection string does not hold (asked, or from the keyring): the opens
+    // of the string set now use it in place of the string's Password, and it never shows in
+    // connectionString(). A null string forgets it.
+    void setPassword(const QString &password)
+    {
+        m_password = password;
+        m_passwordFor = m_connectionString;
+    }
+    // True when a password was set for the connection string set now.
+    bool hasPassword() const { return !m_password.isNull() && m_passwordFor == m_connectionString; }
 
     // One piece of work at a time. The work runner may handle events while it waits (the
     // window's does); a call that comes from such an event, while a wait of this connection runs
@@ -360,6 +430,13 @@ public:
     bool readOnly() const;
     QString quoteIdentifier(const QString &name) const;
     QString placeholder(int index) const; // index from 1
+
+    // How the open session reaches its database (no call to the server).
+    SessionSecurity security() const;
+    // While no work runs on it: when the session has ended by itself (its SSH tunnel is gone),
+    // closes the connection as a lost session (connectionLost(), the after-disconnect
+    // notification) and returns why; empty otherwise. Asks nothing of the server.
+    QString closeIfEnded();
 
     QString defaultSchema();
     QList<TableInfo> tables();
@@ -435,6 +512,7 @@ private:
     void runIdleTasks();
     void readStream(Stream &stream);
     void cancelFetch(Backend &b) noexcept;
+    void stopIfCancelledMeanwhile(Backend &b);
     void cancelWork(Backend &b);
     void endWork();
     void throwIfCancelled() const;
@@ -444,6 +522,9 @@ private:
     std::function<void()> m_afterConnect;
     std::function<void()> m_afterDisconnect;
     WorkRunner m_runner;
+    ConnectAsker m_asker;
+    QString m_password;
+    QString m_passwordFor;
     std::atomic<qint64> m_rowsFetched{0};
     bool m_lost = false;
     // The piece of work running now: Cancel reaches it only while it runs.

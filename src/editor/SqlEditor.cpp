@@ -435,7 +435,7 @@ bool SqlEditor::saveFileAs()
     if (!name)
         return false;
     if (*name != m_fileName && QFileInfo::exists(*name) &&
-        showMessageDialog(withFileName(uiTexts().TextFileExists, *name), mtConfirmation, mbYes | mbNo, 0,
+        showMessageDialog(withFileName(uiTexts().fileExistsQuestion, *name), mtConfirmation, mbYes | mbNo, 0,
                           window()) != mrYes)
         return false;
     return writeTo(*name);

@@ -13,7 +13,7 @@ class FindBar;
 class QueryHistory;
 struct WorkbenchTexts;
 
-// SynEdit1: the SQL editor of the SQL page: whole text get/replace (text/setText), clear,
+// The SQL editor of the SQL page: whole text get/replace (text/setText), clear,
 // appended lines, a change notification (QsciScintilla::textChanged) and the choice of
 // highlighting dialect.
 //

@@ -148,6 +148,9 @@ EditTarget analyse(Connection &connection, const QList<FieldInfo> &fields)
         return analyseOrThrow(connection, fields);
     } catch (const AppError &e) {
         letLostSessionThrough(e);
+        // A cancelled analysis is no answer: whoever ran it decides what follows.
+        if (connection.cancelRequested())
+            throw;
         return readOnly(e.text());
     }
 }

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-// The query object (ADOQuery1): a command text and, while open, the rows it returned.
+// The query: a command text and, while open, the rows it returned.
 // Shared by the SQL runner and the version query; the result grid watches it.
 //
 // A streaming query (the SQL runner's) shows its rows while they arrive: run() returns once the

@@ -111,7 +111,14 @@ RecordNavigator::RecordNavigator(QWidget *parent) : QWidget(parent)
             [i](QPainter &p, const QPalette &palette) { drawButton(p, palette, Button(i)); }));
         button->setIconSize(QSize(16, 16));
         button->setFixedSize(25, 25);
-        connect(button, &QToolButton::clicked, this, [this, i] { guarded([this, i] { click(Button(i)); }); });
+        connect(button, &QToolButton::clicked, this, [this, i] {
+            guarded([this, i] {
+                if (m_dispatcher)
+                    m_dispatcher(Button(i));
+                else
+                    click(Button(i));
+            });
+        });
         m_buttons.append(button);
         layout->addWidget(button);
     }

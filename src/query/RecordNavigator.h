@@ -4,11 +4,13 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class QToolButton;
 class ResultGrid;
 class RowEditor;
 
-// DBNavigator1: ten buttons acting on the current record of the result grid, in this order:
+// The record navigator: ten buttons acting on the current record of the result grid, in this order:
 // first, prior, next, last, insert, delete, edit, post, cancel, refresh.
 //
 // Enabled states: nothing but insert and refresh without rows; first/prior off on the first
@@ -37,6 +39,9 @@ public:
     void setGrid(ResultGrid *grid);
     // Runs the button's action on the current record; Delete asks first.
     void click(Button button);
+    // Where a pressed button goes instead of acting at once (the window's command table, which
+    // comes back to click()); without one, a button acts when pressed.
+    void setDispatcher(std::function<void(Button)> dispatcher) { m_dispatcher = std::move(dispatcher); }
 
 private:
     void updateButtons();
@@ -44,4 +49,5 @@ private:
     QList<QToolButton *> m_buttons;
     RowEditor *m_editor = nullptr;
     QPointer<ResultGrid> m_grid;
+    std::function<void(Button)> m_dispatcher;
 };

@@ -241,17 +241,41 @@ void ResultGrid::keyPressEvent(QKeyEvent *event)
     if (m_model && state() != QAbstractItemView::EditingState) {
         RowEditor *editor = m_model->editor();
         if (event->key() == Qt::Key_Escape && editor->state() != RowEditor::State::Browse) {
-            guarded([editor] { editor->cancel(); });
+            recordKey(RecordNavigator::Cancel);
             return;
         }
         if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
-            guarded([editor] { editor->insert(); });
+            recordKey(RecordNavigator::Insert);
             return;
         }
         if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
-            guarded([this, editor] { deleteCurrentRecord(*editor, this); });
+            recordKey(RecordNavigator::Delete);
             return;
         }
     }
     QTableView::keyPressEvent(event);
+}
+
+void ResultGrid::recordKey(RecordNavigator::Button button)
+{
+    guarded([this, button] {
+        if (m_recordDispatcher) {
+            m_recordDispatcher(button);
+            return;
+        }
+        RowEditor *editor = m_model->editor();
+        switch (button) {
+        case RecordNavigator::Cancel:
+            editor->cancel();
+            break;
+        case RecordNavigator::Insert:
+            editor->insert();
+            break;
+        case RecordNavigator::Delete:
+            deleteCurrentRecord(*editor, this);
+            break;
+        default:
+            break;
+        }
+    });
 }

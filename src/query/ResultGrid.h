@@ -1,10 +1,14 @@
 #pragma once
 
+#include "query/RecordNavigator.h"
+
 #include <QTableView>
+
+#include <functional>
 
 class ResultModel;
 
-// DBGrid1: the result grid. An 11-pixel indicator column at the left marks the current record
+// The result grid. An 11-pixel indicator column at the left marks the current record
 // (an arrow, "I" while it is edited, "*" for a new record); column and row lines; resizable
 // columns; editable in place when the result can be written back. The current row follows the
 // record editor, and moving to another row posts a pending edit.
@@ -33,6 +37,12 @@ public:
     // Closes an open cell editor without writing its text.
     void discardEditor();
     bool isEditingCell() const { return state() == QAbstractItemView::EditingState; }
+    // Where the record keys (Escape while a change is pending, Insert, Ctrl+Delete) go instead of
+    // acting at once, as the navigator's buttons they stand for.
+    void setRecordDispatcher(std::function<void(RecordNavigator::Button)> dispatcher)
+    {
+        m_recordDispatcher = std::move(dispatcher);
+    }
     using QTableView::edit;
 
 signals:
@@ -48,6 +58,10 @@ protected:
 private:
     void followEditor(qint64 row);
 
+    // Runs a record key's action, or hands it to the dispatcher.
+    void recordKey(RecordNavigator::Button button);
+
     ResultModel *m_model = nullptr;
     bool m_syncing = false;
+    std::function<void(RecordNavigator::Button)> m_recordDispatcher;
 };

@@ -7,7 +7,7 @@
 class Query;
 class RowEditor;
 
-// DataSource1: the table model the result grid and the navigator show, over Query's rows.
+// The result model: the table model the result grid and the navigator show, over Query's rows.
 // Cells are decoded only when shown, so a million rows cost nothing at reset. The pending
 // edit or insert of the record editor shows through it. Rows that arrive after the result has
 // opened are inserted in batches as the query announces them.

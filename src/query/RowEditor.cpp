@@ -397,6 +397,56 @@ bool RowEditor::refresh()
     return true;
 }
 
+namespace {
+
+// A value as it would be written in SQL: NULL, a number, or text in quotes.
+QString literalText(const QVariant &value)
+{
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    switch (value.typeId()) {
+    case QMetaType::QByteArray:
+        return QStringLiteral("(%1 bytes)").arg(value.toByteArray().size());
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        return value.toString();
+    default:
+        break;
+    }
+    QString text = value.toString();
+    return u'\'' + text.replace(u'\'', QLatin1String("''")) + u'\'';
+}
+
+} // namespace
+
+std::optional<RowEditor::DroppedChange> RowEditor::dropPendingChange()
+{
+    if (m_state == State::Browse)
+        return std::nullopt;
+    DroppedChange dropped;
+    dropped.table = m_target.schema.isEmpty() ? m_target.table : m_target.schema + u'.' + m_target.table;
+    if (m_state == State::Edit) {
+        for (int f : m_target.keyFields)
+            dropped.key.append(m_target.columns.value(f) + QLatin1String(" = ") +
+                               literalText(m_original.value(f)));
+    }
+    const Recordset *rs = recordset();
+    for (int f = 0; f < m_values.size(); ++f) {
+        if (!m_touched.value(f))
+            continue;
+        const QString name =
+            rs && f < rs->fields().size() ? rs->fields().at(f).name : m_target.columns.value(f);
+        dropped.values.append(name + QLatin1String(" = ") + literalText(m_values.at(f)));
+    }
+    cancel();
+    return dropped;
+}
+
 QString RowEditor::conflictText()
 {
     return RowWriter::conflictText();

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "query/Query.h"
 
@@ -85,6 +86,17 @@ public:
     // Posts a pending change, runs the query again and keeps the current row index (once that
     // row has arrived).
     bool refresh();
+
+    // A change that was pending when it had to be dropped unwritten.
+    struct DroppedChange
+    {
+        QString table;      // as the analysis found it, with its schema
+        QStringList key;    // "column = value" of the changed row's key; empty for a new row
+        QStringList values; // "column = value" of each field typed
+    };
+    // Drops a pending edit or insert without writing it (the session that would have written it is
+    // gone) and says what it held, so that nothing typed is lost; nothing when none is pending.
+    std::optional<DroppedChange> dropPendingChange();
 
     void setErrorHandler(std::function<void(const QString &)> handler)
     {

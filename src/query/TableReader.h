@@ -4,7 +4,7 @@
 
 #include <QString>
 
-// The table object (ADOTable1): reads one table's field and index definitions.
+// The table reader: reads one table's field and index definitions.
 class TableReader
 {
 public:

@@ -50,6 +50,24 @@ struct SaveAnswer
     QString filter; // the entry of FileDialogOptions::filter chosen when the name was confirmed
 };
 
+// The password dialog: masked entry, and the option to keep the password in the keyring.
+struct PasswordRequest
+{
+    QString caption;
+    QString text; // what is asked for, and of whom
+    // The "remember in the keyring" option is offered; otherwise it shows disabled with the
+    // note saying why (no keyring in this session, no profile to keep it by).
+    bool keyringOffered = false;
+    QString keyringLabel;
+    QString keyringNote;
+};
+
+struct PasswordAnswer
+{
+    QString secret;
+    bool remember = false;
+};
+
 // The one door for every modal interaction, so tests can script the answers.
 class Prompt
 {
@@ -65,6 +83,8 @@ public:
     virtual std::optional<SaveAnswer> saveFileAndType(QWidget *parent, const FileDialogOptions &options);
     // Returns the composed connection string on OK, the initial string on Cancel.
     virtual QString dataLinkDialog(QWidget *parent, const QString &initial) = 0;
+    // Asks for a password or passphrase; nothing when the user cancels. Never logged.
+    virtual std::optional<PasswordAnswer> passwordDialog(QWidget *parent, const PasswordRequest &request) = 0;
     // The general error report: caption "Orvessa", error icon, one OK button.
     virtual void errorReport(QWidget *parent, const QString &text) = 0;
     virtual void openUrl(const QUrl &url) = 0;

@@ -1,6 +1,7 @@
 #include "shell/QtPrompt.h"
 
 #include "connection/DataLinkDialog.h"
+#include "connection/PasswordDialog.h"
 #include "shell/WheelKeyFilter.h"
 #include "shell/texts/UiTexts.h"
 
@@ -170,4 +171,12 @@ bool QtPrompt::printDialog(QWidget *parent, QPrinter *printer)
 {
     QPrintDialog dialog(printer, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<PasswordAnswer> QtPrompt::passwordDialog(QWidget *parent, const PasswordRequest &request)
+{
+    PasswordDialog dialog(request, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.answer();
 }

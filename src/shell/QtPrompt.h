@@ -19,6 +19,7 @@ public:
     std::optional<QString> saveFileName(QWidget *parent, const FileDialogOptions &options) override;
     std::optional<SaveAnswer> saveFileAndType(QWidget *parent, const FileDialogOptions &options) override;
     QString dataLinkDialog(QWidget *parent, const QString &initial) override;
+    std::optional<PasswordAnswer> passwordDialog(QWidget *parent, const PasswordRequest &request) override;
     void errorReport(QWidget *parent, const QString &text) override;
     void openUrl(const QUrl &url) override;
     void beep() override;

@@ -4,8 +4,8 @@
 #include "shell/Guard.h"
 #include "shell/QtPrompt.h"
 #include "shell/SingleInstance.h"
-#include "shell/UMainView.h"
 #include "shell/texts/UiTexts.h"
+#include "window/MainWindow.h"
 
 #include <QCoreApplication>
 
@@ -30,18 +30,17 @@ int main(int argc, char *argv[])
     QtPrompt qtPrompt;
     setPrompt(&qtPrompt);
 
-    TMainView mainView;
-    MainView = &mainView;
-    MemoEditor memoEditor(&mainView);
-    mainView.setMemoEditor(&memoEditor);
-    AboutBox about(&mainView);
-    mainView.setAbout(&about);
+    MainWindow mainWindow;
+    MemoEditor memoEditor(&mainWindow);
+    mainWindow.setMemoEditor(&memoEditor);
+    AboutBox aboutBox(&mainWindow);
+    mainWindow.setAboutBox(&aboutBox);
 
-    QObject::connect(&instance, &SingleInstance::activateRequested, &mainView,
-                     [&mainView] { guarded([&mainView] { mainView.bringToFront(); }); });
+    QObject::connect(&instance, &SingleInstance::activateRequested, &mainWindow,
+                     [&mainWindow] { guarded([&mainWindow] { mainWindow.bringToFront(); }); });
     instance.listen();
 
-    mainView.show();
+    mainWindow.show();
     Application::exec();
     setPrompt(nullptr);
     return 0;

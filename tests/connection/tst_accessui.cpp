@@ -1,8 +1,8 @@
 #include "ScriptedPrompt.h"
 
+#include "WindowDriver.h"
 #include "editor/SqlEditor.h"
 #include "query/Query.h"
-#include "shell/UMainView.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,7 +27,7 @@ private slots:
 private:
     QString m_path;
     std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
 };
 
 void TestAccessUi::initTestCase()
@@ -44,11 +44,11 @@ void TestAccessUi::initTestCase()
 void TestAccessUi::init()
 {
     m_prompt = std::make_unique<ScriptedPrompt>();
-    m_view = std::make_unique<TMainView>();
-    m_view->ApplyLanguage();
-    m_view->ProfileConnectionString =
+    m_view = std::make_unique<MainWindow>();
+    m_view->applyLanguage();
+    m_view->session().profile.connectionString =
         QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_path;
-    m_view->OpenConnection();
+    ui(*m_view).press(Command::Connect);
 }
 
 void TestAccessUi::cleanup()
@@ -59,16 +59,16 @@ void TestAccessUi::cleanup()
 
 void TestAccessUi::openingFillsCaptionTreeAndFacts()
 {
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(m_view->reMessages->toPlainText()));
-    QVERIFY(m_view->IsAccess);
+    QVERIFY2(m_view->session().connection().isOpen(), qPrintable(ui(*m_view).log()->toPlainText()));
+    QVERIFY(m_view->session().facts.isAccess);
     QCOMPARE(m_view->windowTitle(),
              QStringLiteral("Orvessa (Microsoft.Jet.OLEDB.4.0) Microsoft Access 97-2003"));
-    QCOMPARE(m_view->DatabaseFileName, m_path);
-    QCOMPARE(m_view->DatabaseName, QStringLiteral("indexTestV2003.mdb"));
+    QCOMPARE(m_view->session().facts.databaseFileName, m_path);
+    QCOMPARE(m_view->session().facts.databaseName, QStringLiteral("indexTestV2003.mdb"));
     QCOMPARE(m_prompt->beeps, 0);
 
-    QCOMPARE(m_view->TreeView1->topLevelItemCount(), 1);
-    const QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QCOMPARE(ui(*m_view).tree()->topLevelItemCount(), 1);
+    const QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QCOMPARE(root->text(0), QStringLiteral("indexTestV2003.mdb"));
     QStringList tables;
     for (int i = 0; i < root->childCount(); ++i)
@@ -79,10 +79,10 @@ void TestAccessUi::openingFillsCaptionTreeAndFacts()
 
 void TestAccessUi::clickDescribesAndDoubleClickQueries()
 {
-    QTreeWidgetItem *table1 = m_view->TreeView1->topLevelItem(0)->child(0);
-    m_view->TreeView1->setCurrentItem(table1);
-    m_view->TreeView1Click();
-    QTableWidget *grid = m_view->StringGrid1;
+    QTreeWidgetItem *table1 = ui(*m_view).tree()->topLevelItem(0)->child(0);
+    ui(*m_view).tree()->setCurrentItem(table1);
+    ui(*m_view).press(Command::DescribeTable);
+    QTableWidget *grid = ui(*m_view).structureGrid();
     QCOMPARE(grid->rowCount(), 6);
     auto cell = [grid](int row, int column) {
         return grid->item(row, column) ? grid->item(row, column)->text() : QString();
@@ -98,11 +98,11 @@ void TestAccessUi::clickDescribesAndDoubleClickQueries()
     QCOMPARE(cell(4, 4), QStringLiteral("null"));
     QCOMPARE(cell(5, 0), QString());
 
-    m_view->TreeView1DblClick();
-    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT * FROM Table1\nORDER BY id"));
-    QVERIFY2(m_view->ADOQuery1->isOpen(), qPrintable(m_view->reMessages->toPlainText()));
-    QCOMPARE(m_view->ADOQuery1->recordset()->rowCount(), qint64(4));
-    QCOMPARE(m_view->ADOQuery1->recordset()->value(3, 3).toString(), QStringLiteral("baz13"));
+    ui(*m_view).press(Command::QueryTable);
+    QCOMPARE(ui(*m_view).editor()->text(), QStringLiteral("SELECT * FROM Table1\nORDER BY id"));
+    QVERIFY2(m_view->session().query().isOpen(), qPrintable(ui(*m_view).log()->toPlainText()));
+    QCOMPARE(m_view->session().query().recordset()->rowCount(), qint64(4));
+    QCOMPARE(m_view->session().query().recordset()->value(3, 3).toString(), QStringLiteral("baz13"));
     QCOMPARE(m_prompt->beeps, 0);
 }
 

@@ -1,13 +1,13 @@
 #include "ScriptedPrompt.h"
 #include "TestServers.h"
 
+#include "WindowDriver.h"
 #include "common/PrivateFolder.h"
 #include "connection/CatalogueReader.h"
 #include "db/SqlDialectRules.h"
 #include "db/fetch/Fetch.h"
 #include "editor/SqlEditor.h"
 #include "query/Query.h"
-#include "shell/UMainView.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -163,13 +163,13 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
 };
 
 void TestCatalogue::init()
 {
     m_prompt = std::make_unique<ScriptedPrompt>();
-    m_view = std::make_unique<TMainView>();
+    m_view = std::make_unique<MainWindow>();
 }
 
 void TestCatalogue::cleanup()
@@ -196,8 +196,8 @@ QString TestCatalogue::sqliteFile(const QString &name, const QStringList &ddl)
 
 void TestCatalogue::connectWith(const QString &connectionString)
 {
-    m_view->ProfileConnectionString = connectionString;
-    m_view->OpenConnection();
+    m_view->session().profile.connectionString = connectionString;
+    ui(*m_view).press(Command::Connect);
 }
 
 QStringList TestCatalogue::childTexts(const QTreeWidgetItem *node) const
@@ -222,7 +222,7 @@ QStringList TestCatalogue::logLines() const
 {
     static const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT[^|]*\\|"));
     QStringList messages;
-    for (const QString &line : m_view->reMessages->toPlainText().split(QLatin1Char('\n'))) {
+    for (const QString &line : ui(*m_view).log()->toPlainText().split(QLatin1Char('\n'))) {
         const QRegularExpressionMatch match = stamp.match(line);
         if (match.hasMatch())
             messages.append(line.mid(match.capturedLength()));
@@ -239,17 +239,17 @@ bool TestCatalogue::logged(const QString &text) const
 
 QString TestCatalogue::report()
 {
-    m_view->ReportStructure();
+    ui(*m_view).press(Command::Report);
     QFile file(QDir(privateTempFolder()).filePath(QStringLiteral("OVS.xml")));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 bool TestCatalogue::queryFromTree(QTreeWidgetItem *node)
 {
-    m_view->setStatusText(QStringLiteral("before"));
-    m_view->TreeView1->setCurrentItem(node);
-    m_view->TreeView1DblClick();
-    return m_view->statusTextValue().startsWith(QLatin1String(" Selected records: "));
+    ui(*m_view).statusLabel()->setText(QStringLiteral("before"));
+    ui(*m_view).tree()->setCurrentItem(node);
+    ui(*m_view).press(Command::QueryTable);
+    return ui(*m_view).statusText().startsWith(QLatin1String(" Selected records: "));
 }
 
 #ifndef ORVESSA_SERVER_TESTS
@@ -267,24 +267,26 @@ void TestCatalogue::sqliteFillsTablesViewsAndColumns()
     QVERIFY(!path.isEmpty());
     connectWith(QStringLiteral("Provider=SQLite;Data Source=") + path);
 
-    QVERIFY(m_view->ADOConnection1->isOpen());
-    QVERIFY(m_view->IsSqlite);
-    QVERIFY(!m_view->IsAccess && !m_view->IsMySql && !m_view->IsPostgreSql && !m_view->IsSqlServer);
-    QCOMPARE(m_view->DatabaseName, QStringLiteral("shop.sqlite"));
+    QVERIFY(m_view->session().connection().isOpen());
+    QVERIFY(m_view->session().facts.isSqlite);
+    QVERIFY(!m_view->session().facts.isAccess && !m_view->session().facts.isMySql &&
+            !m_view->session().facts.isPostgreSql && !m_view->session().facts.isSqlServer);
+    QCOMPARE(m_view->session().facts.databaseName, QStringLiteral("shop.sqlite"));
     QVERIFY2(QRegularExpression(QStringLiteral("^Orvessa \\(") + QRegularExpression::escape(path) +
                                 QStringLiteral("\\) SQLite 3\\.\\d+\\.\\d+$"))
                  .match(m_view->windowTitle())
                  .hasMatch(),
              qPrintable(m_view->windowTitle()));
-    QVERIFY2(m_view->reMessages->toPlainText().endsWith(QLatin1Char('|') + m_view->ServerVersion),
-             qPrintable(m_view->reMessages->toPlainText()));
-    QCOMPARE(m_view->SynEdit1->dialect(), SqlHighlightDialect::Sqlite);
-    QVERIFY(!m_view->SynEdit1->isHidden());
-    QVERIFY(m_view->RichEdit1->isHidden());
+    QVERIFY2(
+        ui(*m_view).log()->toPlainText().endsWith(QLatin1Char('|') + m_view->session().facts.serverVersion),
+        qPrintable(ui(*m_view).log()->toPlainText()));
+    QCOMPARE(ui(*m_view).editor()->dialect(), SqlHighlightDialect::Sqlite);
+    QVERIFY(!ui(*m_view).editor()->isHidden());
+    QVERIFY(ui(*m_view).scratch()->isHidden());
 
     // Tables alphabetically, then views; sqlite_sequence and the index are not listed.
-    QCOMPARE(m_view->TreeView1->topLevelItemCount(), 1);
-    const QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QCOMPARE(ui(*m_view).tree()->topLevelItemCount(), 1);
+    const QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QCOMPARE(root->text(0), QStringLiteral("shop.sqlite"));
     QVERIFY(root->isExpanded());
     QCOMPARE(
@@ -297,20 +299,20 @@ void TestCatalogue::sqliteFillsTablesViewsAndColumns()
     QCOMPARE(childTexts(root->child(3)), QStringList{QStringLiteral("id")});
     QVERIFY(!root->child(2)->isExpanded());
     // Only column names are measured: the long table name does not widen the panel.
-    QCOMPARE(m_view->Panel1->width(),
+    QCOMPARE(ui(*m_view).treePanel()->width(),
              expectedPanelWidth({QStringLiteral("a_very_long_column_name_for_the_panel_width")}));
-    QVERIFY(m_view->Collapse1->isEnabled());
+    QVERIFY(ui(*m_view).action(Command::Collapse)->isEnabled());
 }
 
 void TestCatalogue::emptyDatabaseGivesTheRootAlone()
 {
     const QString path = sqliteFile(QStringLiteral("empty.sqlite"), {});
     connectWith(QStringLiteral("Provider=SQLite;Data Source=") + path);
-    QVERIFY(m_view->ADOConnection1->isOpen());
-    QCOMPARE(m_view->TreeView1->topLevelItemCount(), 1);
-    QCOMPARE(m_view->TreeView1->topLevelItem(0)->childCount(), 0);
-    QVERIFY(m_view->TreeView1->topLevelItem(0)->isExpanded());
-    QCOMPARE(m_view->Panel1->width(), 85);
+    QVERIFY(m_view->session().connection().isOpen());
+    QCOMPARE(ui(*m_view).tree()->topLevelItemCount(), 1);
+    QCOMPARE(ui(*m_view).tree()->topLevelItem(0)->childCount(), 0);
+    QVERIFY(ui(*m_view).tree()->topLevelItem(0)->isExpanded());
+    QCOMPARE(ui(*m_view).treePanel()->width(), 85);
 }
 
 void TestCatalogue::clickDescribesTableNodesOnly()
@@ -319,25 +321,25 @@ void TestCatalogue::clickDescribesTableNodesOnly()
                                     {QStringLiteral("CREATE TABLE t (a INTEGER PRIMARY KEY, b TEXT)"),
                                      QStringLiteral("CREATE VIEW v AS SELECT b FROM t")});
     connectWith(QStringLiteral("Provider=SQLite;Data Source=") + path);
-    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QVERIFY(root);
-    QTableWidget *grid = m_view->StringGrid1;
+    QTableWidget *grid = ui(*m_view).structureGrid();
 
     // Root and column nodes only show the grid.
-    m_view->TreeView1->setCurrentItem(root->child(0)->child(0));
-    m_view->TreeView1Click();
+    ui(*m_view).tree()->setCurrentItem(root->child(0)->child(0));
+    ui(*m_view).press(Command::DescribeTable);
     QVERIFY(!grid->isHidden());
     QVERIFY(!grid->item(1, 1) || grid->item(1, 1)->text().isEmpty());
 
     // A view is described like a table; a second click describes again.
     for (int pass = 0; pass < 2; ++pass) {
-        m_view->TreeView1->setCurrentItem(root->child(1));
-        m_view->TreeView1Click();
+        ui(*m_view).tree()->setCurrentItem(root->child(1));
+        ui(*m_view).press(Command::DescribeTable);
         QCOMPARE(grid->rowCount(), 2);
         QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("b"));
     }
-    m_view->TreeView1->setCurrentItem(root->child(0));
-    m_view->TreeView1Click();
+    ui(*m_view).tree()->setCurrentItem(root->child(0));
+    ui(*m_view).press(Command::DescribeTable);
     QCOMPARE(grid->rowCount(), 3);
     QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("a"));
 }
@@ -356,9 +358,9 @@ void TestCatalogue::brokenObjectsStayListedAndTheRestWorks()
                     QStringLiteral("INSERT INTO sqlite_schema VALUES ('table', 'vt_gone', 'vt_gone', 0, "
                                    "'CREATE VIRTUAL TABLE vt_gone USING nosuch(x)')")});
     connectWith(QStringLiteral("Provider=SQLite;Data Source=") + path);
-    QVERIFY(m_view->ADOConnection1->isOpen());
+    QVERIFY(m_view->session().connection().isOpen());
 
-    const QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    const QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QVERIFY(root->isExpanded());
     QCOMPARE(childTexts(root),
              QStringList({QStringLiteral("a_first"), QStringLiteral("vt_gone"), QStringLiteral("z_last"),
@@ -371,43 +373,43 @@ void TestCatalogue::brokenObjectsStayListedAndTheRestWorks()
     QVERIFY2(logged(QStringLiteral("v_broken: no such function: nosuch")), qPrintable(logLines().join('\n')));
     QVERIFY(logged(QStringLiteral("vt_gone: no such module: nosuch")));
     // The analysis went on past the tree.
-    QCOMPARE(m_view->Panel1->width(),
+    QCOMPARE(ui(*m_view).treePanel()->width(),
              expectedPanelWidth({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("q")}));
-    QVERIFY(!m_view->SynEdit1->isHidden());
+    QVERIFY(!ui(*m_view).editor()->isHidden());
     QCOMPARE(m_prompt->errorReports, QStringList());
 
     // Describing the broken view logs its error and leaves the grid without rows.
-    QTableWidget *grid = m_view->StringGrid1;
-    m_view->TreeView1->setCurrentItem(root->child(0));
-    m_view->TreeView1Click();
+    QTableWidget *grid = ui(*m_view).structureGrid();
+    ui(*m_view).tree()->setCurrentItem(root->child(0));
+    ui(*m_view).press(Command::DescribeTable);
     QCOMPARE(grid->rowCount(), 3);
     const qsizetype logged = logLines().size();
-    m_view->TreeView1->setCurrentItem(root->child(3));
-    m_view->TreeView1Click();
+    ui(*m_view).tree()->setCurrentItem(root->child(3));
+    ui(*m_view).press(Command::DescribeTable);
     QCOMPARE(grid->rowCount(), 1);
     // Its key reads fail for the same reason: one line, naming it.
     QCOMPARE(logLines().mid(logged), QStringList{QStringLiteral("v_broken: no such function: nosuch")});
     QCOMPARE(m_prompt->beeps, 1);
-    QCOMPARE(m_view->PageControl1->currentWidget(), m_view->TabSheet3);
+    QCOMPARE(ui(*m_view).pages()->currentWidget(), ui(*m_view).page(Page::Messages));
 
     // Its double-click composes nothing; the other objects still describe and query.
-    m_view->SynEdit1->setText(QStringLiteral("SELECT 1"));
-    m_view->TreeView1->setCurrentItem(root->child(1));
-    m_view->TreeView1DblClick();
-    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT 1"));
+    ui(*m_view).editor()->setText(QStringLiteral("SELECT 1"));
+    ui(*m_view).tree()->setCurrentItem(root->child(1));
+    ui(*m_view).press(Command::QueryTable);
+    QCOMPARE(ui(*m_view).editor()->text(), QStringLiteral("SELECT 1"));
     QCOMPARE(logLines().last(), QStringLiteral("vt_gone: no such module: nosuch"));
-    m_view->TreeView1->setCurrentItem(root->child(2));
-    m_view->TreeView1DblClick();
-    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT * FROM z_last"));
-    QCOMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 0"));
-    m_view->TreeView1->setCurrentItem(root->child(4));
-    m_view->TreeView1Click();
+    ui(*m_view).tree()->setCurrentItem(root->child(2));
+    ui(*m_view).press(Command::QueryTable);
+    QCOMPARE(ui(*m_view).editor()->text(), QStringLiteral("SELECT * FROM z_last"));
+    QCOMPARE(ui(*m_view).statusText(), QStringLiteral(" Selected records: 0"));
+    ui(*m_view).tree()->setCurrentItem(root->child(4));
+    ui(*m_view).press(Command::DescribeTable);
     QCOMPARE(grid->rowCount(), 2);
 
     // Stats counts the tables that open and logs the one that does not.
-    m_view->StatsCommand();
+    ui(*m_view).press(Command::Stats);
     QCOMPARE(logLines().filter(QStringLiteral("vt_gone: no such module: nosuch")).size(), 3);
-    const Recordset *stats = m_view->ADOQuery1->recordset();
+    const Recordset *stats = m_view->session().query().recordset();
     QVERIFY2(stats, qPrintable(logLines().join('\n')));
     QCOMPARE(stats->rowCount(), 2);
     QCOMPARE(stats->value(0, 0).toString(), QStringLiteral("a_first"));
@@ -429,7 +431,7 @@ void TestCatalogue::cancelledFillKeepsTheTablesAndTheConnection()
                                                      QStringLiteral("CREATE TABLE t2 (b INTEGER)")});
     const QString cs = QStringLiteral("Provider=SQLite;Data Source=") + path;
     // Cancel is pressed while the columns are read, after the tables were listed.
-    Connection &connection = *m_view->ADOConnection1;
+    Connection &connection = m_view->session().connection();
     std::function<void()> cancelRunningWork;
     connection.setWorkRunner([&](const std::function<void()> &work, const std::function<void()> &cancel) {
         cancelRunningWork = cancel;
@@ -440,20 +442,20 @@ void TestCatalogue::cancelledFillKeepsTheTablesAndTheConnection()
         std::make_unique<CancelledColumnsBackend>(Backend::create(cs), [&] { cancelRunningWork(); }));
 
     QVERIFY(connection.isOpen());
-    const QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    const QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QVERIFY(root->isExpanded());
     QCOMPARE(childTexts(root), QStringList({QStringLiteral("t1"), QStringLiteral("t2")}));
     QCOMPARE(root->child(0)->childCount(), 0);
     QVERIFY(logged(CatalogueReader::cancelledText()));
-    QCOMPARE(m_view->Panel1->width(), 85);
-    QVERIFY(!m_view->SynEdit1->isHidden());
+    QCOMPARE(ui(*m_view).treePanel()->width(), 85);
+    QVERIFY(!ui(*m_view).editor()->isHidden());
     QCOMPARE(m_prompt->beeps, 0);
 
     // The connection is ready for the next piece of work.
-    m_view->TreeView1->setCurrentItem(root->child(1));
-    m_view->TreeView1Click();
-    QCOMPARE(m_view->StringGrid1->rowCount(), 2);
-    QCOMPARE(m_view->StringGrid1->item(1, 1)->text(), QStringLiteral("b"));
+    ui(*m_view).tree()->setCurrentItem(root->child(1));
+    ui(*m_view).press(Command::DescribeTable);
+    QCOMPARE(ui(*m_view).structureGrid()->rowCount(), 2);
+    QCOMPARE(ui(*m_view).structureGrid()->item(1, 1)->text(), QStringLiteral("b"));
 }
 
 void TestCatalogue::everyDatabaseCallOfTheWindowRunsAsWork()
@@ -463,7 +465,7 @@ void TestCatalogue::everyDatabaseCallOfTheWindowRunsAsWork()
                                      QStringLiteral("CREATE VIEW v AS SELECT b FROM t"),
                                      QStringLiteral("INSERT INTO t (b) VALUES ('x')")});
     const QString cs = QStringLiteral("Provider=SQLite;Data Source=") + path;
-    Connection &connection = *m_view->ADOConnection1;
+    Connection &connection = m_view->session().connection();
     bool inWork = false;
     int pieces = 0;
     connection.setWorkRunner([&](const std::function<void()> &work, const std::function<void()> &) {
@@ -483,27 +485,28 @@ void TestCatalogue::everyDatabaseCallOfTheWindowRunsAsWork()
             outside.append(QString::fromLatin1(call));
     }));
     QVERIFY(connection.isOpen());
-    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QCOMPARE(childTexts(root), QStringList({QStringLiteral("t"), QStringLiteral("v")}));
 
     // The fill, a describe and the report's reading are one piece of work each: one progress
-    // display and one Cancel for the whole command.
+    // display and one Cancel for the whole command. Refresh asks for the database's name and
+    // version first, then fills the tree.
     pieces = 0;
-    m_view->FillTree();
-    QCOMPARE(pieces, 1);
-    root = m_view->TreeView1->topLevelItem(0);
+    ui(*m_view).press(Command::Refresh);
+    QCOMPARE(pieces, 3);
+    root = ui(*m_view).tree()->topLevelItem(0);
     pieces = 0;
-    m_view->TreeView1->setCurrentItem(root->child(0));
-    m_view->TreeView1Click();
+    ui(*m_view).tree()->setCurrentItem(root->child(0));
+    ui(*m_view).press(Command::DescribeTable);
     QCOMPARE(pieces, 1);
-    QCOMPARE(m_view->StringGrid1->rowCount(), 3);
+    QCOMPARE(ui(*m_view).structureGrid()->rowCount(), 3);
     pieces = 0;
     QVERIFY(report().contains(QLatin1String("<table name=\"v\"><field")));
     QCOMPARE(pieces, 1);
 
     QVERIFY(queryFromTree(root->child(1)));
-    m_view->StatsCommand();
-    QCOMPARE(m_view->ADOQuery1->recordset()->rowCount(), 1);
+    ui(*m_view).press(Command::Stats);
+    QCOMPARE(m_view->session().query().recordset()->rowCount(), 1);
     QCOMPARE(outside, QStringList());
     QCOMPARE(m_prompt->errorReports, QStringList());
 }
@@ -513,7 +516,7 @@ void TestCatalogue::progressOfTheFillCountsNoRowsOfEarlierQueries()
     const QString path =
         sqliteFile(QStringLiteral("progress.sqlite"), {QStringLiteral("CREATE TABLE t (a INTEGER)")});
     connectWith(QStringLiteral("Provider=SQLite;Data Source=") + path);
-    Connection &connection = *m_view->ADOConnection1;
+    Connection &connection = m_view->session().connection();
     connection.execute(
         QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50) "
                        "SELECT i FROM n"));
@@ -522,9 +525,9 @@ void TestCatalogue::progressOfTheFillCountsNoRowsOfEarlierQueries()
         shown.append(connection.rowsFetchedCounter()->load());
         work();
     });
-    m_view->FillTree();
+    ui(*m_view).press(Command::Refresh);
     QVERIFY(!shown.isEmpty());
-    QCOMPARE(shown.first(), 0);
+    QCOMPARE(shown, QList<qint64>(shown.size(), 0));
 }
 
 #else
@@ -542,13 +545,13 @@ void TestCatalogue::postgresTablesOfOneNameInTwoSchemasKeepTheirColumns()
             setup.execute(QString::fromLatin1(sql));
     }
     connectWith(cs);
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(m_view->reMessages->toPlainText()));
-    QVERIFY(m_view->IsPostgreSql);
+    QVERIFY2(m_view->session().connection().isOpen(), qPrintable(ui(*m_view).log()->toPlainText()));
+    QVERIFY(m_view->session().facts.isPostgreSql);
     QVERIFY2(m_view->windowTitle().contains(QLatin1String(") PostgreSQL ")),
              qPrintable(m_view->windowTitle()));
-    QVERIFY(!m_view->ServerVersion.contains(QLatin1String(" on ")));
+    QVERIFY(!m_view->session().facts.serverVersion.contains(QLatin1String(" on ")));
 
-    const QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    const QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QCOMPARE(root->text(0), QStringLiteral("orv_catalogue"));
     QCOMPARE(childTexts(root), QStringList({QStringLiteral("t"), QStringLiteral("t"), QStringLiteral("v")}));
     QCOMPARE(root->child(0)->data(0, Qt::UserRole).toString(), QStringLiteral("s1"));
@@ -575,21 +578,21 @@ void TestCatalogue::postgresObjectsWithoutRightsStayListed()
     connectWith(TestServers::withEntry(
         TestServers::withEntry(cs, QStringLiteral("User ID"), QStringLiteral("orv_limited")),
         QStringLiteral("Password"), QStringLiteral("limited")));
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(logLines().join('\n')));
-    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QVERIFY2(m_view->session().connection().isOpen(), qPrintable(logLines().join('\n')));
+    QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QVERIFY(root->isExpanded());
     QCOMPARE(childTexts(root),
              QStringList({QStringLiteral("hidden"), QStringLiteral("open_t"), QStringLiteral("secret_t")}));
     QCOMPARE(childTexts(root->child(0)), QStringList{QStringLiteral("d")});
     QCOMPARE(childTexts(root->child(2)), QStringList{QStringLiteral("c")});
-    QCOMPARE(logLines().size(), 1); // the version, nothing failed
+    QCOMPARE(logLines().size(), 2); // the version and the session's protection, nothing failed
 
-    QTableWidget *grid = m_view->StringGrid1;
-    m_view->TreeView1->setCurrentItem(root->child(2));
-    m_view->TreeView1Click();
+    QTableWidget *grid = ui(*m_view).structureGrid();
+    ui(*m_view).tree()->setCurrentItem(root->child(2));
+    ui(*m_view).press(Command::DescribeTable);
     QCOMPARE(grid->rowCount(), 2);
-    m_view->TreeView1->setCurrentItem(root->child(0));
-    m_view->TreeView1Click();
+    ui(*m_view).tree()->setCurrentItem(root->child(0));
+    ui(*m_view).press(Command::DescribeTable);
     QCOMPARE(grid->rowCount(), 1);
     QVERIFY2(logLines().last().startsWith(QLatin1String("hidden: ")) &&
                  logLines().last().contains(QLatin1String("permission denied for schema locked")),
@@ -644,13 +647,13 @@ void TestCatalogue::mariadbFillsTheTree()
             setup.execute(QString::fromLatin1(sql));
     }
     connectWith(cs);
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(m_view->reMessages->toPlainText()));
-    QVERIFY(m_view->IsMySql);
-    QVERIFY2(m_view->ServerVersion.startsWith(QLatin1String("MySQL ")) &&
-                 !m_view->ServerVersion.contains(QLatin1Char('-')),
-             qPrintable(m_view->ServerVersion));
-    QCOMPARE(m_view->SynEdit1->dialect(), SqlHighlightDialect::MySQL);
-    const QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QVERIFY2(m_view->session().connection().isOpen(), qPrintable(ui(*m_view).log()->toPlainText()));
+    QVERIFY(m_view->session().facts.isMySql);
+    QVERIFY2(m_view->session().facts.serverVersion.startsWith(QLatin1String("MySQL ")) &&
+                 !m_view->session().facts.serverVersion.contains(QLatin1Char('-')),
+             qPrintable(m_view->session().facts.serverVersion));
+    QCOMPARE(ui(*m_view).editor()->dialect(), SqlHighlightDialect::MySQL);
+    const QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QCOMPARE(root->text(0), QStringLiteral("orv_catalogue"));
     QCOMPARE(childTexts(root),
              QStringList({QStringLiteral("alpha"), QStringLiteral("zeta"), QStringLiteral("beta")}));
@@ -671,8 +674,8 @@ void TestCatalogue::mariadbBrokenViewStaysListedAndTheRestWorks()
             setup.execute(QString::fromLatin1(sql));
     }
     connectWith(cs);
-    QVERIFY2(m_view->ADOConnection1->isOpen(), qPrintable(logLines().join('\n')));
-    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QVERIFY2(m_view->session().connection().isOpen(), qPrintable(logLines().join('\n')));
+    QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QVERIFY(root->isExpanded());
     QCOMPARE(childTexts(root),
              QStringList({QStringLiteral("alpha"), QStringLiteral("broken"), QStringLiteral("good")}));
@@ -684,13 +687,13 @@ void TestCatalogue::mariadbBrokenViewStaysListedAndTheRestWorks()
                        "column(s) or function(s) or definer/invoker of view lack rights to use them");
     QVERIFY2(logged(error), qPrintable(logLines().join('\n')));
 
-    m_view->TreeView1->setCurrentItem(root->child(1));
-    m_view->TreeView1Click();
-    QCOMPARE(m_view->StringGrid1->rowCount(), 1);
+    ui(*m_view).tree()->setCurrentItem(root->child(1));
+    ui(*m_view).press(Command::DescribeTable);
+    QCOMPARE(ui(*m_view).structureGrid()->rowCount(), 1);
     QCOMPARE(logLines().last(), error);
-    m_view->SynEdit1->setText(QStringLiteral("SELECT 1"));
+    ui(*m_view).editor()->setText(QStringLiteral("SELECT 1"));
     QVERIFY(!queryFromTree(root->child(1)));
-    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT 1"));
+    QCOMPARE(ui(*m_view).editor()->text(), QStringLiteral("SELECT 1"));
     QVERIFY(queryFromTree(root->child(2)));
 
     // The report holds every object, the broken view without fields.
@@ -701,9 +704,9 @@ void TestCatalogue::mariadbBrokenViewStaysListedAndTheRestWorks()
     QCOMPARE(logLines().filter(error).size(), 4); // fill, click, double-click, report
 
     // Stats lists every object of the database, the broken view among them.
-    m_view->setStatusText(QStringLiteral("before"));
-    m_view->StatsCommand();
-    QCOMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 3"));
+    ui(*m_view).statusLabel()->setText(QStringLiteral("before"));
+    ui(*m_view).press(Command::Stats);
+    QCOMPARE(ui(*m_view).statusText(), QStringLiteral(" Selected records: 3"));
     QCOMPARE(m_prompt->errorReports, QStringList());
 }
 
@@ -722,11 +725,11 @@ void TestCatalogue::mariadbTablesNamedByReservedWordsQueryFromTheTree()
             setup.execute(QStringLiteral("CREATE TABLE `%1` (`key` int PRIMARY KEY)").arg(word));
     }
     connectWith(cs);
-    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QCOMPARE(childTexts(root), words);
     for (int i = 0; i < root->childCount(); ++i)
         QVERIFY2(queryFromTree(root->child(i)), qPrintable(logLines().join('\n')));
-    QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("SELECT * FROM `rows`\nORDER BY `key`"));
+    QCOMPARE(ui(*m_view).editor()->text(), QStringLiteral("SELECT * FROM `rows`\nORDER BY `key`"));
     QCOMPARE(m_prompt->beeps, 0);
 }
 

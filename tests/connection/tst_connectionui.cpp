@@ -1,10 +1,12 @@
 #include "ScriptedPrompt.h"
 
+#include "WindowDriver.h"
 #include "common/AppError.h"
 #include "connection/DataLinkDialog.h"
 #include "connection/ProfileFile.h"
+#include "shell/Guard.h"
+#include "shell/Language.h"
 #include "shell/MessageDialog.h"
-#include "shell/UMainView.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -35,7 +37,7 @@ private slots:
     void loadOfMissingFileAsksForAString();
     void saveAsksOneQuestion_data();
     void saveAsksOneQuestion();
-    void saveRefusedByTheFileSystemThrows();
+    void saveRefusedByTheFileSystemIsReported();
     void dataLinkStartsOnTheDemoDatabase();
     void dataLinkComposes_data();
     void dataLinkComposes();
@@ -54,14 +56,14 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
 };
 
 void TestConnectionUi::init()
 {
     m_prompt = std::make_unique<ScriptedPrompt>();
-    m_view = std::make_unique<TMainView>();
-    m_view->ApplyLanguage();
+    m_view = std::make_unique<MainWindow>();
+    m_view->applyLanguage();
 }
 
 void TestConnectionUi::cleanup()
@@ -87,7 +89,7 @@ QString TestConnectionUi::sqliteFile(const QString &name)
 
 QStringList TestConnectionUi::logLines() const
 {
-    QStringList lines = m_view->reMessages->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList lines = ui(*m_view).log()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     // The time stamp and its bar are the log's business; the text follows the first bar.
     for (QString &line : lines)
         line = line.mid(line.indexOf(QLatin1Char('|')) + 1);
@@ -96,18 +98,18 @@ QStringList TestConnectionUi::logLines() const
 
 void TestConnectionUi::connectWith(const QString &connectionString)
 {
-    m_view->ProfileConnectionString = connectionString;
-    m_view->OpenConnection();
+    m_view->session().profile.connectionString = connectionString;
+    ui(*m_view).press(Command::Connect);
 }
 
 void TestConnectionUi::failedOpenBeepsShowsMessagesAndLogs()
 {
     // Cancelled data-link dialog: the empty string is opened and fails.
-    m_view->OpenConnection();
+    ui(*m_view).press(Command::Connect);
     QCOMPARE(m_prompt->dataLinkInitials, QStringList{QString()});
-    QVERIFY(!m_view->ADOConnection1->isOpen());
+    QVERIFY(!m_view->session().connection().isOpen());
     QCOMPARE(m_prompt->beeps, 1);
-    QCOMPARE(m_view->PageControl1->currentWidget(), m_view->TabSheet3);
+    QCOMPARE(ui(*m_view).pages()->currentWidget(), ui(*m_view).page(Page::Messages));
     QCOMPARE(logLines().size(), 1);
     QVERIFY(!logLines().constFirst().isEmpty());
     QVERIFY(m_prompt->errorReports.isEmpty());
@@ -119,57 +121,57 @@ void TestConnectionUi::failedOpenBeepsShowsMessagesAndLogs()
     connectWith(missing);
     QCOMPARE(m_prompt->beeps, 2);
     QVERIFY(logLines().constLast().contains(QLatin1String("none.db")));
-    QCOMPARE(m_view->ADOConnection1->connectionString(), missing);
+    QCOMPARE(m_view->session().connection().connectionString(), missing);
 }
 
 void TestConnectionUi::editReconnectsOnlyOnAChangedString()
 {
     const QString first = sqliteString(QStringLiteral("first.db"));
     connectWith(first);
-    QVERIFY(m_view->ADOConnection1->isOpen());
+    QVERIFY(m_view->session().connection().isOpen());
     const int linesAfterConnect = int(logLines().size());
-    m_view->ProfileConnectionString.clear();
+    m_view->session().profile.connectionString.clear();
 
     // Cancelled (the seed comes back): no reconnect, but the pending string is the current one.
-    m_view->EditConnection();
+    ui(*m_view).press(Command::Edit);
     QCOMPARE(m_prompt->dataLinkInitials.constLast(), first);
-    QCOMPARE(m_view->ProfileConnectionString, first);
+    QCOMPARE(m_view->session().profile.connectionString, first);
     QCOMPARE(logLines().size(), linesAfterConnect);
-    QVERIFY(m_view->ADOConnection1->isOpen());
+    QVERIFY(m_view->session().connection().isOpen());
 
     // A changed string reconnects once, with no second dialog.
     const QString second = sqliteString(QStringLiteral("second.db"));
     m_prompt->dataLinkAnswers.enqueue(second);
-    m_view->EditConnection();
+    ui(*m_view).press(Command::Edit);
     QCOMPARE(m_prompt->dataLinkInitials.size(), 2);
-    QVERIFY(m_view->ADOConnection1->isOpen());
-    QCOMPARE(m_view->ADOConnection1->connectionString(), second);
-    QCOMPARE(m_view->ProfileConnectionString, second);
-    QCOMPARE(m_view->DatabaseName, QStringLiteral("second.db"));
+    QVERIFY(m_view->session().connection().isOpen());
+    QCOMPARE(m_view->session().connection().connectionString(), second);
+    QCOMPARE(m_view->session().profile.connectionString, second);
+    QCOMPARE(m_view->session().facts.databaseName, QStringLiteral("second.db"));
 }
 
 void TestConnectionUi::disconnectResetsTheWorkArea()
 {
     connectWith(sqliteString(QStringLiteral("shop.db")));
-    QVERIFY(m_view->ADOConnection1->isOpen());
-    QVERIFY(m_view->TreeView1->topLevelItemCount() > 0);
-    m_view->ADOConnection1->close();
-    QCOMPARE(m_view->TreeView1->topLevelItemCount(), 0);
+    QVERIFY(m_view->session().connection().isOpen());
+    QVERIFY(ui(*m_view).tree()->topLevelItemCount() > 0);
+    m_view->session().connection().close();
+    QCOMPARE(ui(*m_view).tree()->topLevelItemCount(), 0);
     QCOMPARE(m_view->windowTitle(), QStringLiteral("Orvessa"));
-    QVERIFY(m_view->ProfileConnectionString.isEmpty());
-    QVERIFY(m_view->ADOConnection1->connectionString().isEmpty());
-    QVERIFY(!m_view->Collapse1->isEnabled());
-    QVERIFY(!m_view->ToolButton4->isEnabled());
+    QVERIFY(m_view->session().profile.connectionString.isEmpty());
+    QVERIFY(m_view->session().connection().connectionString().isEmpty());
+    QVERIFY(!ui(*m_view).action(Command::Collapse)->isEnabled());
+    QVERIFY(!ui(*m_view).button(Command::Collapse)->isEnabled());
     // The facts of the last analysis stay.
-    QVERIFY(m_view->IsSqlite);
-    QCOMPARE(m_view->DatabaseName, QStringLiteral("shop.db"));
+    QVERIFY(m_view->session().facts.isSqlite);
+    QCOMPARE(m_view->session().facts.databaseName, QStringLiteral("shop.db"));
 }
 
 void TestConnectionUi::loadLogsMaskedStringAndClosesFirst()
 {
     connectWith(sqliteString(QStringLiteral("shop.db")));
-    QVERIFY(m_view->ADOConnection1->isOpen());
-    m_view->reMessages->clear();
+    QVERIFY(m_view->session().connection().isOpen());
+    ui(*m_view).log()->clear();
 
     const QString profile = m_dir.filePath(QStringLiteral("remote.ovs"));
     QFile file(profile);
@@ -178,29 +180,32 @@ void TestConnectionUi::loadLogsMaskedStringAndClosesFirst()
         "[DB]\r\nConnString=Provider=PostgreSQL;Data Source=127.0.0.1;Port=1;User ID=u;Password=s3cret\r\n");
     file.close();
 
-    m_view->LoadProfile(profile);
-    QCOMPARE(m_view->ProfileFileName, profile);
-    QVERIFY(!m_view->ADOConnection1->isOpen());
-    QCOMPARE(m_view->TreeView1->topLevelItemCount(), 0);
+    m_prompt->fileAnswers.enqueue(profile);
+    ui(*m_view).press(Command::Load);
+    QCOMPARE(m_view->session().profile.fileName, profile);
+    QVERIFY(!m_view->session().connection().isOpen());
+    QCOMPARE(ui(*m_view).tree()->topLevelItemCount(), 0);
     QCOMPARE(m_view->windowTitle(), QStringLiteral("Orvessa"));
     const QStringList lines = logLines();
     QVERIFY(lines.size() >= 3);
-    QCOMPARE(lines[0], m_view->btLoad->toolTip() + QLatin1Char(' ') + profile);
+    QCOMPARE(lines[0], ui(*m_view).button(Command::Load)->toolTip() + QLatin1Char(' ') + profile);
     QCOMPARE(
         lines[1],
         QStringLiteral("ConnString:Provider=PostgreSQL;Data Source=127.0.0.1;Port=1;User ID=u;Password=***"));
-    QVERIFY(!m_view->reMessages->toPlainText().contains(QLatin1String("s3cret")));
+    QVERIFY(!ui(*m_view).log()->toPlainText().contains(QLatin1String("s3cret")));
     // The open was tried with the string as loaded, password included.
-    QVERIFY(m_view->ADOConnection1->connectionString().endsWith(QLatin1String("Password=s3cret")));
+    QVERIFY(m_view->session().connection().connectionString().endsWith(QLatin1String("Password=s3cret")));
     QCOMPARE(m_prompt->beeps, 1);
 }
 
 void TestConnectionUi::loadOfMissingFileAsksForAString()
 {
     const QString profile = m_dir.filePath(QStringLiteral("absent.ovs"));
-    m_view->LoadProfile(profile);
-    QCOMPARE(logLines().mid(0, 2), QStringList({m_view->btLoad->toolTip() + QLatin1Char(' ') + profile,
-                                                QStringLiteral("ConnString:")}));
+    m_prompt->fileAnswers.enqueue(profile);
+    ui(*m_view).press(Command::Load);
+    QCOMPARE(logLines().mid(0, 2),
+             QStringList({ui(*m_view).button(Command::Load)->toolTip() + QLatin1Char(' ') + profile,
+                          QStringLiteral("ConnString:")}));
     QCOMPARE(m_prompt->dataLinkInitials, QStringList{QString()});
 }
 
@@ -245,51 +250,52 @@ void TestConnectionUi::saveAsksOneQuestion()
     }
     const QString cs = sqliteString(QStringLiteral("shop.db"));
     connectWith(cs);
-    m_view->ProfileFileName = current;
-    m_view->reMessages->clear();
+    m_view->session().profile.fileName = current;
+    ui(*m_view).log()->clear();
 
     m_prompt->dialogAnswers.enqueue(answer);
-    m_view->SaveProfile(folder.filePath(chosen));
+    m_prompt->fileAnswers.enqueue(folder.filePath(chosen));
+    ui(*m_view).press(Command::Save);
 
     const QString target = folder.filePath(written);
     const QString name = QFileInfo(target).fileName();
     QCOMPARE(m_prompt->dialogs.size(), 1);
-    const QString templ = overwriteQuestion ? m_view->TextFileExists : m_view->TextSaveAs;
+    const QString templ = overwriteQuestion ? uiTexts().fileExistsQuestion : uiTexts().saveAsQuestion;
     QCOMPARE(m_prompt->dialogs[0].text, QString(templ).replace(QLatin1String("%s"), name));
 
     const QString stored =
         ProfileFile::readString(target, QStringLiteral("DB"), QStringLiteral("ConnString"));
     if (answer != mrYes) {
-        QCOMPARE(m_view->ProfileFileName, current);
+        QCOMPARE(m_view->session().profile.fileName, current);
         QVERIFY(!QFile::exists(target));
         QVERIFY(logLines().isEmpty());
         return;
     }
-    QCOMPARE(m_view->ProfileFileName, target);
-    QCOMPARE(m_view->ProfileConnectionString, cs);
+    QCOMPARE(m_view->session().profile.fileName, target);
+    QCOMPARE(m_view->session().profile.connectionString, cs);
     QCOMPARE(stored, cs);
     if (overwriteQuestion) {
         QFile f(target);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll().startsWith("[Keep]\r\nA=1\r\n"));
     }
-    QCOMPARE(logLines(), QStringList{m_view->btSave->toolTip() + QLatin1Char(' ') + target});
+    QCOMPARE(logLines(),
+             QStringList{ui(*m_view).button(Command::Save)->toolTip() + QLatin1Char(' ') + target});
 }
 
-void TestConnectionUi::saveRefusedByTheFileSystemThrows()
+void TestConnectionUi::saveRefusedByTheFileSystemIsReported()
 {
     connectWith(sqliteString(QStringLiteral("shop.db")));
-    m_view->reMessages->clear();
+    ui(*m_view).log()->clear();
     const QString target = m_dir.filePath(QStringLiteral("no/such/folder/p.ovs"));
     m_prompt->dialogAnswers.enqueue(mrYes);
-    try {
-        m_view->SaveProfile(target);
-        QFAIL("no error");
-    } catch (const AppError &e) {
-        QCOMPARE(e.text(), QStringLiteral("Unable to write to ") + target);
-    }
-    QCOMPARE(m_view->ProfileFileName, target);
-    QCOMPARE(m_view->ProfileConnectionString, m_view->ADOConnection1->connectionString());
+    m_prompt->fileAnswers.enqueue(target);
+    ui(*m_view).press(Command::Save);
+    // No part of the command catches it: the general error report says it.
+    QCOMPARE(m_prompt->errorReports,
+             QStringList{generalErrorText(QStringLiteral("Unable to write to ") + target)});
+    QCOMPARE(m_view->session().profile.fileName, target);
+    QCOMPARE(m_view->session().profile.connectionString, m_view->session().connection().connectionString());
     QVERIFY(logLines().isEmpty());
 }
 

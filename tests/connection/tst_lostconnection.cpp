@@ -1,9 +1,9 @@
 #include "ScriptedPrompt.h"
 #include "TestServers.h"
 
+#include "WindowDriver.h"
 #include "db/Backends.h"
 #include "editor/SqlEditor.h"
-#include "shell/UMainView.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -67,7 +67,7 @@ private:
     static QString backendPid(Connection &connection, Server server);
     // Opens the window on a PostgreSQL database, then ends its session from another connection;
     // returns the ended session's process id, or an empty string when the window did not open.
-    static QString openThenEndItsSession(TMainView &view, const QString &cs);
+    static QString openThenEndItsSession(MainWindow &view, const QString &cs);
 };
 
 QString TestLostConnection::connectionString(Server server)
@@ -86,14 +86,14 @@ QString TestLostConnection::backendPid(Connection &connection, Server server)
     return connection.execute(QString::fromLatin1(sql)).recordset->value(0, 0).toString();
 }
 
-QString TestLostConnection::openThenEndItsSession(TMainView &view, const QString &cs)
+QString TestLostConnection::openThenEndItsSession(MainWindow &view, const QString &cs)
 {
-    view.ApplyLanguage();
-    view.ProfileConnectionString = cs;
-    view.OpenConnection();
-    if (!view.ADOConnection1->isOpen() || view.TreeView1->topLevelItemCount() == 0)
+    view.applyLanguage();
+    view.session().profile.connectionString = cs;
+    ui(view).press(Command::Connect);
+    if (!view.session().connection().isOpen() || ui(view).tree()->topLevelItemCount() == 0)
         return QString();
-    const QString pid = backendPid(*view.ADOConnection1, Server::Postgres);
+    const QString pid = backendPid(view.session().connection(), Server::Postgres);
     Connection other;
     other.setConnectionString(cs);
     other.open();
@@ -207,68 +207,68 @@ void TestLostConnection::theWindowShowsItAndConnectOpensItAgain()
 {
     ORVESSA_REQUIRE(cs, Server::Postgres);
     ScriptedPrompt prompt;
-    TMainView view;
+    MainWindow view;
     QVERIFY(!openThenEndItsSession(view, cs).isEmpty());
 
     // The next command logs the server's words; caption, tree and commands say disconnected.
-    view.SynEdit1->setText(QStringLiteral("SELECT 1"));
-    view.RunSql();
-    QVERIFY(!view.ADOConnection1->isOpen());
-    QVERIFY2(view.reMessages->toPlainText().contains(QLatin1String("terminating connection")),
-             qPrintable(view.reMessages->toPlainText()));
+    ui(view).editor()->setText(QStringLiteral("SELECT 1"));
+    ui(view).press(Command::Run);
+    QVERIFY(!view.session().connection().isOpen());
+    QVERIFY2(ui(view).log()->toPlainText().contains(QLatin1String("terminating connection")),
+             qPrintable(ui(view).log()->toPlainText()));
     QCOMPARE(view.windowTitle(), QStringLiteral("Orvessa"));
-    QCOMPARE(view.TreeView1->topLevelItemCount(), 0);
-    QCOMPARE(view.ProfileConnectionString, cs);
+    QCOMPARE(ui(view).tree()->topLevelItemCount(), 0);
+    QCOMPARE(view.session().profile.connectionString, cs);
 
     // Connect opens the same string again without asking for one.
-    view.OpenConnection();
-    QVERIFY(view.ADOConnection1->isOpen());
+    ui(view).press(Command::Connect);
+    QVERIFY(view.session().connection().isOpen());
     QVERIFY(prompt.dataLinkInitials.isEmpty());
-    QVERIFY(view.TreeView1->topLevelItemCount() > 0);
+    QVERIFY(ui(view).tree()->topLevelItemCount() > 0);
 }
 
 void TestLostConnection::refreshReconnectsALostSessionOnly()
 {
     ORVESSA_REQUIRE(cs, Server::Postgres);
     ScriptedPrompt prompt;
-    TMainView view;
+    MainWindow view;
     const QString pid = openThenEndItsSession(view, cs);
     QVERIFY(!pid.isEmpty());
-    const QString root = view.TreeView1->topLevelItem(0)->text(0);
-    view.SynEdit1->setText(QStringLiteral("SELECT 1"));
-    view.AnyClick(view.mRun);
-    QVERIFY(!view.ADOConnection1->isOpen());
-    QVERIFY(view.Refresh1->isEnabled());
-    QVERIFY(view.ToolButton5->isEnabled());
+    const QString root = ui(view).tree()->topLevelItem(0)->text(0);
+    ui(view).editor()->setText(QStringLiteral("SELECT 1"));
+    ui(view).press(Command::Run);
+    QVERIFY(!view.session().connection().isOpen());
+    QVERIFY(ui(view).action(Command::Refresh)->isEnabled());
+    QVERIFY(ui(view).button(Command::Refresh)->isEnabled());
 
     {
         // A reconnect while the server is away fails with its words and can be tried again.
         StoppedServer server(QStringLiteral("pg"));
         QVERIFY(server.stopped);
-        const qsizetype logged = view.reMessages->toPlainText().size();
-        view.AnyClick(view.Refresh1);
-        QVERIFY(!view.ADOConnection1->isOpen());
-        QVERIFY(view.reMessages->toPlainText().size() > logged);
-        QVERIFY(view.Refresh1->isEnabled());
+        const qsizetype logged = ui(view).log()->toPlainText().size();
+        ui(view).press(Command::Refresh);
+        QVERIFY(!view.session().connection().isOpen());
+        QVERIFY(ui(view).log()->toPlainText().size() > logged);
+        QVERIFY(ui(view).action(Command::Refresh)->isEnabled());
         QVERIFY(server.start());
     }
 
     // The same string opens again, without asking for one, and the tree is filled again.
-    view.AnyClick(view.Refresh1);
-    QVERIFY2(view.ADOConnection1->isOpen(), qPrintable(view.reMessages->toPlainText()));
+    ui(view).press(Command::Refresh);
+    QVERIFY2(view.session().connection().isOpen(), qPrintable(ui(view).log()->toPlainText()));
     QVERIFY(prompt.dataLinkInitials.isEmpty());
-    QCOMPARE(view.TreeView1->topLevelItemCount(), 1);
-    QCOMPARE(view.TreeView1->topLevelItem(0)->text(0), root);
+    QCOMPARE(ui(view).tree()->topLevelItemCount(), 1);
+    QCOMPARE(ui(view).tree()->topLevelItem(0)->text(0), root);
     QVERIFY(view.windowTitle() != QStringLiteral("Orvessa"));
-    QVERIFY(backendPid(*view.ADOConnection1, Server::Postgres) != pid);
-    QVERIFY(view.Refresh1->isEnabled());
+    QVERIFY(backendPid(view.session().connection(), Server::Postgres) != pid);
+    QVERIFY(ui(view).action(Command::Refresh)->isEnabled());
 
     // A Disconnect is the user's choice: Refresh is off, and does nothing if called.
-    view.AnyClick(view.Disconnect1);
-    QVERIFY(!view.ADOConnection1->isOpen());
-    QVERIFY(!view.Refresh1->isEnabled());
-    view.AnyClick(view.Refresh1);
-    QVERIFY(!view.ADOConnection1->isOpen());
+    ui(view).press(Command::Disconnect);
+    QVERIFY(!view.session().connection().isOpen());
+    QVERIFY(!ui(view).action(Command::Refresh)->isEnabled());
+    ui(view).press(Command::Refresh);
+    QVERIFY(!view.session().connection().isOpen());
     QVERIFY(prompt.dataLinkInitials.isEmpty());
 }
 

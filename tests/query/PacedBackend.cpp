@@ -157,8 +157,18 @@ std::unique_ptr<StatementCursor> PacedBackend::openCursor(const QString &sql, co
     return std::make_unique<PacedCursor>(*this);
 }
 
+QList<std::thread::id> PacedBackend::cancelThreads() const
+{
+    const QMutexLocker lock(&m_logMutex);
+    return m_cancelThreads;
+}
+
 void PacedBackend::cancel()
 {
+    {
+        const QMutexLocker lock(&m_logMutex);
+        m_cancelThreads.append(std::this_thread::get_id());
+    }
     m_gate.cancel([this] {
         // The waiting fetch looks again once it can take the lock.
         const std::lock_guard lock(m_mutex);

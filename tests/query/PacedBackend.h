@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 // A database whose one table t (id INTEGER PRIMARY KEY, name TEXT) sends its rows only as fast as
 // the test lets them through, so that a fetch can be caught before its first rows, half way or
@@ -29,6 +30,8 @@ public:
 
     QStringList log() const;
     bool overlapped() const { return m_overlapped.load(); }
+    // The threads cancel() was called on.
+    QList<std::thread::id> cancelThreads() const;
 
     static QString nameOf(qint64 row) { return QStringLiteral("row %1").arg(row + 1); }
 
@@ -74,5 +77,6 @@ private:
     mutable QMutex m_logMutex;
     QStringList m_log;
     std::atomic<int> m_users{0};
+    QList<std::thread::id> m_cancelThreads; // under m_logMutex
     std::atomic<bool> m_overlapped{false};
 };

@@ -1,11 +1,11 @@
 #include "ScriptedPrompt.h"
 
+#include "WindowDriver.h"
 #include "query/MemoEditor.h"
 #include "query/Query.h"
 #include "query/ResultGrid.h"
 #include "query/ResultModel.h"
 #include "query/RowEditor.h"
-#include "shell/UMainView.h"
 
 #include <QFile>
 #include <QPlainTextEdit>
@@ -34,7 +34,7 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
     std::unique_ptr<MemoEditor> m_memo;
 };
 
@@ -57,16 +57,16 @@ void TestMemoEditor::init()
             "INSERT INTO notes VALUES (1, 'one', 'first' || char(10) || 'body', 5, x'00'),"
             " (2, 'two', 'second', 6, NULL), (3, 'two' || char(10) || 'lines', NULL, 7, NULL)"));
     }
-    m_view = std::make_unique<TMainView>();
+    m_view = std::make_unique<MainWindow>();
     m_memo = std::make_unique<MemoEditor>();
     m_view->setMemoEditor(m_memo.get());
     m_view->resize(1000, 700);
-    m_view->ADOConnection1->setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
-    m_view->ADOConnection1->open();
-    m_view->ADOQuery1->setSql(QStringLiteral("SELECT * FROM notes ORDER BY id"));
-    QVERIFY(m_view->ADOQuery1->run());
+    m_view->session().connection().setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
+    m_view->session().connection().open();
+    m_view->session().query().setSql(QStringLiteral("SELECT * FROM notes ORDER BY id"));
+    QVERIFY(m_view->session().query().run());
     // A loaded machine may show the first rows before the rest have come: wait for them all.
-    m_view->ADOQuery1->finishFetch(false);
+    m_view->session().query().finishFetch(false);
 }
 
 void TestMemoEditor::cleanup()
@@ -78,8 +78,8 @@ void TestMemoEditor::cleanup()
 
 void TestMemoEditor::doubleClick(int row, int column)
 {
-    m_view->DBGrid1->setCurrentIndex(m_view->DataSource1->index(row, column));
-    m_view->DBGrid1DblClick();
+    ui(*m_view).resultGrid()->setCurrentIndex(ui(*m_view).resultModel()->index(row, column));
+    ui(*m_view).press(Command::EditMemo);
 }
 
 void TestMemoEditor::formIsAThirdOfTheScreenAtLeast_data()
@@ -146,15 +146,15 @@ void TestMemoEditor::typingEditsTheRecordAndClosingDoesNotPost()
 {
     doubleClick(1, 2);
     m_memo->memoText->setPlainText(QStringLiteral("second\nedited"));
-    RowEditor *editor = m_view->DataSource1->editor();
+    RowEditor *editor = ui(*m_view).resultModel()->editor();
     QCOMPARE(editor->state(), RowEditor::State::Edit);
-    QCOMPARE(m_view->DataSource1->index(1, 2).data(Qt::EditRole).toString(),
+    QCOMPARE(ui(*m_view).resultModel()->index(1, 2).data(Qt::EditRole).toString(),
              QStringLiteral("second\nedited"));
     m_memo->close();
     QCOMPARE(editor->state(), RowEditor::State::Edit);
     QVERIFY(editor->post());
     Connection check;
-    check.setConnectionString(m_view->ADOConnection1->connectionString());
+    check.setConnectionString(m_view->session().connection().connectionString());
     check.open();
     ExecResult r = check.execute(QStringLiteral("SELECT body FROM notes WHERE id = 2"));
     QCOMPARE(r.recordset->value(0, 0).toString(), QStringLiteral("second\nedited"));
@@ -166,7 +166,7 @@ void TestMemoEditor::detachDropsTheBinding()
     m_memo->detach();
     QCOMPARE(m_memo->boundModel(), nullptr);
     m_memo->memoText->setPlainText(QStringLiteral("typed after detach"));
-    QCOMPARE(m_view->DataSource1->editor()->state(), RowEditor::State::Browse);
+    QCOMPARE(ui(*m_view).resultModel()->editor()->state(), RowEditor::State::Browse);
 }
 
 void TestMemoEditor::writesBackOnlyWhatTheUserChanged_data()
@@ -194,11 +194,11 @@ void TestMemoEditor::writesBackOnlyWhatTheUserChanged()
     QFETCH(int, position);
     QFETCH(QString, edit);
     QFETCH(QString, written);
-    Connection &connection = *m_view->ADOConnection1;
+    Connection &connection = m_view->session().connection();
     connection.executeParams(QStringLiteral("UPDATE notes SET body = ? WHERE id = 2"),
                              {stored.isNull() ? QVariant() : QVariant(stored)});
-    QVERIFY(m_view->ADOQuery1->run());
-    m_view->ADOQuery1->finishFetch(false);
+    QVERIFY(m_view->session().query().run());
+    m_view->session().query().finishFetch(false);
     doubleClick(1, 2);
     QCOMPARE(m_memo->boundField(), 2);
 
@@ -215,7 +215,7 @@ void TestMemoEditor::writesBackOnlyWhatTheUserChanged()
         cursor.insertText(QStringLiteral("x"));
         cursor.deletePreviousChar();
     }
-    QVERIFY(m_view->DataSource1->editor()->post());
+    QVERIFY(ui(*m_view).resultModel()->editor()->post());
 
     Connection check;
     check.setConnectionString(connection.connectionString());

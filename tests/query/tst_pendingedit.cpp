@@ -1,14 +1,13 @@
 #include "EditCases.h"
-#include "PressCommand.h"
 #include "ScriptedPrompt.h"
 
+#include "WindowDriver.h"
 #include "editor/SqlEditor.h"
 #include "query/Query.h"
 #include "query/ResultGrid.h"
 #include "query/ResultModel.h"
 #include "query/RowEditor.h"
 #include "shell/Language.h"
-#include "shell/UMainView.h"
 
 #include <QAction>
 #include <QFile>
@@ -38,7 +37,7 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
     std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
 };
 
 void TestPendingEdit::init()
@@ -58,17 +57,18 @@ void TestPendingEdit::init()
             QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT CHECK (name <> 'bad'))"));
         setup.execute(QStringLiteral("INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')"));
     }
-    m_view = std::make_unique<TMainView>();
+    m_view = std::make_unique<MainWindow>();
     m_view->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-    m_view->ADOConnection1->setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + m_path);
-    m_view->ADOConnection1->open();
-    m_view->SynEdit1->setText(QStringLiteral("SELECT id, name FROM people ORDER BY id"));
-    m_view->RunSql();
+    m_view->session().connection().setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
+                                                       m_path);
+    m_view->session().connection().open();
+    ui(*m_view).editor()->setText(QStringLiteral("SELECT id, name FROM people ORDER BY id"));
+    ui(*m_view).press(Command::Run);
     // A loaded machine may show the first rows before the rest have come; edits wait for them all.
-    m_view->ADOQuery1->finishFetch(false);
-    QVERIFY(m_view->ADOQuery1->isOpen());
-    m_view->PageControl1->setCurrentWidget(m_view->TabSheet2);
+    m_view->session().query().finishFetch(false);
+    QVERIFY(m_view->session().query().isOpen());
+    ui(*m_view).pages()->setCurrentWidget(ui(*m_view).page(Page::Sql));
 }
 
 void TestPendingEdit::cleanup()
@@ -102,51 +102,52 @@ void TestPendingEdit::typedValueIsPostedBeforeTheCommand()
     QFETCH(QString, command);
     QFETCH(QString, typed);
     const bool refused = typed == QLatin1String("bad");
-    TMainView &v = *m_view;
-    RowEditor *editor = v.DataSource1->editor();
+    MainWindow &v = *m_view;
+    RowEditor *editor = ui(v).resultModel()->editor();
 
     // The value is still in the open cell editor when the command is chosen: clicking a button
     // or a menu leaves it open.
-    const QModelIndex cell = v.DataSource1->index(0, 1);
-    v.DBGrid1->setCurrentIndex(cell);
-    v.DBGrid1->edit(cell);
-    auto *line = qobject_cast<QLineEdit *>(v.DBGrid1->indexWidget(cell));
+    const QModelIndex cell = ui(v).resultModel()->index(0, 1);
+    ui(v).resultGrid()->setCurrentIndex(cell);
+    ui(v).resultGrid()->edit(cell);
+    auto *line = qobject_cast<QLineEdit *>(ui(v).resultGrid()->indexWidget(cell));
     QVERIFY(line);
     QTest::keyClicks(line, typed);
 
     if (command == QLatin1String("Run"))
-        press(v.btRun);
+        ui(v).pressButton(Command::Run);
     else if (command == QLatin1String("Refresh"))
-        press(v.ToolButton5);
+        ui(v).pressButton(Command::Refresh);
     else if (command == QLatin1String("Disconnect"))
-        press(v.ToolButton2);
+        ui(v).pressButton(Command::Disconnect);
     else if (command == QLatin1String("Load"))
-        press(v.btLoad);
+        ui(v).pressButton(Command::Load);
     else if (command == QLatin1String("Compact"))
-        press(v.mCompact);
+        ui(v).press(Command::Compact);
     else if (command == QLatin1String("Stats"))
-        press(v.btStats);
+        ui(v).pressButton(Command::Stats);
     else if (command == QLatin1String("language"))
-        press(v.Pt_BR);
-    else if (command == QLatin1String("close"))
+        ui(v).press(Command::Portuguese);
+    else if (command == QLatin1String("close")) {
         v.close();
-    else {
-        QTreeWidgetItem *people = v.TreeView1->topLevelItem(0)->child(0);
+        ui(v).settle();
+    } else {
+        QTreeWidgetItem *people = ui(v).tree()->topLevelItem(0)->child(0);
         QCOMPARE(people->text(0), QStringLiteral("people"));
-        v.TreeView1->setCurrentItem(people);
-        v.TreeView1DblClick();
+        ui(v).tree()->setCurrentItem(people);
+        ui(v).press(Command::QueryTable);
     }
 
     if (refused) {
         // The command did not run; the edit is on screen and the error was shown.
         QCOMPARE(table(), QStringLiteral("1,Ann;2,Bob"));
         QCOMPARE(editor->state(), RowEditor::State::Edit);
-        QCOMPARE(v.DataSource1->index(0, 1).data().toString(), QStringLiteral("bad"));
+        QCOMPARE(ui(v).resultModel()->index(0, 1).data().toString(), QStringLiteral("bad"));
         QCOMPARE(m_prompt->beeps, 1);
-        QCOMPARE(v.PageControl1->currentWidget(), v.TabSheet3);
-        QVERIFY2(v.reMessages->toPlainText().contains(QLatin1String("CHECK constraint failed")),
-                 qPrintable(v.reMessages->toPlainText()));
-        QVERIFY(v.ADOConnection1->isOpen());
+        QCOMPARE(ui(v).pages()->currentWidget(), ui(v).page(Page::Messages));
+        QVERIFY2(ui(v).log()->toPlainText().contains(QLatin1String("CHECK constraint failed")),
+                 qPrintable(ui(v).log()->toPlainText()));
+        QVERIFY(v.session().connection().isOpen());
         QVERIFY(v.isVisible());
         QCOMPARE(uiLanguage(), QStringLiteral("en-US"));
         QVERIFY(m_prompt->openDialogs.isEmpty() && m_prompt->dialogs.isEmpty());
@@ -156,7 +157,7 @@ void TestPendingEdit::typedValueIsPostedBeforeTheCommand()
     QCOMPARE(m_prompt->beeps, 0);
     // ... and the command went on.
     if (command == QLatin1String("Disconnect") || command == QLatin1String("close"))
-        QVERIFY(!v.ADOConnection1->isOpen());
+        QVERIFY(!v.session().connection().isOpen());
     if (command == QLatin1String("close"))
         QVERIFY(!v.isVisible());
     if (command == QLatin1String("Load"))

@@ -1,12 +1,12 @@
 #include "ScriptedPrompt.h"
 
+#include "WindowDriver.h"
 #include "common/PrivateFolder.h"
 #include "editor/SqlEditor.h"
 #include "query/MemoEditor.h"
 #include "query/Query.h"
 #include "query/ResultModel.h"
 #include "query/TableReader.h"
-#include "shell/UMainView.h"
 
 #include <QDir>
 #include <QPlainTextEdit>
@@ -42,13 +42,13 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<TMainView> m_view;
+    std::unique_ptr<MainWindow> m_view;
 };
 
 void TestRunSql::init()
 {
     m_prompt = std::make_unique<ScriptedPrompt>();
-    m_view = std::make_unique<TMainView>();
+    m_view = std::make_unique<MainWindow>();
     connectTo(QStringLiteral("shop.db"));
 }
 
@@ -60,8 +60,8 @@ void TestRunSql::cleanup()
 
 void TestRunSql::connectTo(const QString &fileName)
 {
-    if (m_view->ADOConnection1->isOpen())
-        m_view->ADOConnection1->close();
+    if (m_view->session().connection().isOpen())
+        m_view->session().connection().close();
     const QString path = m_dir.filePath(fileName);
     QFile::remove(path);
     QFile file(path);
@@ -81,21 +81,21 @@ void TestRunSql::connectTo(const QString &fileName)
         for (const char *statement : ddl)
             setup.execute(QString::fromLatin1(statement));
     }
-    m_view->ADOConnection1->setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
-    m_view->ADOConnection1->open();
-    QVERIFY(m_view->IsSqlite);
+    m_view->session().connection().setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
+    m_view->session().connection().open();
+    QVERIFY(m_view->session().facts.isSqlite);
 }
 
 QTreeWidgetItem *TestRunSql::node(const QString &text)
 {
     const QList<QTreeWidgetItem *> found =
-        m_view->TreeView1->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        ui(*m_view).tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
     return found.value(0);
 }
 
 QString TestRunSql::lastLogLine() const
 {
-    const QStringList lines = m_view->reMessages->toPlainText().split(QLatin1Char('\n'));
+    const QStringList lines = ui(*m_view).log()->toPlainText().split(QLatin1Char('\n'));
     return lines.last();
 }
 
@@ -129,35 +129,35 @@ void TestRunSql::runShowsRowsWheneverTheStatementYieldsThem()
 {
     QFETCH(QString, sql);
     QFETCH(QString, status);
-    m_view->SynEdit1->setText(sql);
-    m_view->RunSql();
+    ui(*m_view).editor()->setText(sql);
+    ui(*m_view).press(Command::Run);
     // A loaded machine may show the first rows before the rest: the runner's text comes at the end.
-    m_view->ADOQuery1->finishFetch(false);
-    QCOMPARE(m_view->statusTextValue(), status);
+    m_view->session().query().finishFetch(false);
+    QCOMPARE(ui(*m_view).statusText(), status);
     const bool rows = status.startsWith(QLatin1String(" Selected"));
-    QCOMPARE(m_view->ADOQuery1->isOpen(), rows);
-    QCOMPARE(m_view->ADOQuery1->sql(), sql);
+    QCOMPARE(m_view->session().query().isOpen(), rows);
+    QCOMPARE(m_view->session().query().sql(), sql);
     QCOMPARE(m_prompt->beeps, 0);
 }
 
 void TestRunSql::failedRunIsLoggedAndKeepsTheStatus()
 {
-    m_view->SynEdit1->setText(QStringLiteral("SELECT * FROM t"));
-    m_view->RunSql();
-    m_view->ADOQuery1->finishFetch(false);
-    QCOMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 3"));
-    m_view->PageControl1->setCurrentWidget(m_view->TabSheet2);
+    ui(*m_view).editor()->setText(QStringLiteral("SELECT * FROM t"));
+    ui(*m_view).press(Command::Run);
+    m_view->session().query().finishFetch(false);
+    QCOMPARE(ui(*m_view).statusText(), QStringLiteral(" Selected records: 3"));
+    ui(*m_view).pages()->setCurrentWidget(ui(*m_view).page(Page::Sql));
 
-    m_view->SynEdit1->setText(QStringLiteral("SELECT * FROM missing_table"));
-    m_view->RunSql();
+    ui(*m_view).editor()->setText(QStringLiteral("SELECT * FROM missing_table"));
+    ui(*m_view).press(Command::Run);
     QCOMPARE(m_prompt->beeps, 1);
-    QCOMPARE(m_view->PageControl1->currentWidget(), m_view->TabSheet3);
+    QCOMPARE(ui(*m_view).pages()->currentWidget(), ui(*m_view).page(Page::Messages));
     QVERIFY2(lastLogLine().endsWith(QLatin1String("|no such table: missing_table")),
              qPrintable(lastLogLine()));
-    QCOMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 3"));
+    QCOMPARE(ui(*m_view).statusText(), QStringLiteral(" Selected records: 3"));
     // The query was closed before the run: the grid shows nothing of the earlier result.
-    QVERIFY(!m_view->ADOQuery1->isOpen());
-    QCOMPARE(m_view->DataSource1->rowCount(), 0);
+    QVERIFY(!m_view->session().query().isOpen());
+    QCOMPARE(ui(*m_view).resultModel()->rowCount(), 0);
     QVERIFY(m_prompt->dialogs.isEmpty());
     QVERIFY(m_prompt->errorReports.isEmpty());
 }
@@ -187,29 +187,29 @@ void TestRunSql::doubleClickComposesAndRunsTheTableQuery()
     QFETCH(QString, status);
     QTreeWidgetItem *item = node(table);
     QVERIFY(item);
-    m_view->TreeView1->setCurrentItem(item);
-    m_view->TreeView1DblClick();
-    QCOMPARE(m_view->SynEdit1->text(), text);
-    QCOMPARE(m_view->RichEdit1->toPlainText(), text);
-    QCOMPARE(m_view->ADOQuery1->sql(), text);
-    QVERIFY2(m_view->ADOQuery1->isOpen(), qPrintable(m_view->reMessages->toPlainText()));
-    QTRY_COMPARE(m_view->statusTextValue(), status);
-    QCOMPARE(m_view->ADOQuery1->recordset()->value(0, 0).toString(), firstValue);
+    ui(*m_view).tree()->setCurrentItem(item);
+    ui(*m_view).press(Command::QueryTable);
+    QCOMPARE(ui(*m_view).editor()->text(), text);
+    QCOMPARE(ui(*m_view).scratch()->toPlainText(), text);
+    QCOMPARE(m_view->session().query().sql(), text);
+    QVERIFY2(m_view->session().query().isOpen(), qPrintable(ui(*m_view).log()->toPlainText()));
+    QTRY_COMPARE(ui(*m_view).statusText(), status);
+    QCOMPARE(m_view->session().query().recordset()->value(0, 0).toString(), firstValue);
     QCOMPARE(m_prompt->beeps, 0);
 }
 
 void TestRunSql::doubleClickOutsideTableNodesDoesNothing()
 {
-    m_view->SynEdit1->setText(QStringLiteral("previous text"));
-    QTreeWidgetItem *root = m_view->TreeView1->topLevelItem(0);
+    ui(*m_view).editor()->setText(QStringLiteral("previous text"));
+    QTreeWidgetItem *root = ui(*m_view).tree()->topLevelItem(0);
     QVERIFY(root);
     QTreeWidgetItem *columnNode = node(QStringLiteral("t"))->child(0);
     QVERIFY(columnNode);
     for (QTreeWidgetItem *item : {root, columnNode}) {
-        m_view->TreeView1->setCurrentItem(item);
-        m_view->TreeView1DblClick();
-        QCOMPARE(m_view->SynEdit1->text(), QStringLiteral("previous text"));
-        QVERIFY(!m_view->ADOQuery1->isOpen());
+        ui(*m_view).tree()->setCurrentItem(item);
+        ui(*m_view).press(Command::QueryTable);
+        QCOMPARE(ui(*m_view).editor()->text(), QStringLiteral("previous text"));
+        QVERIFY(!m_view->session().query().isOpen());
     }
 }
 
@@ -217,29 +217,29 @@ void TestRunSql::doubleClickDetachesTheMemoEditor()
 {
     MemoEditor memo(m_view.get());
     m_view->setMemoEditor(&memo);
-    m_view->SynEdit1->setText(QStringLiteral("SELECT y FROM t"));
-    m_view->RunSql();
-    memo.bind(m_view->DataSource1, 0);
-    QCOMPARE(memo.boundModel(), m_view->DataSource1);
+    ui(*m_view).editor()->setText(QStringLiteral("SELECT y FROM t"));
+    ui(*m_view).press(Command::Run);
+    memo.bind(ui(*m_view).resultModel(), 0);
+    QCOMPARE(memo.boundModel(), ui(*m_view).resultModel());
 
-    m_view->TreeView1->setCurrentItem(node(QStringLiteral("t")));
-    m_view->TreeView1DblClick();
+    ui(*m_view).tree()->setCurrentItem(node(QStringLiteral("t")));
+    ui(*m_view).press(Command::QueryTable);
     QCOMPARE(memo.boundModel(), nullptr);
-    QVERIFY(m_view->ADOQuery1->isOpen());
+    QVERIFY(m_view->session().query().isOpen());
     m_view->setMemoEditor(nullptr);
 }
 
 void TestRunSql::describeFillsTheStructureGrid()
 {
-    m_view->DescribeTable(m_view->TreeView1, QStringLiteral("t"));
-    QTableWidget *grid = m_view->StringGrid1;
+    ui(*m_view).describe(QStringLiteral("t"));
+    QTableWidget *grid = ui(*m_view).structureGrid();
     QCOMPARE(grid->rowCount(), 3);
     QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("x"));
     QCOMPARE(grid->item(2, 1)->text(), QStringLiteral("y"));
     QCOMPARE(grid->item(1, 4)->text(), QStringLiteral("null"));
     QCOMPARE(grid->columnWidth(1), 150);
 
-    m_view->DescribeTable(m_view->TreeView1, QStringLiteral("Order Details"));
+    ui(*m_view).describe(QStringLiteral("Order Details"));
     QCOMPARE(grid->rowCount(), 4);
     QCOMPARE(grid->item(1, 0)->text(), QStringLiteral("PK"));
     QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("Order ID"));
@@ -251,50 +251,50 @@ void TestRunSql::describeFillsTheStructureGrid()
 
 void TestRunSql::reportDescribesWithoutTouchingTheStructureGrid()
 {
-    m_view->DescribeTable(m_view->TreeView1, QStringLiteral("t"));
-    m_view->ReportStructure();
+    ui(*m_view).describe(QStringLiteral("t"));
+    ui(*m_view).press(Command::Report);
     QFile report(QDir(privateTempFolder()).filePath(QStringLiteral("OVS.xml")));
     QVERIFY(report.open(QIODevice::ReadOnly));
     const QByteArray xml = report.readAll();
     QVERIFY2(xml.contains("<table name=\"Order Details\"><field key=\"primary\" null=\"true\" "
                           "type=\"Integer\" name=\"Order ID\"/>"),
              xml.constData());
-    QTableWidget *grid = m_view->StringGrid1;
+    QTableWidget *grid = ui(*m_view).structureGrid();
     QCOMPARE(grid->rowCount(), 3);
     QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("x"));
 }
 
 void TestRunSql::statsListsTablesOnSqlite()
 {
-    m_view->PageControl1->setCurrentWidget(m_view->TabSheet1);
-    m_view->StatsCommand();
-    const QString text = m_view->SynEdit1->text();
+    ui(*m_view).pages()->setCurrentWidget(ui(*m_view).page(Page::Structure));
+    ui(*m_view).press(Command::Stats);
+    const QString text = ui(*m_view).editor()->text();
     QVERIFY2(text.startsWith(QLatin1String("SELECT 'Order Details' AS TableName")), qPrintable(text));
-    QCOMPARE(text, m_view->RichEdit1->toPlainText());
-    QCOMPARE(m_view->statusTextValue(), QStringLiteral(" Selected records: 2"));
-    QCOMPARE(m_view->PageControl1->currentWidget(), m_view->TabSheet2);
-    const Recordset *rows = m_view->ADOQuery1->recordset();
+    QCOMPARE(text, ui(*m_view).scratch()->toPlainText());
+    QCOMPARE(ui(*m_view).statusText(), QStringLiteral(" Selected records: 2"));
+    QCOMPARE(ui(*m_view).pages()->currentWidget(), ui(*m_view).page(Page::Sql));
+    const Recordset *rows = m_view->session().query().recordset();
     QVERIFY(rows);
     QCOMPARE(rows->value(1, 0).toString(), QStringLiteral("t"));
     QCOMPARE(rows->value(1, 1).toLongLong(), 3);
-    QCOMPARE(m_view->ADOQuery1->tag(0),
+    QCOMPARE(m_view->session().query().tag(0),
              QFontMetrics(m_view->font()).horizontalAdvance(QStringLiteral("TableName")) + 5);
-    QCOMPARE(m_view->ADOQuery1->tag(1), 0);
+    QCOMPARE(m_view->session().query().tag(1), 0);
     QCOMPARE(m_prompt->beeps, 0);
 }
 
 void TestRunSql::statsWithoutQueryForTheDialectRunsNothing()
 {
-    m_view->IsSqlite = false;
-    m_view->IsPostgreSql = true;
-    m_view->SynEdit1->setText(QStringLiteral("SELECT * FROM t"));
-    m_view->setStatusText(QStringLiteral("before"));
-    m_view->PageControl1->setCurrentWidget(m_view->TabSheet1);
-    m_view->StatsCommand();
-    QCOMPARE(m_view->SynEdit1->text(), QString());
-    QCOMPARE(m_view->statusTextValue(), QStringLiteral("before"));
-    QVERIFY(!m_view->ADOQuery1->isOpen());
-    QCOMPARE(m_view->PageControl1->currentWidget(), m_view->TabSheet1);
+    m_view->session().facts.isSqlite = false;
+    m_view->session().facts.isPostgreSql = true;
+    ui(*m_view).editor()->setText(QStringLiteral("SELECT * FROM t"));
+    ui(*m_view).statusLabel()->setText(QStringLiteral("before"));
+    ui(*m_view).pages()->setCurrentWidget(ui(*m_view).page(Page::Structure));
+    ui(*m_view).press(Command::Stats);
+    QCOMPARE(ui(*m_view).editor()->text(), QString());
+    QCOMPARE(ui(*m_view).statusText(), QStringLiteral("before"));
+    QVERIFY(!m_view->session().query().isOpen());
+    QCOMPARE(ui(*m_view).pages()->currentWidget(), ui(*m_view).page(Page::Structure));
 }
 
 QTEST_MAIN(TestRunSql)

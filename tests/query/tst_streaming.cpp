@@ -1,6 +1,7 @@
 #include "PacedBackend.h"
 
 #include "connection/WorkRunnerDialog.h"
+#include "db/fetch/CellSink.h"
 #include "db/fetch/RowStore.h"
 #include "query/Query.h"
 #include "query/ResultGrid.h"
@@ -34,6 +35,8 @@ private slots:
     void otherCallsWaitForTheFetchAndNeverOverlapIt_data();
     void otherCallsWaitForTheFetchAndNeverOverlapIt();
     void editorGoingFirstLeavesTheFetchNothingToWriteInto();
+    void queryGoingAwayCancelsItsFetchOffItsThread();
+    void rowsStreamedElsewhereWaitForTheFetch();
     void resultLargerThanTheBudgetReadsBackCellForCell();
     void laterResultOfTheTextReplacesTheStreamedOne();
 
@@ -330,6 +333,59 @@ void TestStreaming::editorGoingFirstLeavesTheFetchNothingToWriteInto()
     QVERIFY(ended.wait());
     QVERIFY(!m_query->isFetching());
     QCOMPARE(m_query->rowCount(), 500);
+}
+
+void TestStreaming::queryGoingAwayCancelsItsFetchOffItsThread()
+{
+    openPaced(500);
+    m_paced->allow(1);
+    QVERIFY(m_query->run());
+    // The query goes with its rows still arriving: the fetch is cancelled and waited for. The
+    // cancel may have to reach the server over a connection of its own (MySQL's KILL QUERY, with
+    // its connect timeout): never on the thread that lets the query go.
+    m_tester.reset();
+    m_model.reset();
+    m_query.reset();
+    QVERIFY(!m_conn->streaming());
+    const QList<std::thread::id> threads = m_paced->cancelThreads();
+    QCOMPARE(threads.size(), 1);
+    QVERIFY(threads.first() != std::this_thread::get_id());
+}
+
+namespace {
+
+// Counts the rows streamed into it.
+class CountingSink : public CellSink
+{
+public:
+    qint64 rows = 0;
+    void beginRow() override {}
+    void addNull() override {}
+    void addInt(qint64) override {}
+    void addDouble(double) override {}
+    void addBool(bool) override {}
+    void addText(const char *, qsizetype) override {}
+    void addBlob(const char *, qsizetype) override {}
+    void endRow() override { ++rows; }
+};
+
+} // namespace
+
+void TestStreaming::rowsStreamedElsewhereWaitForTheFetch()
+{
+    openPaced(300);
+    m_paced->allow(1);
+    QVERIFY(m_query->run());
+    m_paced->allow(300);
+    // A data export of the same session while the rows on show are still arriving: it runs once
+    // the last of them is in, never beside the fetch.
+    CountingSink sink;
+    QVERIFY(m_conn->streamRows(QStringLiteral("SELECT id, name FROM t"),
+                               [&sink](const QList<FieldInfo> &) -> CellSink & { return sink; }));
+    QCOMPARE(sink.rows, 300);
+    QVERIFY(!m_query->isFetching());
+    QCOMPARE(m_model->rowCount(), 300);
+    QVERIFY(!m_paced->overlapped());
 }
 
 void TestStreaming::resultLargerThanTheBudgetReadsBackCellForCell()

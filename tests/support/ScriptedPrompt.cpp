@@ -69,3 +69,9 @@ bool ScriptedPrompt::printDialog(QWidget *, QPrinter *)
     ++printDialogs;
     return printAnswers.isEmpty() ? false : printAnswers.dequeue();
 }
+
+std::optional<PasswordAnswer> ScriptedPrompt::passwordDialog(QWidget *, const PasswordRequest &request)
+{
+    passwordRequests.append(request);
+    return passwordAnswers.isEmpty() ? std::nullopt : passwordAnswers.dequeue();
+}

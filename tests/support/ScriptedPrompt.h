@@ -22,6 +22,7 @@ public:
     QQueue<QString> dataLinkAnswers;            // composed connection strings
     QQueue<int> modalAnswers;                   // results of showModal
     QQueue<bool> printAnswers;
+    QQueue<std::optional<PasswordAnswer>> passwordAnswers; // none left: cancelled
 
     // What was asked.
     QList<DialogDescription> dialogs;
@@ -33,12 +34,14 @@ public:
     int beeps = 0;
     QList<QDialog *> modalShown;
     int printDialogs = 0;
+    QList<PasswordRequest> passwordRequests;
 
     int messageDialog(QWidget *parent, const DialogDescription &dialog) override;
     std::optional<QString> openFileName(QWidget *parent, const FileDialogOptions &options) override;
     std::optional<QString> saveFileName(QWidget *parent, const FileDialogOptions &options) override;
     std::optional<SaveAnswer> saveFileAndType(QWidget *parent, const FileDialogOptions &options) override;
     QString dataLinkDialog(QWidget *parent, const QString &initial) override;
+    std::optional<PasswordAnswer> passwordDialog(QWidget *parent, const PasswordRequest &request) override;
     void errorReport(QWidget *parent, const QString &text) override;
     void openUrl(const QUrl &url) override;
     void beep() override;

@@ -39,6 +39,15 @@ QString withEntry(const QString &connectionString, const QString &name, const QS
     return entries.join(QLatin1Char(';'));
 }
 
+QString withEntries(const QString &connectionString, const QString &entries)
+{
+    QString result = connectionString;
+    const ConnectionString given(entries);
+    for (const auto &pair : given.pairs())
+        result = withEntry(result, pair.first, quoteConnectionStringValue(pair.second));
+    return result;
+}
+
 QString pgOdbcConnectionString(const QString &pgConnectionString)
 {
     const ConnectionString cs(pgConnectionString);

@@ -16,6 +16,8 @@ bool requiredByCi();
 
 // The same string with one Name=Value entry replaced (or appended when absent).
 QString withEntry(const QString &connectionString, const QString &name, const QString &value);
+// The same string with every entry of entries (a connection string) put in as withEntry does.
+QString withEntries(const QString &connectionString, const QString &entries);
 
 // The same server and database reached through the PostgreSQL Unicode ODBC driver, without a
 // DSN; rows are fetched through a cursor in batches, so they arrive while a statement runs. The

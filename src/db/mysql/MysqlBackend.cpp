@@ -36,6 +36,7 @@ public:
         return m_session.openCursor(sql, params);
     }
     void cancel() override { m_session.cancel(); }
+    SessionSecurity security() const override { return m_session.security(); }
 
     QString placeholder(int) const override { return QStringLiteral("?"); }
 
@@ -70,6 +71,7 @@ void MysqlBackend::connect()
     params.password = cs.value({QStringLiteral("Password"), QStringLiteral("PWD")}).toUtf8();
     params.database = cs.value({QStringLiteral("Initial Catalog"), QStringLiteral("Database")}).toUtf8();
     params.socket = cs.value(QStringLiteral("Socket")).toUtf8();
+    params.tls = TlsSettings::fromConnectionString(cs);
     const QString port = cs.value(QStringLiteral("Port"));
     if (!port.isEmpty()) {
         bool ok = false;

@@ -1,5 +1,7 @@
 #include "db/mysql/MysqlSession.h"
 
+#include <QFile>
+
 #include <errmsg.h>
 #include <mysqld_error.h>
 
@@ -9,6 +11,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -91,8 +94,30 @@ struct MysqlCloser
 };
 using MysqlHandle = std::unique_ptr<MYSQL, MysqlCloser>;
 
+// TLS as the settings ask. The client library has no "prefer": it either insists on TLS or
+// does not try it; allow and prefer therefore try it and fall back (tryTls false) when the
+// server has none.
+void setTls(MYSQL *mysql, const TlsSettings &tls, bool tryTls)
+{
+    if (!tryTls || tls.mode == TlsSettings::Mode::Unset || tls.mode == TlsSettings::Mode::Disable)
+        return;
+    const my_bool on = 1;
+    mysql_options(mysql, MYSQL_OPT_SSL_ENFORCE, &on);
+    const QByteArray ca = QFile::encodeName(tls.trustedCaFile());
+    const QByteArray cert = QFile::encodeName(tls.certFile);
+    const QByteArray key = QFile::encodeName(tls.keyFile);
+    if (!ca.isEmpty())
+        mysql_options(mysql, MYSQL_OPT_SSL_CA, ca.constData());
+    if (!cert.isEmpty())
+        mysql_options(mysql, MYSQL_OPT_SSL_CERT, cert.constData());
+    if (!key.isEmpty())
+        mysql_options(mysql, MYSQL_OPT_SSL_KEY, key.constData());
+    const my_bool verifyName = tls.mode == TlsSettings::Mode::VerifyFull;
+    mysql_options(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verifyName);
+}
+
 // Opens a connection; throws the client library's text on failure.
-MysqlHandle openConnection(const MysqlConnectParams &params, unsigned long flags)
+MysqlHandle openConnection(const MysqlConnectParams &params, unsigned long flags, bool tryTls = true)
 {
     initLibrary();
     MysqlHandle mysql(mysql_init(nullptr));
@@ -108,11 +133,32 @@ MysqlHandle openConnection(const MysqlConnectParams &params, unsigned long flags
     // LOAD DATA LOCAL would let the server read any file of the user.
     const my_bool localInfile = 0;
     mysql_options(mysql.get(), MYSQL_OPT_LOCAL_INFILE, &localInfile);
+    setTls(mysql.get(), params.tls, tryTls);
     auto orNull = [](const QByteArray &value) { return value.isEmpty() ? nullptr : value.constData(); };
     if (!mysql_real_connect(mysql.get(), orNull(params.host), orNull(params.user),
                             params.password.constData(), orNull(params.database), params.port,
-                            orNull(params.socket), flags))
-        throw DataAccessError(QString::fromUtf8(mysql_error(mysql.get())));
+                            orNull(params.socket), flags)) {
+        const TlsSettings::Mode mode = params.tls.mode;
+        const bool mayFallBack =
+            tryTls && (mode == TlsSettings::Mode::Allow || mode == TlsSettings::Mode::Prefer);
+        const unsigned int error = mysql_errno(mysql.get());
+        if (mayFallBack && error == CR_SSL_CONNECTION_ERROR)
+            return openConnection(params, flags, false);
+        QString text = QString::fromUtf8(mysql_error(mysql.get()));
+        // A server that takes TLS sessions only (require_secure_transport) answers a plain one
+        // with a bare "Access denied".
+        if (error == ER_ACCESS_DENIED_ERROR && !params.tls.insists())
+            text += QStringLiteral(" (If the server accepts encrypted sessions only, set SSL Mode to "
+                                   "require or verify-full.)");
+        throw DataAccessError(params.tls.explainFailure(text, QString::fromUtf8(params.host)));
+    }
+    // The client library goes on in clear when the server offers no TLS, even when told to
+    // insist on it.
+    if (params.tls.insists() && !mysql_get_ssl_cipher(mysql.get()))
+        throw DataAccessError(
+            QStringLiteral("The server does not offer TLS (SSL), but SSL Mode=%1 asks for an "
+                           "encrypted session.")
+                .arg(TlsSettings::modeName(params.tls.mode)));
     return mysql;
 }
 
@@ -126,6 +172,29 @@ void MysqlSession::open(const MysqlConnectParams &params, unsigned long flags)
     m_params = params;
     m_threadId = mysql_thread_id(mysql.get());
     m_mysql = mysql.release();
+}
+
+SessionSecurity MysqlSession::security() const
+{
+    SessionSecurity security;
+    if (!m_mysql)
+        return security;
+    security.host = QString::fromUtf8(m_params.host);
+    const char *hostInfo = mysql_get_host_info(m_mysql);
+    security.network = hostInfo && std::strstr(hostInfo, "TCP/IP");
+    security.known = true;
+    const char *cipher = mysql_get_ssl_cipher(m_mysql);
+    security.encrypted = cipher != nullptr;
+    if (!security.encrypted)
+        return security;
+    security.cipher = QString::fromUtf8(cipher);
+    const char *protocol = nullptr;
+    if (mariadb_get_infov(m_mysql, MARIADB_CONNECTION_TLS_VERSION, &protocol) == 0 && protocol)
+        security.protocol = QString::fromUtf8(protocol);
+    security.verified = m_params.tls.verifies();
+    if (m_params.tls.mode == TlsSettings::Mode::VerifyFull)
+        security.verifiedName = security.host;
+    return security;
 }
 
 void MysqlSession::close()

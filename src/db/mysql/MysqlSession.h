@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/DataAccess.h"
+#include "db/TlsSettings.h"
 #include "db/fetch/CancelGate.h"
 
 #include <QByteArray>
@@ -24,6 +25,7 @@ struct MysqlConnectParams
     QByteArray database;
     QByteArray socket;
     unsigned int port = 0;
+    TlsSettings tls;
 };
 
 class MysqlSession
@@ -54,6 +56,8 @@ public:
     // Stops the running statement with KILL QUERY from a connection of its own (the running
     // statement holds this one); it is opened on the calling thread, never under a lock.
     void cancel();
+    // Whether the session is encrypted, as the client library reports it; verified as asked.
+    SessionSecurity security() const;
 
     // The error of the last call on the connection; ConnectionLostError once it is gone. Given
     // the statement text that was sent, a syntax error carries the place the server names in it.

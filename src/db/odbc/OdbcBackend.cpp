@@ -2,6 +2,7 @@
 #include "db/Backends.h"
 #include "db/fetch/Fetch.h"
 #include "db/odbc/OdbcConnectionString.h"
+#include "db/odbc/OdbcDriverPackages.h"
 #include "db/odbc/OdbcSession.h"
 #include "db/odbc/OdbcTypes.h"
 
@@ -102,7 +103,12 @@ void OdbcBackend::connect()
 {
     if (m_session.isOpen())
         return;
-    m_session.open(odbcConnectionString(m_connectionString, m_sqlServer));
+    const QString odbcString = odbcConnectionString(m_connectionString, m_sqlServer);
+    try {
+        m_session.open(odbcString);
+    } catch (const DataAccessError &e) {
+        throw DataAccessError(explainMissingOdbcDriver(e.text(), odbcString));
+    }
 
     if (!m_sqlServer) {
         const QString dbms = info(SQL_DBMS_NAME);

@@ -1,5 +1,6 @@
 #include "db/Backends.h"
 #include "db/ConnectionString.h"
+#include "db/TlsSettings.h"
 #include "db/fetch/Fetch.h"
 #include "db/postgres/PostgresSession.h"
 #include "db/postgres/PostgresTypes.h"
@@ -45,6 +46,7 @@ public:
         return m_session.openCursor(sql, params);
     }
     void cancel() override { m_session.cancel(); }
+    SessionSecurity security() const override { return m_session.security(); }
 
     QString placeholder(int index) const override { return QLatin1Char('$') + QString::number(index); }
 
@@ -94,6 +96,14 @@ void PostgresBackend::connect()
                                    QStringLiteral("location")}));
     setIfGiven("user", cs.value({QStringLiteral("User ID"), QStringLiteral("UID")}));
     setIfGiven("password", cs.value({QStringLiteral("Password"), QStringLiteral("PWD")}));
+    // TLS: the OLE DB names mapped onto libpq's; without them libpq's defaults hold, as before.
+    const TlsSettings tls = TlsSettings::fromConnectionString(cs);
+    if (tls.mode != TlsSettings::Mode::Unset)
+        set("sslmode", TlsSettings::modeName(tls.mode));
+    if (!cs.contains(QStringLiteral("sslrootcert")))
+        setIfGiven("sslrootcert", tls.trustedCaFile());
+    setIfGiven("sslcert", tls.certFile);
+    setIfGiven("sslkey", tls.keyFile);
     // The client must talk UTF-8 whatever the string says: every text is decoded as UTF-8.
     set("client_encoding", QStringLiteral("UTF8"));
 
@@ -126,7 +136,12 @@ void PostgresBackend::connect()
     }
     keywords.push_back(nullptr);
     values.push_back(nullptr);
-    m_session.open(keywords.data(), values.data());
+    try {
+        m_session.open(keywords.data(), values.data());
+    } catch (const DataAccessError &e) {
+        throw DataAccessError(tls.explainFailure(
+            e.text(), cs.value({QStringLiteral("Data Source"), QStringLiteral("Server")})));
+    }
 }
 
 void PostgresBackend::disconnect()

@@ -130,6 +130,35 @@ void PgSession::cancel()
     });
 }
 
+SessionSecurity PgSession::security() const
+{
+    SessionSecurity security;
+    if (!m_conn)
+        return security;
+    security.host = QString::fromUtf8(PQhost(m_conn));
+    // libpq reports the socket folder as the host of a local socket.
+    security.network = !security.host.startsWith(QLatin1Char('/'));
+    security.known = true;
+    security.encrypted = PQsslInUse(m_conn) == 1;
+    if (!security.encrypted)
+        return security;
+    security.protocol = QString::fromUtf8(PQsslAttribute(m_conn, "protocol"));
+    security.cipher = QString::fromUtf8(PQsslAttribute(m_conn, "cipher"));
+    // The mode in effect, however it was given (SSL Mode or libpq's own sslmode).
+    QByteArray mode;
+    if (PQconninfoOption *options = PQconninfo(m_conn)) {
+        for (PQconninfoOption *option = options; option->keyword; ++option) {
+            if (qstrcmp(option->keyword, "sslmode") == 0 && option->val)
+                mode = option->val;
+        }
+        PQconninfoFree(options);
+    }
+    security.verified = mode == "verify-ca" || mode == "verify-full";
+    if (mode == "verify-full")
+        security.verifiedName = security.host;
+    return security;
+}
+
 void PgSession::loadDomains()
 {
     m_domains.clear();

@@ -58,6 +58,8 @@ public:
     // through the cursor.
     std::unique_ptr<StatementCursor> openCursor(const QString &sql, const QList<QVariant> *params);
     void cancel();
+    // Whether the session is encrypted and verified, as libpq reports it.
+    SessionSecurity security() const;
 
     // The error of a failed call: the result's message, else the connection's, without libpq's
     // trailing line feed; a ConnectionLostError once the connection is gone. Given the statement

@@ -43,35 +43,35 @@ namespace {
 UiTexts makeEnglish()
 {
     UiTexts t;
-    t.File1 = QStringLiteral("File");
-    t.Connect1 = QStringLiteral("Connect");
-    t.Disconnect1 = QStringLiteral("Disconnect");
-    t.Load1 = QStringLiteral("Load");
-    t.Save1 = QStringLiteral("Save");
-    t.Exit1 = QStringLiteral("Exit");
-    t.Edit1 = QStringLiteral("Edit");
-    t.View1 = QStringLiteral("View");
-    t.Expand1 = QStringLiteral("Expand");
-    t.Collapse1 = QStringLiteral("Collapse");
-    t.Refresh1 = QStringLiteral("Refresh");
-    t.Tools1 = QStringLiteral("Tools");
-    t.mRun = QStringLiteral("Run");
-    t.mStats = QStringLiteral("Stats");
-    t.mReport = QStringLiteral("Report");
-    t.mCompact = QStringLiteral("Compact");
-    t.Window1 = QStringLiteral("Window");
-    t.Structure1 = QStringLiteral("Structure");
-    t.SQL1 = QStringLiteral("SQL");
-    t.Messages1 = QStringLiteral("Messages");
-    t.Language1 = QStringLiteral("Language");
-    t.Help1 = QStringLiteral("Help");
-    t.About1 = QStringLiteral("About...");
+    t.fileMenu = QStringLiteral("File");
+    t.connectItem = QStringLiteral("Connect");
+    t.disconnectItem = QStringLiteral("Disconnect");
+    t.loadItem = QStringLiteral("Load");
+    t.saveItem = QStringLiteral("Save");
+    t.exitItem = QStringLiteral("Exit");
+    t.editItem = QStringLiteral("Edit");
+    t.viewMenu = QStringLiteral("View");
+    t.expandItem = QStringLiteral("Expand");
+    t.collapseItem = QStringLiteral("Collapse");
+    t.refreshItem = QStringLiteral("Refresh");
+    t.toolsMenu = QStringLiteral("Tools");
+    t.runItem = QStringLiteral("Run");
+    t.statsItem = QStringLiteral("Stats");
+    t.reportItem = QStringLiteral("Report");
+    t.compactItem = QStringLiteral("Compact");
+    t.windowMenu = QStringLiteral("Window");
+    t.structureItem = QStringLiteral("Structure");
+    t.sqlItem = QStringLiteral("SQL");
+    t.messagesItem = QStringLiteral("Messages");
+    t.languageMenu = QStringLiteral("Language");
+    t.helpMenu = QStringLiteral("Help");
+    t.aboutItem = QStringLiteral("About...");
 
-    t.hintToolButton1 = QStringLiteral("Connect");
-    t.hintToolButton2 = QStringLiteral("Disconnect");
-    t.hintToolButton3 = QStringLiteral("Expand");
-    t.hintToolButton4 = QStringLiteral("Collapse");
-    t.hintToolButton5 = QStringLiteral("Refresh");
+    t.hintConnect = QStringLiteral("Connect");
+    t.hintDisconnect = QStringLiteral("Disconnect");
+    t.hintExpand = QStringLiteral("Expand");
+    t.hintCollapse = QStringLiteral("Collapse");
+    t.hintRefresh = QStringLiteral("Refresh");
     t.hintLoad = QStringLiteral("Load");
     t.hintSave = QStringLiteral("Save");
     t.hintRun = QStringLiteral("Run");
@@ -79,12 +79,12 @@ UiTexts makeEnglish()
     t.hintReport = QStringLiteral("Report");
     t.hintAbout = QStringLiteral("About...");
 
-    t.TabSheet1 = QStringLiteral("Structure");
-    t.TabSheet2 = QStringLiteral("SQL");
-    t.TabSheet3 = QStringLiteral("Messages");
-    t.TabSheet4 = QStringLiteral("Report");
-    t.Button1 = QStringLiteral("Print");
-    t.btClearMessages = QStringLiteral("Clear");
+    t.structureTab = QStringLiteral("Structure");
+    t.sqlTab = QStringLiteral("SQL");
+    t.messagesTab = QStringLiteral("Messages");
+    t.reportTab = QStringLiteral("Report");
+    t.printButton = QStringLiteral("Print");
+    t.clearLogButton = QStringLiteral("Clear");
 
     t.gridHeader = {QString(), QStringLiteral("Column"), QStringLiteral("Type"), QStringLiteral("Len"),
                     QStringLiteral("Attributes")};
@@ -106,7 +106,7 @@ UiTexts makeEnglish()
         "reproduction or distribution of this program, or of any part of it, is forbidden and may "
         "result in civil and criminal penalties.");
 
-    t.mExport = QStringLiteral(u"Export data…");
+    t.exportItem = QStringLiteral(u"Export data…");
     t.exportCaption = QStringLiteral("Export data");
     t.exportFilterCsv = QStringLiteral("CSV (*.csv *.CSV)");
     t.exportFilterCsvBom = QStringLiteral("CSV for spreadsheets, with BOM (*.csv *.CSV)");
@@ -122,53 +122,87 @@ UiTexts makeEnglish()
     t.exportCut =
         QStringLiteral("Row %1, column %2: text cut to the 32,767 characters a worksheet cell holds.");
     t.exportCutMore = QStringLiteral("%1 more cells were cut.");
+    t.lostChangeDropped =
+        QStringLiteral("The session was lost before the change to %1 (%2) was saved: it was "
+                       "not written. What was typed: %3");
+    t.newRowKey = QStringLiteral("a new row");
 
-    t.TextSaveAs = QStringLiteral("Save as [%s]?");
-    t.TextFileExists = QStringLiteral("File [%s] already exists. Overwrite?");
-    t.TextUndefined = QStringLiteral("Undefined");
-    t.TextCompactConfirm = QStringLiteral("Compact file [%s]. Are you sure?");
-    t.TextSendToExcel = QStringLiteral(u"Send to Microsoft® Excel?");
-    t.TextFileNotFound = QStringLiteral("File [%s] not found.");
-    t.TextCannotRename = QStringLiteral("File [%s] cannot be renamed.");
-    t.TextCannotDelete = QStringLiteral("File [%s] cannot be deleted.");
-    t.TextReporting = QStringLiteral("Reporting structure on file [%s].");
-    t.TextWait = QStringLiteral("Wait...");
-    t.TextReady = QStringLiteral("Ready!");
+    t.securityEncrypted = QStringLiteral("Connection encrypted (%1, %2)");
+    t.securityVerifiedFor = QStringLiteral("server certificate verified for %1");
+    t.securityChainVerified =
+        QStringLiteral("server certificate verified (its chain; the host name was not checked)");
+    t.securityNotVerified = QStringLiteral("server certificate not verified");
+    t.securityNotEncrypted = QStringLiteral("Connection not encrypted (%1)");
+    t.securityUnknown = QStringLiteral("The driver does not tell whether the connection is encrypted");
+    t.securityTunnel = QStringLiteral("Through the SSH tunnel %1 (host key checked against known_hosts)");
+    t.securityBeyondTunnel = QStringLiteral("from the SSH server on to %1 the session is not encrypted");
+    t.captionNotEncrypted = QStringLiteral("[not encrypted]");
+    t.hostKeyQuestion = QStringLiteral(
+        "The SSH server %1 is not known: its host key is not in known_hosts.\n\nKey fingerprint:\n%2\n\n"
+        "Compare it with the fingerprint the server's administrator gives you. Trust this key and add it to "
+        "known_hosts?");
+    t.passwordCaption = QStringLiteral("Password");
+    t.passwordForDatabase = QStringLiteral("Password of %1 for %2:");
+    t.passphraseForKey = QStringLiteral("Passphrase of the SSH key %1:");
+    t.passwordForSsh = QStringLiteral("SSH password for %1:");
+    t.sshQuestion = QStringLiteral("The SSH server %1 asks:\n%2");
+    t.rememberInKeyring = QStringLiteral("Remember in the keyring");
+    t.keyringNeedsProfile =
+        QStringLiteral("The keyring keeps passwords by profile: save the connection as a profile first.");
+    t.keyringNoBus = QStringLiteral("No keyring: this session has no D-Bus session bus.");
+    t.keyringNoService =
+        QStringLiteral("No keyring: no Secret Service (GNOME Keyring, KWallet) runs in this session.");
+    t.keyringNoAnswer = QStringLiteral("No keyring: the Secret Service did not answer in time.");
+    t.noPasswordGiven = QStringLiteral("No password was given; the connection was not opened.");
+    t.keepPasswordQuestion = QStringLiteral(
+        "Keep the password in the profile file [%s]? Answer No to be asked for it when connecting.");
+
+    t.saveAsQuestion = QStringLiteral("Save as [%s]?");
+    t.fileExistsQuestion = QStringLiteral("File [%s] already exists. Overwrite?");
+    t.undefinedName = QStringLiteral("Undefined");
+    t.compactQuestion = QStringLiteral("Compact file [%s]. Are you sure?");
+    t.sendToSpreadsheetQuestion = QStringLiteral(u"Send to Microsoft® Excel?");
+    t.fileNotFoundText = QStringLiteral("File [%s] not found.");
+    t.cannotRenameText = QStringLiteral("File [%s] cannot be renamed.");
+    t.cannotDeleteText = QStringLiteral("File [%s] cannot be deleted.");
+    t.reportingText = QStringLiteral("Reporting structure on file [%s].");
+    t.waitText = QStringLiteral("Wait...");
+    t.readyText = QStringLiteral("Ready!");
     return t;
 }
 
 UiTexts makePortuguese()
 {
     UiTexts t;
-    t.File1 = QStringLiteral("Arquivo");
-    t.Connect1 = QStringLiteral("Conectar");
-    t.Disconnect1 = QStringLiteral("Desconectar");
-    t.Load1 = QStringLiteral("Carregar");
-    t.Save1 = QStringLiteral("Salvar");
-    t.Exit1 = QStringLiteral("Sair");
-    t.Edit1 = QStringLiteral("Editar");
-    t.View1 = QStringLiteral("Visualizar");
-    t.Expand1 = QStringLiteral("Expandir");
-    t.Collapse1 = QStringLiteral("Contrair");
-    t.Refresh1 = QStringLiteral("Atualizar");
-    t.Tools1 = QStringLiteral("Ferramentas");
-    t.mRun = QStringLiteral("Executar");
-    t.mStats = QStringLiteral(u"Estatísticas");
-    t.mReport = QStringLiteral(u"Relatório");
-    t.mCompact = QStringLiteral("Compactar");
-    t.Window1 = QStringLiteral("Janela");
-    t.Structure1 = QStringLiteral("Estrutura");
-    t.SQL1 = QStringLiteral("SQL");
-    t.Messages1 = QStringLiteral("Mensagens");
-    t.Language1 = QStringLiteral("Linguagem");
-    t.Help1 = QStringLiteral("Ajuda");
-    t.About1 = QStringLiteral("Sobre...");
+    t.fileMenu = QStringLiteral("Arquivo");
+    t.connectItem = QStringLiteral("Conectar");
+    t.disconnectItem = QStringLiteral("Desconectar");
+    t.loadItem = QStringLiteral("Carregar");
+    t.saveItem = QStringLiteral("Salvar");
+    t.exitItem = QStringLiteral("Sair");
+    t.editItem = QStringLiteral("Editar");
+    t.viewMenu = QStringLiteral("Visualizar");
+    t.expandItem = QStringLiteral("Expandir");
+    t.collapseItem = QStringLiteral("Contrair");
+    t.refreshItem = QStringLiteral("Atualizar");
+    t.toolsMenu = QStringLiteral("Ferramentas");
+    t.runItem = QStringLiteral("Executar");
+    t.statsItem = QStringLiteral(u"Estatísticas");
+    t.reportItem = QStringLiteral(u"Relatório");
+    t.compactItem = QStringLiteral("Compactar");
+    t.windowMenu = QStringLiteral("Janela");
+    t.structureItem = QStringLiteral("Estrutura");
+    t.sqlItem = QStringLiteral("SQL");
+    t.messagesItem = QStringLiteral("Mensagens");
+    t.languageMenu = QStringLiteral("Linguagem");
+    t.helpMenu = QStringLiteral("Ajuda");
+    t.aboutItem = QStringLiteral("Sobre...");
 
-    t.hintToolButton1 = QStringLiteral("Conectar");
-    t.hintToolButton2 = QStringLiteral("Desconectar");
-    t.hintToolButton3 = QStringLiteral("Expandir");
-    t.hintToolButton4 = QStringLiteral("Contrair");
-    t.hintToolButton5 = QStringLiteral("Atualizar");
+    t.hintConnect = QStringLiteral("Conectar");
+    t.hintDisconnect = QStringLiteral("Desconectar");
+    t.hintExpand = QStringLiteral("Expandir");
+    t.hintCollapse = QStringLiteral("Contrair");
+    t.hintRefresh = QStringLiteral("Atualizar");
     t.hintLoad = QStringLiteral("Carregar");
     t.hintSave = QStringLiteral("Salvar");
     t.hintRun = QStringLiteral("Executar");
@@ -176,12 +210,12 @@ UiTexts makePortuguese()
     t.hintReport = QStringLiteral(u"Relatório");
     t.hintAbout = QStringLiteral("Sobre...");
 
-    t.TabSheet1 = QStringLiteral("Estrutura");
-    t.TabSheet2 = QStringLiteral("SQL");
-    t.TabSheet3 = QStringLiteral("Mensagens");
-    t.TabSheet4 = QStringLiteral(u"Relatório");
-    t.Button1 = QStringLiteral("Imprimir");
-    t.btClearMessages = QStringLiteral("Limpar");
+    t.structureTab = QStringLiteral("Estrutura");
+    t.sqlTab = QStringLiteral("SQL");
+    t.messagesTab = QStringLiteral("Mensagens");
+    t.reportTab = QStringLiteral(u"Relatório");
+    t.printButton = QStringLiteral("Imprimir");
+    t.clearLogButton = QStringLiteral("Limpar");
 
     t.gridHeader = {QString(), QStringLiteral("Coluna"), QStringLiteral("Tipo"), QStringLiteral("Larg"),
                     QStringLiteral("Atributos")};
@@ -203,7 +237,7 @@ UiTexts makePortuguese()
         u"O uso, a reprodução ou a distribuição não autorizados deste programa, ou de qualquer parte "
         u"dele, são proibidos e sujeitos a sanções civis e criminais.");
 
-    t.mExport = QStringLiteral(u"Exportar dados…");
+    t.exportItem = QStringLiteral(u"Exportar dados…");
     t.exportCaption = QStringLiteral("Exportar dados");
     t.exportFilterCsv = QStringLiteral("CSV (*.csv *.CSV)");
     t.exportFilterCsvBom = QStringLiteral("CSV para planilhas, com BOM (*.csv *.CSV)");
@@ -221,18 +255,52 @@ UiTexts makePortuguese()
     t.exportCut = QStringLiteral(
         u"Linha %1, coluna %2: texto cortado nos 32.767 caracteres que uma célula de planilha comporta.");
     t.exportCutMore = QStringLiteral(u"Mais %1 células foram cortadas.");
+    t.lostChangeDropped = QStringLiteral(u"A sessão foi perdida antes de a alteração em %1 (%2) ser gravada: "
+                                         u"ela não foi escrita. O que foi digitado: %3");
+    t.newRowKey = QStringLiteral("uma linha nova");
 
-    t.TextSaveAs = QStringLiteral("Salvar como [%s]?");
-    t.TextFileExists = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");
-    t.TextUndefined = QStringLiteral("Indefinido");
-    t.TextCompactConfirm = QStringLiteral(u"Compactar arquivo [%s]. Você tem certeza?");
-    t.TextSendToExcel = QStringLiteral(u"Enviar para o Microsoft® Excel?");
-    t.TextFileNotFound = QStringLiteral(u"Arquivo [%s] não encontrado.");
-    t.TextCannotRename = QStringLiteral(u"Arquivo [%s] não pôde ser renomeado.");
-    t.TextCannotDelete = QStringLiteral(u"Arquivo [%s] não pôde ser apagado.");
-    t.TextReporting = QStringLiteral("Relatando estrutura no arquivo [%s].");
-    t.TextWait = QStringLiteral("Aguarde...");
-    t.TextReady = QStringLiteral("Pronto!");
+    t.securityEncrypted = QStringLiteral(u"Conexão criptografada (%1, %2)");
+    t.securityVerifiedFor = QStringLiteral(u"certificado do servidor verificado para %1");
+    t.securityChainVerified =
+        QStringLiteral(u"certificado do servidor verificado (sua cadeia; o nome do host não foi conferido)");
+    t.securityNotVerified = QStringLiteral(u"certificado do servidor não verificado");
+    t.securityNotEncrypted = QStringLiteral(u"Conexão não criptografada (%1)");
+    t.securityUnknown = QStringLiteral(u"O driver não informa se a conexão é criptografada");
+    t.securityTunnel = QStringLiteral(u"Pelo túnel SSH %1 (chave do host conferida em known_hosts)");
+    t.securityBeyondTunnel = QStringLiteral(u"do servidor SSH até %1 a sessão não é criptografada");
+    t.captionNotEncrypted = QStringLiteral(u"[não criptografada]");
+    t.hostKeyQuestion = QStringLiteral(
+        u"O servidor SSH %1 não é conhecido: sua chave de host não está em known_hosts.\n\nImpressão digital "
+        u"da chave:\n%2\n\nCompare-a com a impressão digital que o administrador do servidor fornece. "
+        u"Confiar "
+        u"nesta chave e adicioná-la a known_hosts?");
+    t.passwordCaption = QStringLiteral("Senha");
+    t.passwordForDatabase = QStringLiteral("Senha de %1 para %2:");
+    t.passphraseForKey = QStringLiteral("Frase secreta da chave SSH %1:");
+    t.passwordForSsh = QStringLiteral("Senha SSH para %1:");
+    t.sshQuestion = QStringLiteral("O servidor SSH %1 pergunta:\n%2");
+    t.rememberInKeyring = QStringLiteral("Lembrar no chaveiro");
+    t.keyringNeedsProfile =
+        QStringLiteral(u"O chaveiro guarda senhas por perfil: salve a conexão como perfil primeiro.");
+    t.keyringNoBus = QStringLiteral(u"Sem chaveiro: esta sessão não tem barramento de sessão D-Bus.");
+    t.keyringNoService = QStringLiteral(
+        u"Sem chaveiro: nenhum Secret Service (GNOME Keyring, KWallet) é executado nesta sessão.");
+    t.keyringNoAnswer = QStringLiteral(u"Sem chaveiro: o Secret Service não respondeu a tempo.");
+    t.noPasswordGiven = QStringLiteral(u"Nenhuma senha foi informada; a conexão não foi aberta.");
+    t.keepPasswordQuestion = QStringLiteral(
+        u"Manter a senha no arquivo de perfil [%s]? Responda Não para que ela seja pedida ao conectar.");
+
+    t.saveAsQuestion = QStringLiteral("Salvar como [%s]?");
+    t.fileExistsQuestion = QStringLiteral(u"Arquivo [%s] já existe. Sobrescrever?");
+    t.undefinedName = QStringLiteral("Indefinido");
+    t.compactQuestion = QStringLiteral(u"Compactar arquivo [%s]. Você tem certeza?");
+    t.sendToSpreadsheetQuestion = QStringLiteral(u"Enviar para o Microsoft® Excel?");
+    t.fileNotFoundText = QStringLiteral(u"Arquivo [%s] não encontrado.");
+    t.cannotRenameText = QStringLiteral(u"Arquivo [%s] não pôde ser renomeado.");
+    t.cannotDeleteText = QStringLiteral(u"Arquivo [%s] não pôde ser apagado.");
+    t.reportingText = QStringLiteral("Relatando estrutura no arquivo [%s].");
+    t.waitText = QStringLiteral("Aguarde...");
+    t.readyText = QStringLiteral("Pronto!");
     return t;
 }
 } // namespace

@@ -23,14 +23,14 @@ QString profileExtension(); // "ovs", without the dot
 struct UiTexts
 {
     // Menu captions, in menu order.
-    QString File1, Connect1, Disconnect1, Load1, Save1, Exit1, Edit1, View1, Expand1, Collapse1, Refresh1,
-        Tools1, mRun, mStats, mReport, mCompact, Window1, Structure1, SQL1, Messages1, Language1, Help1,
-        About1;
+    QString fileMenu, connectItem, disconnectItem, loadItem, saveItem, exitItem, editItem, viewMenu,
+        expandItem, collapseItem, refreshItem, toolsMenu, runItem, statsItem, reportItem, compactItem,
+        windowMenu, structureItem, sqlItem, messagesItem, languageMenu, helpMenu, aboutItem;
     // Tool-button hints.
-    QString hintToolButton1, hintToolButton2, hintToolButton3, hintToolButton4, hintToolButton5, hintLoad,
-        hintSave, hintRun, hintStats, hintReport, hintAbout;
+    QString hintConnect, hintDisconnect, hintExpand, hintCollapse, hintRefresh, hintLoad, hintSave, hintRun,
+        hintStats, hintReport, hintAbout;
     // Tabs and buttons.
-    QString TabSheet1, TabSheet2, TabSheet3, TabSheet4, Button1, btClearMessages;
+    QString structureTab, sqlTab, messagesTab, reportTab, printButton, clearLogButton;
     // Header row of the structure grid, columns 0 to 4.
     QStringList gridHeader;
     // Hints of the data navigator's ten buttons, in button order.
@@ -50,12 +50,31 @@ struct UiTexts
     // a byte-order mark, workbook, JSON Lines), the question before a statement that may change
     // data runs again, and the log lines: %1 the file, %2 the row count or the error's text;
     // for a cut cell %1 the row and %2 the column, then %1 the count of further cut cells.
-    QString mExport, exportCaption, exportFilterCsv, exportFilterCsvBom, exportFilterWorkbook,
+    QString exportItem, exportCaption, exportFilterCsv, exportFilterCsvBom, exportFilterWorkbook,
         exportFilterJsonLines, exportNothing, exportRerunQuestion, exportStarted, exportDone, exportCancelled,
         exportFailed, exportCut, exportCutMore;
+    // A change of the grid dropped unwritten because the session was lost: %1 the table, %2 the
+    // row's key (or the words for a new row), %3 what was typed.
+    QString lostChangeDropped, newRowKey;
+    // How a session reaches its database, logged after connecting: encrypted (%1 protocol, %2
+    // cipher) with its certificate verified for a host (%1), its chain only, or not; not encrypted
+    // (%1 the host); not told by the driver; through an SSH tunnel (%1 its destination), beyond
+    // which the session runs without TLS (%1 the database's host). The
+    // caption's mark of a session that crosses the network in clear.
+    QString securityEncrypted, securityVerifiedFor, securityChainVerified, securityNotVerified,
+        securityNotEncrypted, securityUnknown, securityTunnel, securityBeyondTunnel, captionNotEncrypted;
+    // Questions on the way to a server: an SSH server's unknown host key (%1 the server, %2 the
+    // key's fingerprint); the password dialog's caption and its texts for a database (%1 user,
+    // %2 where), an SSH key's passphrase (%1 the key file), an SSH password (%1 the server) and
+    // any other question of the SSH server (%1 the server, %2 its text); the keyring option and
+    // why it is unavailable; the log line when no password was given; the save flow's question
+    // whether the profile keeps its password ("[%s]" the file).
+    QString hostKeyQuestion, passwordCaption, passwordForDatabase, passphraseForKey, passwordForSsh,
+        sshQuestion, rememberInKeyring, keyringNeedsProfile, keyringNoBus, keyringNoService, keyringNoAnswer,
+        noPasswordGiven, keepPasswordQuestion;
     // Message templates; "[%s]" takes one file path.
-    QString TextSaveAs, TextFileExists, TextUndefined, TextCompactConfirm, TextSendToExcel, TextFileNotFound,
-        TextCannotRename, TextCannotDelete, TextReporting, TextWait, TextReady;
+    QString saveAsQuestion, fileExistsQuestion, undefinedName, compactQuestion, sendToSpreadsheetQuestion,
+        fileNotFoundText, cannotRenameText, cannotDeleteText, reportingText, waitText, readyText;
 };
 
 const UiTexts &englishTexts();

@@ -1,0 +1,139 @@
+#include "window/ExportCommand.h"
+
+#include "common/ErrorText.h"
+#include "common/PrivateFolder.h"
+#include "export/ExportJob.h"
+#include "export/ExportTarget.h"
+#include "export/RerunCheck.h"
+#include "query/SqlQuoting.h"
+#include "reports/PathText.h"
+#include "shell/BusyCursor.h"
+#include "shell/Language.h"
+#include "shell/MessageDialog.h"
+#include "window/Session.h"
+#include "window/TableCommands.h"
+#include "window/Workspace.h"
+#include "window/panes/CataloguePane.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+struct ExportFileType
+{
+    ExportFormat format;
+    QString filter;
+};
+
+QList<ExportFileType> exportFileTypes(const UiTexts &t)
+{
+    return {{ExportFormat::Csv, t.exportFilterCsv},
+            {ExportFormat::CsvForSpreadsheets, t.exportFilterCsvBom},
+            {ExportFormat::Workbook, t.exportFilterWorkbook},
+            {ExportFormat::JsonLines, t.exportFilterJsonLines}};
+}
+
+ExportFormat formatOfFilter(const QString &filter, const UiTexts &t)
+{
+    for (const ExportFileType &type : exportFileTypes(t)) {
+        if (type.filter == filter)
+            return type.format;
+    }
+    return ExportFormat::Csv;
+}
+
+} // namespace
+
+ExportCommand::ExportCommand(Workspace &workspace, TableCommands &tables)
+    : m_workspace(workspace), m_tables(tables)
+{
+}
+
+std::optional<QString> ExportCommand::statement()
+{
+    Session &session = m_workspace.session;
+    // The result on show comes first; without one, the table selected in the tree.
+    if (session.query().isOpen())
+        return session.query().sql();
+    const std::optional<CataloguePane::Table> table = m_workspace.catalogue.selectedTable();
+    if (!table)
+        return QString();
+    Connection &connection = session.connection();
+    QList<IndexInfo> indexes;
+    QString defaultSchema;
+    try {
+        connection.run([&] {
+            indexes = connection.tableMetadata(table->schema, table->name).indexes;
+            defaultSchema = connection.defaultSchema();
+        });
+    } catch (const std::exception &e) {
+        // Nothing is exported from an object that cannot be read.
+        m_tables.reportObjectError(table->name, e);
+        return std::nullopt;
+    }
+    const SqlComposer composer(session.facts.isPostgreSql ? SqlDialect::PostgreSql : connection.dialect(),
+                               defaultSchema);
+    return composer.selectWholeTable(table->schema, table->name, indexes).join(u'\n');
+}
+
+void ExportCommand::exportData()
+{
+    const UiTexts &t = uiTexts();
+    const std::optional<QString> sql = statement();
+    if (!sql)
+        return;
+    if (sql->trimmed().isEmpty()) {
+        m_workspace.reportError(t.exportNothing);
+        return;
+    }
+    if (rerunMayChangeData(*sql) && showMessageDialog(t.exportRerunQuestion, mtConfirmation, mbYes | mbNo, 0,
+                                                      m_workspace.window()) != mrYes)
+        return;
+
+    // The name is proposed as a new profile's is; the folder is the last export's, at first the
+    // current one (where the proposal looks).
+    const QString folder = m_folder.isEmpty() ? QDir::currentPath() : m_folder;
+    FileDialogOptions options;
+    options.caption = t.exportCaption;
+    options.folder = folder;
+    options.fileName = proposedExportName(folder, t.undefinedName);
+    QStringList filters;
+    for (const ExportFileType &type : exportFileTypes(t))
+        filters.append(type.filter);
+    options.filter = filters.join(QStringLiteral(";;"));
+    const std::optional<SaveAnswer> answer = prompt().saveFileAndType(m_workspace.window(), options);
+    if (!answer)
+        return;
+    const ExportTarget target =
+        exportTarget(QDir(folder).absoluteFilePath(answer->fileName), formatOfFilter(answer->filter, t));
+    m_folder = QFileInfo(target.path).absolutePath();
+    if (QFileInfo::exists(target.path) &&
+        showMessageDialog(withPath(t.fileExistsQuestion, QFileInfo(target.path).fileName()), mtConfirmation,
+                          mbYes | mbNo, 0, m_workspace.window()) != mrYes)
+        return;
+
+    const QString shown = QDir::toNativeSeparators(target.path);
+    m_workspace.log(t.exportStarted.arg(shown));
+    BusyCursor busy(Qt::BusyCursor);
+    try {
+        // Until commit() the rows go to a new file beside the target; leaving this block any other
+        // way removes it.
+        ExportJob job(target, privateTempFolder());
+        const bool complete = m_workspace.session.connection().streamRows(
+            *sql, [&job](const QList<FieldInfo> &fields) -> CellSink & { return job.startResult(fields); });
+        if (!complete) {
+            m_workspace.log(t.exportCancelled.arg(shown));
+            return;
+        }
+        job.commit();
+        m_workspace.log(t.exportDone.arg(shown, QString::number(job.rows())));
+        const ExportWriter &writer = *job.writer();
+        for (const CutCell &cut : writer.cutCells())
+            m_workspace.log(t.exportCut.arg(QString::number(cut.row), cut.column));
+        if (writer.cutCount() > writer.cutCells().size())
+            m_workspace.log(t.exportCutMore.arg(writer.cutCount() - writer.cutCells().size()));
+    } catch (const std::exception &e) {
+        m_workspace.reportError(t.exportFailed.arg(shown, errorText(e)));
+    }
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "connection/SessionFacts.h"
+#include "db/DataAccess.h"
+#include "query/Query.h"
+#include "query/TableReader.h"
+
+#include <memory>
+
+// The program's one session with a database: the connection, the query the SQL page shows (also
+// the version query's), the table reader, the facts of the after-connect analysis and the
+// current profile.
+class Session
+{
+public:
+    Session() : m_query(std::make_unique<Query>(&m_connection)), m_tableReader(&m_connection) {}
+
+    Connection &connection() { return m_connection; }
+    Query &query() { return *m_query; }
+    TableReader &tableReader() { return m_tableReader; }
+
+    SessionFacts facts;
+    Profile profile;
+
+private:
+    // Declared first, gone last: the query's fetch ends before the connection goes.
+    Connection m_connection;
+    std::unique_ptr<Query> m_query;
+    TableReader m_tableReader;
+};

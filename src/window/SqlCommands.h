@@ -1,0 +1,34 @@
+#pragma once
+
+#include "query/RecordNavigator.h"
+#include "window/CommandTable.h"
+
+class Workspace;
+
+// The commands of the SQL page: Run, Stats, the memo editor and the record navigator's actions;
+// the running count in the status bar while rows arrive; and the two gates of the command table:
+// posting the grid's pending edit and ending a fetch still running.
+class SqlCommands
+{
+public:
+    explicit SqlCommands(Workspace &workspace);
+
+    void runSql();
+    void showStatistics();
+    void openMemoEditor();
+    void recordAction(RecordNavigator::Button button);
+    void cancelFetch();
+
+    // An open cell editor is written into the record and a pending edit is posted. False when that
+    // failed: the error has been shown, the edit stays, the command must stop. When the post
+    // found the session gone, the edit has been logged and dropped, and the command goes on.
+    bool postPendingEdit();
+    void endFetch(FetchRule rule);
+    // The running count while rows arrive; nothing once they are in.
+    void showFetchStatus();
+
+private:
+    void onFetchEnded();
+
+    Workspace &m_workspace;
+};

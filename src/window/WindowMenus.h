@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+
+class CommandTable;
+class QAction;
+class QMainWindow;
+class QToolBar;
+class QToolButton;
+struct UiTexts;
+
+// The menu bar and the tool bar of the main window, built from the command table: each item and
+// button is bound to its command there.
+class WindowMenus
+{
+public:
+    WindowMenus(QMainWindow &window, CommandTable &commands);
+
+    // Captions of the menus and items, hints of the tool buttons (also their accessible names).
+    void applyTexts(const UiTexts &texts);
+    QToolBar *toolBar() const { return m_toolBar; }
+    QAction *fileMenu() const { return m_fileMenu; }
+
+private:
+    void buildMenus(QMainWindow &window);
+    void buildToolBar(QMainWindow &window);
+
+    CommandTable &m_commands;
+    QAction *m_fileMenu = nullptr;
+    QAction *m_viewMenu = nullptr;
+    QAction *m_toolsMenu = nullptr;
+    QAction *m_windowMenu = nullptr;
+    QAction *m_languageMenu = nullptr;
+    QAction *m_helpMenu = nullptr;
+    QToolBar *m_toolBar = nullptr;
+};
