@@ -188,7 +188,10 @@ QStringList CompletionSource::columnsOf(const TableReference &reference, bool re
     QStringList columns;
     if (m_reader) {
         try {
-            columns = m_reader(schema, name);
+            std::optional<QStringList> answer = m_reader(schema, name);
+            if (!answer)
+                return {};
+            columns = std::move(*answer);
             columns.removeDuplicates();
         } catch (const std::exception &e) {
             if (m_readError)
@@ -197,6 +200,12 @@ QStringList CompletionSource::columnsOf(const TableReference &reference, bool re
     }
     m_readColumns.insert(key, columns);
     return columns;
+}
+
+void CompletionSource::addColumns(const QString &schema, const QString &table, QStringList columns)
+{
+    columns.removeDuplicates();
+    m_readColumns.insert(cacheKey(schema, table), std::move(columns));
 }
 
 QList<TableReference> CompletionSource::references(const QString &statement) const

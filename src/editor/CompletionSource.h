@@ -56,8 +56,10 @@ struct TableReference
 class CompletionSource
 {
 public:
-    // The columns of a table, read from the database; throws on failure.
-    using ColumnReader = std::function<QStringList(const QString &schema, const QString &table)>;
+    // The columns of a table, read from the database; throws on failure. No answer (nullopt) when
+    // they are not known yet: the reader fetches them later and hands them in with addColumns.
+    using ColumnReader =
+        std::function<std::optional<QStringList>(const QString &schema, const QString &table)>;
 
     explicit CompletionSource(SqlDialect dialect = SqlDialect::Standard) : m_dialect(dialect) {}
 
@@ -72,6 +74,9 @@ public:
     {
         m_readError = std::move(handler);
     }
+
+    // Columns read for a table that the catalogue left undescribed, kept until it is set again.
+    void addColumns(const QString &schema, const QString &table, QStringList columns);
 
     Completion complete(const QString &script, qsizetype cursor) const;
 

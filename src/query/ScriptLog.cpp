@@ -3,11 +3,23 @@
 #include "query/ScriptRunner.h"
 #include "shell/texts/WorkbenchTexts.h"
 
+#include <algorithm>
+
+QString scriptSummary(const ScriptResult &result, const WorkbenchTexts &texts)
+{
+    using Result = StatementOutcome::Result;
+    const auto run =
+        std::count_if(result.outcomes.cbegin(), result.outcomes.cend(), [](const StatementOutcome &o) {
+            return o.result == Result::Rows || o.result == Result::Command || o.result == Result::Failed;
+        });
+    return texts.scriptSummary.arg(QString::number(run), QString::number(result.statementCount),
+                                   QString::number(result.elapsedMs), QString::number(result.failures));
+}
+
 QStringList scriptLog(const ScriptResult &result, const WorkbenchTexts &texts)
 {
     using Result = StatementOutcome::Result;
     QStringList lines;
-    int run = 0;
     for (const StatementOutcome &o : result.outcomes) {
         const QString line = QString::number(o.line);
         const QString ms = QString::number(o.elapsedMs);
@@ -34,12 +46,8 @@ QStringList scriptLog(const ScriptResult &result, const WorkbenchTexts &texts)
             lines.append(texts.scriptSkipped.arg(line, o.head));
             break;
         }
-        if (o.result == Result::Rows || o.result == Result::Command || o.result == Result::Failed)
-            ++run;
     }
-    lines.append(texts.scriptSummary.arg(QString::number(run), QString::number(result.statementCount),
-                                         QString::number(result.elapsedMs),
-                                         QString::number(result.failures)));
+    lines.append(scriptSummary(result, texts));
     if (result.cancelled)
         lines.append(texts.scriptWasCancelled);
     else if (result.stopped)

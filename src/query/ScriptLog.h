@@ -9,3 +9,5 @@ struct WorkbenchTexts;
 // records affected, time; an error names the statement and the line the database points at),
 // then a summary, and why the script ended early when it did.
 QStringList scriptLog(const ScriptResult &result, const WorkbenchTexts &texts);
+// The summary alone: how many statements ran, in how long, how many failed.
+QString scriptSummary(const ScriptResult &result, const WorkbenchTexts &texts);

@@ -13,11 +13,6 @@ bool isHarmlessClientCommand(const QString &text)
     return name == QLatin1StringView("\\restrict") || name == QLatin1StringView("\\unrestrict");
 }
 
-int lineAt(const QString &script, qsizetype offset)
-{
-    return 1 + int(QStringView(script).first(std::min(offset, script.size())).count(u'\n'));
-}
-
 qsizetype lineStart(const QString &script, int line)
 {
     qsizetype at = 0;
@@ -30,24 +25,27 @@ qsizetype lineStart(const QString &script, int line)
     return at;
 }
 
-// The database's position in the statement, as a place in the script.
-void placeError(StatementOutcome &outcome, const DataAccessError &error, const SqlStatement &statement,
-                const QString &script)
+} // namespace
+
+int ScriptRunner::lineAt(const QString &script, qsizetype offset)
 {
-    const std::optional<SqlErrorPosition> &position = error.position();
-    if (!position)
-        return;
-    if (position->offset >= 0) {
-        outcome.errorOffset = statement.start + std::min(position->offset, statement.text.size());
-        outcome.errorLine = lineAt(script, outcome.errorOffset);
-    } else if (position->line > 0) {
-        outcome.errorLine = statement.line + position->line - 1;
-        // Only the line is known; on the statement's first line that is where the statement starts.
-        outcome.errorOffset = position->line == 1 ? statement.start : lineStart(script, outcome.errorLine);
-    }
+    return 1 + int(QStringView(script).first(std::min(offset, script.size())).count(u'\n'));
 }
 
-} // namespace
+ScriptPlace ScriptRunner::placeInScript(const SqlErrorPosition &position, const SqlStatement &statement,
+                                        const QString &script)
+{
+    ScriptPlace place;
+    if (position.offset >= 0) {
+        place.offset = statement.start + std::min(position.offset, statement.text.size());
+        place.line = lineAt(script, place.offset);
+    } else if (position.line > 0) {
+        place.line = statement.line + position.line - 1;
+        // Only the line is known; on the statement's first line that is where the statement starts.
+        place.offset = position.line == 1 ? statement.start : lineStart(script, place.line);
+    }
+    return place;
+}
 
 QString ScriptRunner::headOf(const QString &text)
 {
@@ -100,8 +98,11 @@ ScriptResult ScriptRunner::run(const QList<SqlStatement> &statements, const QStr
                 } catch (const DataAccessError &e) {
                     outcome.result = m_connection.cancelRequested() ? Result::Cancelled : Result::Failed;
                     outcome.error = e.text();
-                    if (outcome.result == Result::Failed)
-                        placeError(outcome, e, statement, script);
+                    if (outcome.result == Result::Failed && e.position()) {
+                        const ScriptPlace place = placeInScript(*e.position(), statement, script);
+                        outcome.errorOffset = place.offset;
+                        outcome.errorLine = place.line;
+                    }
                 }
             }
             outcome.elapsedMs = timer.elapsed();

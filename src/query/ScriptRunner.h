@@ -36,6 +36,13 @@ struct StatementOutcome
     int errorLine = 0;
 };
 
+// A place in a script: an offset (-1 unknown) and its line (from 1; 0 unknown).
+struct ScriptPlace
+{
+    qsizetype offset = -1;
+    int line = 0;
+};
+
 struct ScriptResult
 {
     QList<StatementOutcome> outcomes; // in the order they ran; statements never reached have none
@@ -65,6 +72,12 @@ public:
     // of each outcome as it comes, on the worker's thread.
     ScriptResult run(const QList<SqlStatement> &statements, const QString &script, OnError onError,
                      const std::function<void(const StatementOutcome &)> &progress = {});
+
+    // The line (from 1) of an offset into a script.
+    static int lineAt(const QString &script, qsizetype offset);
+    // Where an error the database placed in a statement lies in the script.
+    static ScriptPlace placeInScript(const SqlErrorPosition &position, const SqlStatement &statement,
+                                     const QString &script);
 
     // The statement's first line, cut to a length that fits a log line.
     static QString headOf(const QString &text);
