@@ -149,6 +149,21 @@ void SqlEditor::resizeEvent(QResizeEvent *event)
         m_findBar->place();
 }
 
+bool SqlEditor::event(QEvent *event)
+{
+    // Scintilla claims Escape for itself; with no list or call tip to close, it is the window's
+    // (it stops rows still arriving), as it is everywhere else.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && !isListActive() &&
+            !isCallTipActive()) {
+            event->ignore();
+            return false;
+        }
+    }
+    return QsciScintilla::event(event);
+}
+
 void SqlEditor::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();

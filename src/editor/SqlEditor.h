@@ -99,6 +99,7 @@ public:
     void setTexts(const WorkbenchTexts &texts);
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
