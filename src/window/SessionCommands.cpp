@@ -252,8 +252,11 @@ void SessionCommands::onConnected()
     fillTree();
     m_workspace.updateCommands();
 
-    if (connection.isOpen())
+    if (connection.isOpen()) {
         m_workspace.sql.showEditor(editorDialect(found.highlight));
+        if (m_workspace.sessionShown)
+            m_workspace.sessionShown();
+    }
 }
 
 void SessionCommands::onDisconnected()
@@ -308,6 +311,8 @@ void SessionCommands::fillTree()
         m_workspace.log(errorText(e));
     }
     m_workspace.catalogue.addObjects(catalogue);
+    if (m_workspace.catalogueRead)
+        m_workspace.catalogueRead(catalogue);
     // A table or view that cannot be read stays listed; what went wrong is logged.
     for (const CatalogueObject &object : std::as_const(catalogue.objects)) {
         for (const QString &text : object.errors)
@@ -327,5 +332,7 @@ void SessionCommands::resetWorkArea()
     m_workspace.enableCommand(Command::Collapse, false);
     m_workspace.catalogue.clear();
     m_workspace.structure.reset(uiTexts().gridHeader);
+    if (m_workspace.workAreaResetting)
+        m_workspace.workAreaResetting();
     m_workspace.sql.reset();
 }

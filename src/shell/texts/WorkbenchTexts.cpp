@@ -49,6 +49,18 @@ WorkbenchTexts makeEnglish()
     t.scriptStopped = QStringLiteral("The script stopped at its first error.");
     t.scriptWasCancelled = QStringLiteral("The script was cancelled.");
 
+    t.runStatementItem = QStringLiteral("Run statement");
+    t.runScriptItem = QStringLiteral("Run script");
+    t.continueOnErrorItem = QStringLiteral("Continue script after errors");
+    t.findItem = QStringLiteral(u"Find…");
+    t.openSqlItem = QStringLiteral(u"Open SQL file…");
+    t.saveSqlItem = QStringLiteral("Save SQL file");
+    t.saveSqlAsItem = QStringLiteral(u"Save SQL file as…");
+    t.historyItem = QStringLiteral(u"History…");
+    t.nothingToRun = QStringLiteral(" There is no statement to run.");
+    t.editorTextReadFailed = QStringLiteral("The SQL editor's text of this connection could not be read: %1");
+    t.editorTextWriteFailed = QStringLiteral("The SQL editor's text could not be kept for the next time: %1");
+
     t.openSqlCaption = QStringLiteral("Open SQL file");
     t.saveSqlCaption = QStringLiteral("Save SQL file");
     t.sqlFilter = QStringLiteral("SQL files (*.sql *.SQL)");
@@ -104,6 +116,19 @@ WorkbenchTexts makePortuguese()
     t.scriptSummary = QStringLiteral("Script: %1 de %2 comandos executados em %3 ms, %4 com erro.");
     t.scriptStopped = QStringLiteral(u"O script parou no primeiro erro.");
     t.scriptWasCancelled = QStringLiteral("O script foi cancelado.");
+
+    t.runStatementItem = QStringLiteral("Executar comando");
+    t.runScriptItem = QStringLiteral("Executar script");
+    t.continueOnErrorItem = QStringLiteral(u"Continuar o script após erros");
+    t.findItem = QStringLiteral(u"Localizar…");
+    t.openSqlItem = QStringLiteral(u"Abrir arquivo SQL…");
+    t.saveSqlItem = QStringLiteral("Salvar arquivo SQL");
+    t.saveSqlAsItem = QStringLiteral(u"Salvar arquivo SQL como…");
+    t.historyItem = QStringLiteral(u"Histórico…");
+    t.nothingToRun = QStringLiteral(u" Não há comando a executar.");
+    t.editorTextReadFailed = QStringLiteral(u"O texto do editor SQL desta conexão não pôde ser lido: %1");
+    t.editorTextWriteFailed =
+        QStringLiteral(u"O texto do editor SQL não pôde ser guardado para a próxima vez: %1");
 
     t.openSqlCaption = QStringLiteral("Abrir arquivo SQL");
     t.saveSqlCaption = QStringLiteral("Salvar arquivo SQL");

@@ -26,6 +26,14 @@ struct WorkbenchTexts
     QString scriptRows, scriptAffected, scriptDone, scriptFailed, scriptCancelled, scriptClientCommand,
         scriptSkipped, scriptSummary, scriptStopped, scriptWasCancelled;
 
+    // The workbench's menu items.
+    QString runStatementItem, runScriptItem, continueOnErrorItem, findItem, openSqlItem, saveSqlItem,
+        saveSqlAsItem, historyItem;
+    // Said when the statement under the cursor or the script is empty.
+    QString nothingToRun;
+    // The editor's text kept for a profile between runs, when it cannot be (%1: the reason).
+    QString editorTextReadFailed, editorTextWriteFailed;
+
     // .sql files: dialog captions, file types and what goes wrong (%1 the file, %2 the reason).
     QString openSqlCaption, saveSqlCaption, sqlFilter, allFilesFilter, sqlFileReadFailed, sqlFileWriteFailed,
         sqlFileNotUtf8;
