@@ -77,6 +77,8 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
     const HistoryEntry &entry = m_history->entries()[m_rows[index.row()]];
     if (role == Qt::ToolTipRole && index.column() == Statement)
         return entry.sql;
+    if (role == Qt::ToolTipRole && index.column() == Connection)
+        return entry.source;
     if (role == Qt::TextAlignmentRole && (index.column() == Duration || index.column() == Rows))
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)

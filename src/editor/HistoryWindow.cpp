@@ -91,6 +91,10 @@ void HistoryWindow::reload()
 {
     m_model->reload();
     m_table->resizeColumnsToContents();
+    // A long caption must not push the statements out of sight; the whole of it is the cell's tip.
+    const int connection = m_table->fontMetrics().averageCharWidth() * 24;
+    if (m_table->columnWidth(HistoryModel::Connection) > connection)
+        m_table->setColumnWidth(HistoryModel::Connection, connection);
 }
 
 void HistoryWindow::useSelected()

@@ -13,6 +13,7 @@
 #include "shell/Language.h"
 #include "shell/MessageDialog.h"
 #include "shell/Prompt.h"
+#include "shell/texts/UiTexts.h"
 #include "shell/texts/WorkbenchTexts.h"
 #include "window/Session.h"
 #include "window/SqlCommands.h"
@@ -240,7 +241,14 @@ void WorkbenchCommands::runScript()
 QString WorkbenchCommands::historySource() const
 {
     const QString &file = m_workspace.session.profile.fileName;
-    return file.isEmpty() ? m_workspace.window()->windowTitle() : QFileInfo(file).fileName();
+    if (!file.isEmpty())
+        return QFileInfo(file).fileName();
+    // The caption past the program's name: where the database is and its version.
+    QString caption = m_workspace.window()->windowTitle();
+    const QString program = texts::applicationTitle() + QLatin1Char(' ');
+    if (caption.startsWith(program))
+        caption.remove(0, program.size());
+    return caption;
 }
 
 void WorkbenchCommands::record(const HistoryEntry &entry)
@@ -284,6 +292,11 @@ void WorkbenchCommands::showHistory()
         QObject::connect(m_historyWindow, &HistoryWindow::entryChosen, m_historyWindow,
                          [this](const QString &sql) {
                              guarded([this, &sql] {
+                                 // Without a connection the editor is away; nothing goes into it.
+                                 if (!m_workspace.session.connection().isOpen()) {
+                                     prompt().beep();
+                                     return;
+                                 }
                                  m_workspace.showPage(Page::Sql);
                                  editor().replaceText(sql);
                                  m_historyWindow->close();

@@ -320,6 +320,25 @@ private slots:
         QCOMPARE(ui(*m_view).editor()->text(), QStringLiteral("draft"));
     }
 
+    void runWithoutAProfileIsKeptUnderTheCaption()
+    {
+        makeProfile(QStringLiteral("loose"));
+        Connection &connection = ui(*m_view).connection();
+        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path("loose.db"));
+        connection.open();
+        m_view->updateCommands();
+        // Run keeps its ways and is kept in the history too.
+        ui(*m_view).editor()->setText(QStringLiteral("SELECT id FROM t"));
+        ui(*m_view).press(Command::Run);
+        QCOMPARE(ui(*m_view).statusText(), QStringLiteral(" Selected records: 3"));
+        const HistoryEntry entry = readHistory().entries().value(0);
+        QCOMPARE(entry.sql, QStringLiteral("SELECT id FROM t"));
+        QCOMPARE(entry.rows, qint64(3));
+        QVERIFY2(entry.source.contains(path("loose.db")) &&
+                     !entry.source.startsWith(QStringLiteral("Orvessa")),
+                 qPrintable(entry.source));
+    }
+
     void editorTextComesBackForEachProfile()
     {
         const QString first = makeProfile(QStringLiteral("first"));
