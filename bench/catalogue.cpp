@@ -9,6 +9,7 @@
 // SQLite always; PostgreSQL and MariaDB when the variables of scripts/start-test-servers are
 // set (ORVESSA_TEST_PG, ORVESSA_TEST_MYSQL, with _PORT, ORVESSA_TEST_USER and _PASSWORD).
 // Each database is made afresh; the servers' get databases of their own.
+#include "BenchCatalogue.h"
 #include "common/PrivateFolder.h"
 #include "db/DataAccess.h"
 #include "window/CommandTable.h"
@@ -57,34 +58,6 @@ QString withDatabase(const QString &connectionString, const QString &database)
     return result;
 }
 
-// One column list for every table: a key, texts, numbers and a date.
-QString columnList(int columns)
-{
-    QStringList list{QStringLiteral("id INTEGER PRIMARY KEY")};
-    for (int c = 2; c <= columns; ++c) {
-        const char *type = c % 3 == 0 ? "INTEGER" : (c % 3 == 1 ? "VARCHAR(40)" : "DATE");
-        list.append(QStringLiteral("column_%1 %2").arg(c).arg(QLatin1String(type)));
-    }
-    return list.join(QStringLiteral(", "));
-}
-
-// CREATE TABLE statements, batched so a server takes many in one round trip.
-QStringList createStatements(int tables, int columns, const QString &separator)
-{
-    QStringList batches;
-    QStringList batch;
-    for (int t = 1; t <= tables; ++t) {
-        batch.append(QStringLiteral("CREATE TABLE table_%1 (%2)")
-                         .arg(t, 4, 10, QLatin1Char('0'))
-                         .arg(columnList(columns)));
-        if (batch.size() == 100 || t == tables) {
-            batches.append(batch.join(separator));
-            batch.clear();
-        }
-    }
-    return batches;
-}
-
 // A database made afresh on the server of connectionString; returns its connection string.
 QString freshServerDatabase(const QString &connectionString, const QString &name, bool postgres)
 {
@@ -108,7 +81,7 @@ void fillDatabase(const QString &connectionString, int tables, int columns, bool
     connection.open();
     if (postgres)
         execute(connection, QStringLiteral("BEGIN"));
-    for (const QString &batch : createStatements(tables, columns, QStringLiteral("; ")))
+    for (const QString &batch : bench::createStatements(tables, columns, QStringLiteral("; ")))
         execute(connection, batch);
     if (postgres)
         execute(connection, QStringLiteral("COMMIT"));
@@ -254,7 +227,7 @@ int main(int argc, char **argv)
             connection.setConnectionString(connectionString);
             connection.open();
             execute(connection, QStringLiteral("BEGIN"));
-            for (const QString &batch : createStatements(tables, columns, QStringLiteral(";\n")))
+            for (const QString &batch : bench::createStatements(tables, columns, QStringLiteral(";\n")))
                 execute(connection, batch);
             execute(connection, QStringLiteral("COMMIT"));
         }

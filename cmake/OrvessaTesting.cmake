@@ -1,4 +1,6 @@
-# One executable per test, run offscreen in a fixed locale with a timeout and a label.
+# One executable per test, run offscreen in a fixed locale with a timeout and a label; what the
+# program keeps for the user (the history of what ran, the SQL editor's text) goes to a folder of
+# the test's own in the build folder, never to the home folder.
 #   orvessa_add_test(tst_name SOURCES a.cpp [b.cpp] LIBS lib... [LABEL label] [TIMEOUT s] [ENV K=V...]
 #                    [WRAPPER script])
 # WRAPPER runs the test through a script that prepares its surroundings (a D-Bus session, ...).
@@ -23,5 +25,5 @@ function(orvessa_add_test name)
     set_tests_properties(${name} PROPERTIES
         LABELS ${T_LABEL}
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;ORVESSA_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVESSA_APP_FOLDER=${ORVESSA_APP_FOLDER};${T_ENV}")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;ORVESSA_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVESSA_APP_FOLDER=${ORVESSA_APP_FOLDER};XDG_DATA_HOME=${CMAKE_BINARY_DIR}/tests/data/${name};${T_ENV}")
 endfunction()

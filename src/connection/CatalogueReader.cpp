@@ -47,6 +47,7 @@ public:
             return;
         try {
             m_defaultSchema = m_connection.defaultSchema();
+            m_catalogue.defaultSchema = m_defaultSchema;
         } catch (const std::exception &e) {
             letLostSessionThrough(e);
             // Only the error lines' names depend on it: they are then qualified.

@@ -19,6 +19,9 @@ struct CatalogueObject
 struct Catalogue
 {
     QList<CatalogueObject> objects; // the TABLE and VIEW rows of the tables rowset, in its order
+    // Where unqualified names are looked up; empty when the database has no schemas, when it could
+    // not be read, or when it lists no objects.
+    QString defaultSchema;
     // Cancel was pressed while the details were read: every object is listed, with the details
     // read until then.
     bool cancelled = false;

@@ -2,6 +2,7 @@
 
 #include "common/AppError.h"
 #include "common/SafeFile.h"
+#include "common/TextEncoding.h"
 #include "connection/PasswordMask.h"
 
 #include <QFile>
@@ -12,49 +13,6 @@
 #include <optional>
 
 namespace {
-
-// Windows-1252 bytes 0x80..0x9F; the five unassigned ones map to the same code point, as the
-// platform's own conversion does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-QString fromCp1252(const QByteArray &bytes)
-{
-    QString s(bytes.size(), Qt::Uninitialized);
-    QChar *out = s.data();
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        *out++ = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
-    }
-    return s;
-}
-
-std::optional<QByteArray> toCp1252(const QString &text)
-{
-    QByteArray out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            out.append(static_cast<char>(u));
-            continue;
-        }
-        int found = -1;
-        for (int i = 0; i < 32; ++i) {
-            if (kCp1252High[i] == u) {
-                found = i;
-                break;
-            }
-        }
-        if (found < 0)
-            return std::nullopt;
-        out.append(static_cast<char>(0x80 + found));
-    }
-    return out;
-}
 
 // Splits at CRLF, CR or LF. Done by hand: a regular expression gives up on text that is not
 // valid UTF-16 (a lone surrogate read from a damaged file), and the lines would run together.

@@ -19,10 +19,28 @@
 // The data-access layer: one Connection over one of several backends (providers).
 // No widgets here; every failure is a DataAccessError carrying the driver's own text.
 
+// Where the database placed an error in the statement text it was given: the offset of the
+// offending character in that text (a QString index), or only the line (from 1) when that is all
+// the database tells.
+struct SqlErrorPosition
+{
+    qsizetype offset = -1;
+    int line = 0;
+};
+
 class DataAccessError : public AppError
 {
 public:
     using AppError::AppError;
+    DataAccessError(QString text, std::optional<SqlErrorPosition> position)
+        : AppError(std::move(text)), m_position(position)
+    {
+    }
+
+    const std::optional<SqlErrorPosition> &position() const { return m_position; }
+
+private:
+    std::optional<SqlErrorPosition> m_position;
 };
 
 // The session with the server is gone (server stopped or restarted, session killed, network

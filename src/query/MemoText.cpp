@@ -1,5 +1,7 @@
 #include "query/MemoText.h"
 
+#include "common/LineEnds.h"
+
 #include <QList>
 
 #include <algorithm>
@@ -65,35 +67,11 @@ QString unplacedEditText()
                           "change was not made to the field; its stored text stays as it was.");
 }
 
-QString lineEnd(const QString &text)
-{
-    qsizetype crlf = 0;
-    qsizetype cr = 0;
-    qsizetype lf = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r') {
-            if (i + 1 < text.size() && text[i + 1] == u'\n') {
-                ++crlf;
-                ++i;
-            } else {
-                ++cr;
-            }
-        } else if (text[i] == u'\n') {
-            ++lf;
-        }
-    }
-    if (crlf > 0 && crlf >= cr && crlf >= lf)
-        return QStringLiteral("\r\n");
-    if (cr > lf)
-        return QStringLiteral("\r");
-    return QStringLiteral("\n");
-}
-
 std::optional<QString> merge(const QString &stored, const QString &shownRaw, const QString &editedRaw)
 {
     if (editedRaw == shownRaw)
         return stored;
-    const QString end = lineEnd(stored);
+    const QString end = mostCommonLineEnd(stored);
     // Where the editor's text cannot be laid over the stored one, nothing tells which stored
     // characters the user changed: writing the editor's whole text would rewrite the rest too.
     const std::optional<QList<qsizetype>> at = positions(stored, shownRaw);

@@ -20,7 +20,4 @@ std::optional<QString> merge(const QString &stored, const QString &shownRaw, con
 // Why an edit is refused when merge() finds no span.
 QString unplacedEditText();
 
-// The line end of a text: CRLF, CR or LF, whichever it uses most; LF when it has none.
-QString lineEnd(const QString &text);
-
 } // namespace MemoText

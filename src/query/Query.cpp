@@ -101,6 +101,18 @@ bool Query::runWith(bool streaming)
     return true;
 }
 
+void Query::adopt(std::unique_ptr<Recordset> recordset, const QString &sql)
+{
+    close();
+    m_fetchError.clear();
+    m_sql = sql;
+    m_recordsAffected = -1;
+    if (!recordset)
+        return;
+    setRecordset(std::move(recordset));
+    emit opened();
+}
+
 void Query::setRecordset(std::unique_ptr<Recordset> recordset)
 {
     m_recordset = std::move(recordset);

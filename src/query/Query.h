@@ -61,6 +61,9 @@ public:
     // version query).
     void open();
     void close();
+    // Shows rows read elsewhere as this query's result, complete (a script's last rows): sql()
+    // becomes the statement that gave them, which Refresh and an export run again.
+    void adopt(std::unique_ptr<Recordset> recordset, const QString &sql);
 
     Recordset *recordset() const { return m_recordset.get(); }
     // The rows announced so far; every row once the fetch has ended.

@@ -220,3 +220,11 @@ int showMessageDialog(const QString &text, DialogKind kind, unsigned buttons, in
         return prompt().messageDialog(parent, englishMessageDialog(text, kind, buttons));
     }
 }
+
+QString withFileName(QString templ, const QString &fileName)
+{
+    const qsizetype at = templ.indexOf(QLatin1String("%s"));
+    if (at >= 0)
+        templ.replace(at, 2, fileName);
+    return templ;
+}

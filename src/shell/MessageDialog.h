@@ -39,6 +39,9 @@ enum DialogResult {
     mrClose = 11
 };
 
+// A message template's one "%s" filled with a file name.
+QString withFileName(QString templ, const QString &fileName);
+
 // The modal question or notice whose caption and buttons follow the interface language.
 int showMessageDialog(const QString &text, DialogKind kind, unsigned buttons, int helpContext = 0,
                       QWidget *parent = nullptr);

@@ -51,4 +51,13 @@ enum class Command {
     GridAction,
     // The close box, Exit and the end of the session with the desktop.
     CloseWindow,
+    // The SQL page's workbench, in the Tools menu after the items above.
+    RunStatement, // Ctrl+Enter: the statement under the cursor, or the selection
+    RunScript,    // F5, Ctrl+Shift+Enter: the whole text, statement by statement
+    ContinueScriptOnError,
+    Find,
+    OpenSqlFile,
+    SaveSqlFile,
+    SaveSqlFileAs,
+    ShowHistory,
 };

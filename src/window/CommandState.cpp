@@ -18,6 +18,8 @@ CommandState CommandState::compute(const CommandInputs &in)
     s.report = in.connected;
     // Export data follows Report.
     s.exportData = s.report;
+    // The editor is on show with a connection; Ctrl+Enter and F5 work on the text they find then.
+    s.workbench = in.connected;
     // SQLite files compact as well as Access files.
     s.compact = in.connected && (in.isAccess || in.isSqlite);
 

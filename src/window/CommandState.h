@@ -36,6 +36,8 @@ struct CommandState
     bool report = false;
     bool compact = false;
     bool exportData = false;
+    // The SQL page's workbench: its runs, Find, .sql files and the History window.
+    bool workbench = false;
 
     bool structureChecked = false;
     bool sqlChecked = false;

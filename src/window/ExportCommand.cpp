@@ -73,8 +73,7 @@ std::optional<QString> ExportCommand::statement()
         m_tables.reportObjectError(table->name, e);
         return std::nullopt;
     }
-    const SqlComposer composer(session.facts.isPostgreSql ? SqlDialect::PostgreSql : connection.dialect(),
-                               defaultSchema);
+    const SqlComposer composer(session.sqlDialect(), defaultSchema);
     return composer.selectWholeTable(table->schema, table->name, metadata).join(u'\n');
 }
 

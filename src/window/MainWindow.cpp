@@ -11,6 +11,7 @@
 #include "shell/ImageList.h"
 #include "shell/Language.h"
 #include "shell/WheelKeyFilter.h"
+#include "shell/texts/WorkbenchTexts.h"
 #include "window/CommandState.h"
 #include "window/CommandTable.h"
 #include "window/ExportCommand.h"
@@ -21,6 +22,7 @@
 #include "window/SqlCommands.h"
 #include "window/TableCommands.h"
 #include "window/WindowMenus.h"
+#include "window/WorkbenchCommands.h"
 #include "window/Workspace.h"
 #include "window/panes/CataloguePane.h"
 #include "window/panes/Fonts.h"
@@ -86,6 +88,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_session(std::ma
     m_sessionCommands = std::make_unique<SessionCommands>(*m_workspace);
     m_tableCommands = std::make_unique<TableCommands>(*m_workspace);
     m_sqlCommands = std::make_unique<SqlCommands>(*m_workspace);
+    m_workbenchCommands = std::make_unique<WorkbenchCommands>(*m_workspace, *m_sqlCommands);
     m_reportCommands = std::make_unique<ReportCommands>(*m_workspace, *m_tableCommands);
     m_maintenanceCommands = std::make_unique<MaintenanceCommands>(*m_workspace);
     m_exportCommand = std::make_unique<ExportCommand>(*m_workspace, *m_tableCommands);
@@ -154,7 +157,8 @@ void MainWindow::addCommands()
     menu(Command::Expand, {}, [this] { m_catalogue->expandAll(); });
     menu(Command::Collapse, {}, [this] { m_catalogue->collapseAll(); });
     menu(Command::Refresh, replacing, [&session] { session.refresh(); });
-    menu(Command::Run, replacing, [this] { m_sqlCommands->runSql(); });
+    WorkbenchCommands &workbench = *m_workbenchCommands;
+    menu(Command::Run, replacing, [&workbench] { workbench.runWholeText(); });
     menu(Command::Stats, replacing, [this] { m_sqlCommands->showStatistics(); });
     menu(Command::Report, keeping, [this] { m_reportCommands->writeStructureReport(); });
     menu(Command::Compact, replacing, [this] { m_maintenanceCommands->compact(); });
@@ -200,6 +204,16 @@ void MainWindow::addCommands()
         m_closing = true;
         close();
     });
+
+    // The workbench's runs have Run's gate.
+    menu(Command::RunStatement, replacing, [&workbench] { workbench.runStatement(); });
+    menu(Command::RunScript, replacing, [&workbench] { workbench.runScript(); });
+    menu(Command::ContinueScriptOnError, {}, [&workbench] { workbench.toggleContinueOnError(); });
+    menu(Command::Find, {}, [&workbench] { workbench.find(); });
+    menu(Command::OpenSqlFile, {}, [&workbench] { workbench.openFile(); });
+    menu(Command::SaveSqlFile, {}, [&workbench] { workbench.saveFile(); });
+    menu(Command::SaveSqlFileAs, {}, [&workbench] { workbench.saveFileAs(); });
+    menu(Command::ShowHistory, {}, [&workbench] { workbench.showHistory(); });
 
     table.setGates([this] { return m_sqlCommands->postPendingEdit(); },
                    [this](FetchRule rule) { m_sqlCommands->endFetch(rule); });
@@ -294,22 +308,38 @@ void MainWindow::updateCommands()
     in.currentLanguage = uiLanguage();
     const CommandState s = CommandState::compute(in);
 
-    const std::pair<Command, bool> enabled[] = {
-        {Command::Connect, s.connect}, {Command::Disconnect, s.disconnect},
-        {Command::Load, s.load},       {Command::Save, s.save},
-        {Command::Exit, s.exit},       {Command::Edit, s.edit},
-        {Command::Expand, s.expand},   {Command::Collapse, s.collapse},
-        {Command::Refresh, s.refresh}, {Command::Run, s.run},
-        {Command::Stats, s.stats},     {Command::Report, s.report},
-        {Command::Compact, s.compact}, {Command::ExportData, s.exportData}};
+    const std::pair<Command, bool> enabled[] = {{Command::Connect, s.connect},
+                                                {Command::Disconnect, s.disconnect},
+                                                {Command::Load, s.load},
+                                                {Command::Save, s.save},
+                                                {Command::Exit, s.exit},
+                                                {Command::Edit, s.edit},
+                                                {Command::Expand, s.expand},
+                                                {Command::Collapse, s.collapse},
+                                                {Command::Refresh, s.refresh},
+                                                {Command::Run, s.run},
+                                                {Command::Stats, s.stats},
+                                                {Command::Report, s.report},
+                                                {Command::Compact, s.compact},
+                                                {Command::ExportData, s.exportData},
+                                                {Command::RunStatement, s.workbench},
+                                                {Command::RunScript, s.workbench},
+                                                {Command::ContinueScriptOnError, s.workbench},
+                                                {Command::Find, s.workbench},
+                                                {Command::OpenSqlFile, s.workbench},
+                                                {Command::SaveSqlFile, s.workbench},
+                                                {Command::SaveSqlFileAs, s.workbench},
+                                                {Command::ShowHistory, s.workbench}};
     // Each tool button follows its menu item.
     for (const auto &[command, on] : enabled)
         m_workspace->enableCommand(command, on);
-    const std::pair<Command, bool> checked[] = {{Command::ShowStructure, s.structureChecked},
-                                                {Command::ShowSql, s.sqlChecked},
-                                                {Command::ShowMessages, s.messagesChecked},
-                                                {Command::English, s.englishChecked},
-                                                {Command::Portuguese, s.portugueseChecked}};
+    const std::pair<Command, bool> checked[] = {
+        {Command::ShowStructure, s.structureChecked},
+        {Command::ShowSql, s.sqlChecked},
+        {Command::ShowMessages, s.messagesChecked},
+        {Command::English, s.englishChecked},
+        {Command::Portuguese, s.portugueseChecked},
+        {Command::ContinueScriptOnError, m_workbenchCommands->continuesOnError()}};
     for (const auto &[command, on] : checked)
         m_commands->action(command)->setChecked(on);
 
@@ -329,6 +359,9 @@ void MainWindow::applyLanguage()
 {
     const UiTexts &t = uiTexts();
     m_menus->applyTexts(t);
+    const WorkbenchTexts &workbench = workbenchTextsFor(uiLanguage());
+    m_menus->applyTexts(workbench);
+    m_workbenchCommands->applyTexts(workbench);
     m_pages->setTabText(int(Page::Structure), t.structureTab);
     m_pages->setTabText(int(Page::Sql), t.sqlTab);
     m_pages->setTabText(int(Page::Messages), t.messagesTab);

@@ -24,11 +24,13 @@ class StatusBarPane;
 class StructurePage;
 class TableCommands;
 class WindowMenus;
+class WorkbenchCommands;
 class Workspace;
 
 // The main window: a switchboard. It builds the panes and the menus, holds the session, and
 // owns the command table, whose entries forward to the command classes (SessionCommands,
-// TableCommands, SqlCommands, ReportCommands, MaintenanceCommands, ExportCommand). Beyond that it
+// TableCommands, SqlCommands, WorkbenchCommands, ReportCommands, MaintenanceCommands,
+// ExportCommand). Beyond that it
 // only does what belongs to the window itself: its activation, its texts in the current
 // language, the enabled state of the commands, and closing.
 class MainWindow : public QMainWindow
@@ -93,6 +95,7 @@ private:
     std::unique_ptr<SessionCommands> m_sessionCommands;
     std::unique_ptr<TableCommands> m_tableCommands;
     std::unique_ptr<SqlCommands> m_sqlCommands;
+    std::unique_ptr<WorkbenchCommands> m_workbenchCommands;
     std::unique_ptr<ReportCommands> m_reportCommands;
     std::unique_ptr<MaintenanceCommands> m_maintenanceCommands;
     std::unique_ptr<ExportCommand> m_exportCommand;

@@ -18,6 +18,12 @@ public:
     Connection &connection() { return m_connection; }
     Query &query() { return *m_query; }
     TableReader &tableReader() { return m_tableReader; }
+    // How the open database writes its SQL: the backend's dialect, PostgreSQL's also when the
+    // analysis found it behind another provider. Throws when the connection is not open.
+    SqlDialect sqlDialect() const
+    {
+        return facts.isPostgreSql ? SqlDialect::PostgreSql : m_connection.dialect();
+    }
 
     SessionFacts facts;
     Profile profile;

@@ -46,15 +46,6 @@ SqlHighlightDialect editorDialect(HighlightChoice choice)
     return SqlHighlightDialect::Standard;
 }
 
-// A message template's one "%s" filled with a file name.
-QString withFileName(QString templ, const QString &fileName)
-{
-    const qsizetype at = templ.indexOf(QLatin1String("%s"));
-    if (at >= 0)
-        templ.replace(at, 2, fileName);
-    return templ;
-}
-
 // The name with its extension, if any, replaced by ".ovs"; only a dot in the file's own name
 // starts an extension.
 QString withOvsExtension(const QString &fileName)
@@ -263,8 +254,11 @@ void SessionCommands::onConnected()
     fillTree();
     m_workspace.updateCommands();
 
-    if (connection.isOpen())
+    if (connection.isOpen()) {
         m_workspace.sql.showEditor(editorDialect(found.highlight));
+        if (m_workspace.sessionShown)
+            m_workspace.sessionShown();
+    }
 }
 
 void SessionCommands::onDisconnected()
@@ -319,6 +313,8 @@ void SessionCommands::fillTree()
         m_workspace.log(errorText(e));
     }
     m_workspace.catalogue.addObjects(catalogue);
+    if (m_workspace.catalogueRead)
+        m_workspace.catalogueRead(catalogue);
     // A table or view that cannot be read stays listed; what went wrong is logged.
     for (const CatalogueObject &object : std::as_const(catalogue.objects)) {
         for (const QString &text : object.errors)
@@ -338,5 +334,7 @@ void SessionCommands::resetWorkArea()
     m_workspace.enableCommand(Command::Collapse, false);
     m_workspace.catalogue.clear();
     m_workspace.structure.reset(uiTexts().gridHeader);
+    if (m_workspace.workAreaResetting)
+        m_workspace.workAreaResetting();
     m_workspace.sql.reset();
 }

@@ -121,8 +121,13 @@ void SqlCommands::showRowsStatus()
 
 void SqlCommands::runSql()
 {
+    runText(m_workspace.sql.editor()->text());
+}
+
+SqlRunResult SqlCommands::runText(const QString &text)
+{
     Query &query = m_workspace.session.query();
-    const QString text = m_workspace.sql.editor()->text();
+    SqlRunResult result;
     BusyCursor cursor(Qt::BusyCursor);
     try {
         try {
@@ -141,13 +146,18 @@ void SqlCommands::runSql()
                 m_workspace.status.setText(affectedRecordsText(query.recordsAffected()));
             }
         } catch (const std::exception &e) {
+            result.failed = true;
+            if (const auto *error = dynamic_cast<const DataAccessError *>(&e))
+                result.errorPosition = error->position();
             m_workspace.reportError(errorText(e));
         }
     } catch (const std::exception &e) {
+        result.failed = true;
         prompt().beep();
         showMessageDialog(errorText(e), mtError, mbOK, 0, m_workspace.window());
         m_workspace.status.setText(QString());
     }
+    return result;
 }
 
 void SqlCommands::showStatistics()

@@ -1,9 +1,20 @@
 #pragma once
 
+#include "db/DataAccess.h"
 #include "query/RecordNavigator.h"
 #include "window/CommandTable.h"
 
+#include <optional>
+
 class Workspace;
+
+// How a statement sent as Run sends the editor's text ended: failed (the error reported), and
+// where the database placed the error in the text when it said.
+struct SqlRunResult
+{
+    bool failed = false;
+    std::optional<SqlErrorPosition> errorPosition;
+};
 
 // The commands of the SQL page: Run, Stats, the memo editor and the record navigator's actions;
 // the running count in the status bar while rows arrive; and the two gates of the command table:
@@ -13,7 +24,11 @@ class SqlCommands
 public:
     explicit SqlCommands(Workspace &workspace);
 
+    // Runs the editor's whole text (Run).
     void runSql();
+    // Runs a text as Run does: its rows on show, the first at once and the rest streaming in, or
+    // the records affected in the status bar; an error reported.
+    SqlRunResult runText(const QString &sql);
     void showStatistics();
     void openMemoEditor();
     void recordAction(RecordNavigator::Button button);

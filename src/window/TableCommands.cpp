@@ -115,8 +115,7 @@ void TableCommands::querySelectedTable()
         return;
     }
 
-    const SqlComposer sql(session.facts.isPostgreSql ? SqlDialect::PostgreSql : connection.dialect(),
-                          defaultSchema);
+    const SqlComposer sql(session.sqlDialect(), defaultSchema);
     m_workspace.sql.setScratchLines(sql.selectWholeTable(table->schema, table->name, reader.metadata()));
     m_workspace.sql.editor()->setText(m_workspace.sql.scratchLines().join(u'\n'));
     // Run goes through the command table as a click on it would.

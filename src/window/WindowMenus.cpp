@@ -4,6 +4,7 @@
 #include "shell/Accessibility.h"
 #include "shell/ImageList.h"
 #include "shell/texts/UiTexts.h"
+#include "shell/texts/WorkbenchTexts.h"
 #include "window/CommandTable.h"
 
 #include <QLayout>
@@ -62,6 +63,35 @@ const Caption captions[] = {
     {Command::ShowSql, &UiTexts::sqlItem},
     {Command::ShowMessages, &UiTexts::messagesItem},
     {Command::About, &UiTexts::aboutItem},
+};
+
+// The workbench's items at the end of the Tools menu, with their keys; a separator where the
+// command is none.
+struct WorkbenchItem
+{
+    std::optional<Command> command;
+    QString WorkbenchTexts::*text = nullptr;
+    QList<QKeySequence> keys;
+};
+
+const WorkbenchItem workbenchItems[] = {
+    {},
+    {Command::RunStatement,
+     &WorkbenchTexts::runStatementItem,
+     {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}},
+    {Command::RunScript,
+     &WorkbenchTexts::runScriptItem,
+     {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return),
+      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Enter)}},
+    {Command::ContinueScriptOnError, &WorkbenchTexts::continueOnErrorItem, {}},
+    {},
+    {Command::Find, &WorkbenchTexts::findItem, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
+    {Command::OpenSqlFile, &WorkbenchTexts::openSqlItem, {QKeySequence(Qt::CTRL | Qt::Key_O)}},
+    {Command::SaveSqlFile, &WorkbenchTexts::saveSqlItem, {QKeySequence(Qt::CTRL | Qt::Key_S)}},
+    {Command::SaveSqlFileAs,
+     &WorkbenchTexts::saveSqlAsItem,
+     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}},
+    {Command::ShowHistory, &WorkbenchTexts::historyItem, {QKeySequence(Qt::CTRL | Qt::Key_H)}},
 };
 
 // The tool buttons, left to right; a separator where the command is none.
@@ -133,6 +163,15 @@ void WindowMenus::buildMenus(QMainWindow &window)
     item(toolsMenu, Command::ExportData, QStringLiteral(u"Export data…"));
     toolsMenu->addSeparator();
     item(toolsMenu, Command::Compact, QStringLiteral("Compact"), Compact);
+    for (const WorkbenchItem &entry : workbenchItems) {
+        if (!entry.command) {
+            toolsMenu->addSeparator();
+            continue;
+        }
+        QAction *action = item(toolsMenu, *entry.command, englishWorkbenchTexts().*entry.text);
+        action->setShortcuts(entry.keys);
+    }
+    m_commands.action(Command::ContinueScriptOnError)->setCheckable(true);
     QMenu *windowMenu = bar->addMenu(QStringLiteral("Window"));
     m_windowMenu = windowMenu->menuAction();
     item(windowMenu, Command::ShowStructure, QStringLiteral("Structure"));
@@ -210,5 +249,13 @@ void WindowMenus::applyTexts(const UiTexts &texts)
     for (const Tool &tool : tools) {
         if (tool.command)
             a11y::setHint(m_commands.button(*tool.command), texts.*tool.hint);
+    }
+}
+
+void WindowMenus::applyTexts(const WorkbenchTexts &texts)
+{
+    for (const WorkbenchItem &entry : workbenchItems) {
+        if (entry.command)
+            m_commands.action(*entry.command)->setText(texts.*entry.text);
     }
 }

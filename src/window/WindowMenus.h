@@ -9,6 +9,7 @@ class QToolBar;
 class QToolButton;
 class ResultGrid;
 struct UiTexts;
+struct WorkbenchTexts;
 
 // The menu bar and the tool bar of the main window, built from the command table: each item and
 // button is bound to its command there.
@@ -22,6 +23,7 @@ public:
     void addResultGridMenu(ResultGrid &grid);
     // Captions of the menus and items, hints of the tool buttons (also their accessible names).
     void applyTexts(const UiTexts &texts);
+    void applyTexts(const WorkbenchTexts &texts);
     QToolBar *toolBar() const { return m_toolBar; }
     QAction *fileMenu() const { return m_fileMenu; }
 

@@ -17,6 +17,7 @@ class Session;
 class SqlPage;
 class StatusBarPane;
 class StructurePage;
+struct Catalogue;
 
 // The window's pages, in tab order.
 enum class Page { Structure, Sql, Messages, Report };
@@ -61,6 +62,12 @@ public:
     std::function<void()> updateCommands;
     std::function<void(Command)> trigger;
     std::function<void(Command, bool)> enableCommand;
+    // Installed by the SQL page's workbench: told of each catalogue read for the tree (connect,
+    // Refresh), of a session's editor put on show, and of the work area about to go back to no
+    // connection (the editor's text still in it).
+    std::function<void(const Catalogue &)> catalogueRead;
+    std::function<void()> sessionShown;
+    std::function<void()> workAreaResetting;
     // The memo editor window, once start-up has made it.
     MemoEditor *memoEditor = nullptr;
 

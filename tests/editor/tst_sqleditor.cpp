@@ -1,7 +1,12 @@
+#include "ScriptedPrompt.h"
+
+#include "editor/CompletionSource.h"
+#include "editor/QueryHistory.h"
 #include "editor/SqlEditor.h"
 
 #include <QFontInfo>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(SqlHighlightDialect)
@@ -12,6 +17,27 @@ int styleOf(SqlEditor &editor, const QString &word)
 {
     const int pos = int(editor.text().toUtf8().indexOf(word.toUtf8()));
     return int(editor.SendScintilla(QsciScintilla::SCI_GETSTYLEAT, pos));
+}
+
+// Tables with mixed-case and blank names, as a PostgreSQL catalogue has them.
+void setCatalogue(CompletionSource &source)
+{
+    source.setCatalogue({{"public", "customer", QStringList{"customer_id", "first_name", "home phone"}},
+                         {"public", "Invoice", QStringList{"invoice_id", "total"}}},
+                        QStringLiteral("public"));
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
 }
 
 } // namespace
@@ -145,6 +171,205 @@ private slots:
         editor.clear();
         editor.appendLine(QStringLiteral("next"));
         QCOMPARE(editor.text(), QStringLiteral("next"));
+    }
+
+    void completionListFollowsTyping()
+    {
+        SqlEditor editor;
+        CompletionSource source(SqlDialect::PostgreSql);
+        setCatalogue(source);
+        editor.setCompletionSource(&source);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+
+        // Two letters of a name open the list: the catalogue's tables first, then keywords.
+        QTest::keyClicks(&editor, QStringLiteral("SELECT * FROM cu"));
+        QVERIFY(editor.completionShown());
+        QCOMPARE(editor.completionLabels().first(), QStringLiteral("customer"));
+        QVERIFY(editor.completionLabels().contains(QStringLiteral("current_date")));
+        QTest::keyClick(&editor, Qt::Key_Return);
+        QCOMPARE(editor.text(), QStringLiteral("SELECT * FROM customer"));
+
+        // After "alias." the list holds the columns of the aliased table, quoted as needed.
+        QTest::keyClicks(&editor, QStringLiteral(" c WHERE c."));
+        QVERIFY(editor.completionShown());
+        QCOMPARE(editor.completionLabels(), (QStringList{"customer_id", "first_name", "home phone"}));
+        QTest::keyClicks(&editor, QStringLiteral("ho"));
+        QCOMPARE(editor.completionLabels(), QStringList{"home phone"});
+        QTest::keyClick(&editor, Qt::Key_Return);
+        QCOMPARE(editor.text(), QStringLiteral("SELECT * FROM customer c WHERE c.\"home phone\""));
+        // A mixed-case name goes in in quotes; undo takes the choice back in one step.
+        QTest::keyClicks(&editor, QStringLiteral(" AND EXISTS (SELECT 1 FROM inv"));
+        editor.chooseCompletion(QStringLiteral("Invoice"));
+        QVERIFY(editor.text().endsWith(QStringLiteral("FROM \"Invoice\"")));
+        editor.undo();
+        QVERIFY(editor.text().endsWith(QStringLiteral("FROM inv")));
+
+        // A blank closes the list; one letter does not open it, Ctrl+Space does.
+        QTest::keyClick(&editor, Qt::Key_Space);
+        QVERIFY(!editor.completionShown());
+        QTest::keyClicks(&editor, QStringLiteral("W"));
+        QVERIFY(!editor.completionShown());
+        QTest::keyClick(&editor, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(editor.completionShown());
+        QVERIFY(editor.completionLabels().contains(QStringLiteral("WHERE")));
+        QTest::keyClick(&editor, Qt::Key_Escape);
+        QVERIFY(!editor.completionShown());
+    }
+
+    void runningStatementFlashesBriefly()
+    {
+        SqlEditor editor;
+        editor.setText(QStringLiteral(u"SELECT 'ação';\nSELECT 2;"));
+        editor.flashRange(15, 23);
+        QVERIFY(editor.flashing());
+        QCOMPARE(editor.indicatorRanges(SqlEditor::FlashIndicator),
+                 (QList<std::pair<qsizetype, qsizetype>>{{15, 23}}));
+        QTRY_VERIFY(!editor.flashing());
+        QVERIFY(editor.indicatorRanges(SqlEditor::FlashIndicator).isEmpty());
+    }
+
+    void errorMarkSitsOnTheWordUntilTheNextEdit()
+    {
+        SqlEditor editor;
+        editor.show();
+        const QString text = QStringLiteral(u"SELECT '😀 ação' AS x,\n  id FRM items;");
+        editor.setText(text);
+        const qsizetype at = text.indexOf(QStringLiteral("items"));
+        editor.markError(at, 0);
+        QCOMPARE(editor.indicatorRanges(SqlEditor::ErrorIndicator),
+                 (QList<std::pair<qsizetype, qsizetype>>{{at, at + 5}}));
+        QVERIFY(editor.lineMarked(2));
+        QVERIFY(!editor.lineMarked(1));
+        QCOMPARE(editor.cursorIndex(), at);
+        // Only a line: the line is marked.
+        editor.markError(-1, 1);
+        QVERIFY(editor.indicatorRanges(SqlEditor::ErrorIndicator).isEmpty());
+        QVERIFY(editor.lineMarked(1));
+        QVERIFY(!editor.lineMarked(2));
+        QTest::keyClicks(&editor, QStringLiteral("x"));
+        QVERIFY(!editor.lineMarked(1));
+    }
+
+    void ctrlUpAndDownStepThroughTheHistory()
+    {
+        QTemporaryDir dir;
+        QueryHistory history(dir.filePath(QStringLiteral("history")));
+        QString error;
+        for (const char *sql : {"SELECT 'a'", "SELECT 'b'", "SELECT 'b'", "SELECT 'c'"}) {
+            HistoryEntry entry;
+            entry.time = QDateTime::currentDateTime();
+            entry.sql = QString::fromLatin1(sql);
+            QVERIFY(history.add(entry, &error));
+        }
+        SqlEditor editor;
+        editor.setHistory(&history);
+        editor.setText(QStringLiteral("draft"));
+        const auto step = [&](Qt::Key key) {
+            QTest::keyClick(&editor, key, Qt::ControlModifier);
+            return editor.text();
+        };
+        QCOMPARE(step(Qt::Key_Up), QStringLiteral("SELECT 'c'"));
+        QCOMPARE(step(Qt::Key_Up), QStringLiteral("SELECT 'b'"));
+        QCOMPARE(step(Qt::Key_Up), QStringLiteral("SELECT 'a'")); // the same statement twice is one step
+        QCOMPARE(step(Qt::Key_Up), QStringLiteral("SELECT 'a'")); // the oldest stays
+        QCOMPARE(step(Qt::Key_Down), QStringLiteral("SELECT 'b'"));
+        QCOMPARE(step(Qt::Key_Down), QStringLiteral("SELECT 'c'"));
+        QCOMPARE(step(Qt::Key_Down), QStringLiteral("draft"));
+        QCOMPARE(step(Qt::Key_Down), QStringLiteral("draft"));
+        // A recalled statement can be undone; an edit starts the stepping anew from the newest.
+        QCOMPARE(step(Qt::Key_Up), QStringLiteral("SELECT 'c'"));
+        editor.undo();
+        QCOMPARE(editor.text(), QStringLiteral("draft"));
+        QCOMPARE(step(Qt::Key_Up), QStringLiteral("SELECT 'c'"));
+        QTest::keyClicks(&editor, QStringLiteral(" x"));
+        QCOMPARE(step(Qt::Key_Up), QStringLiteral("SELECT 'c'"));
+        QCOMPARE(step(Qt::Key_Down), QStringLiteral("SELECT 'c' x"));
+    }
+
+    void sqlFilesKeepTheirLineEnds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("eolMode");
+        QTest::newRow("LF") << QByteArray("SELECT 1;\nSELECT 'ação';\n")
+                            << QStringLiteral(u"SELECT 1;\nSELECT 'ação';\n") << int(QsciScintilla::EolUnix);
+        QTest::newRow("CRLF") << QByteArray("SELECT 1;\r\n\r\nSELECT 2;\r\n")
+                              << QStringLiteral("SELECT 1;\r\n\r\nSELECT 2;\r\n")
+                              << int(QsciScintilla::EolWindows);
+        QTest::newRow("BOM and CRLF")
+            << QByteArray("\xEF\xBB\xBFSELECT 1;\r\nSELECT 2;") << QStringLiteral("SELECT 1;\r\nSELECT 2;")
+            << int(QsciScintilla::EolWindows);
+        QTest::newRow("mixed, mostly CRLF")
+            << QByteArray("a\r\nb\r\nc\nd") << QStringLiteral("a\r\nb\r\nc\nd")
+            << int(QsciScintilla::EolWindows);
+    }
+
+    void sqlFilesKeepTheirLineEnds()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(int, eolMode);
+        QTemporaryDir dir;
+        const QString original = dir.filePath(QStringLiteral("script.sql"));
+        const QString copy = dir.filePath(QStringLiteral("copy.sql"));
+        writeBytes(original, bytes);
+        ScriptedPrompt prompt;
+        SqlEditor editor;
+        prompt.fileAnswers.enqueue(original);
+        QVERIFY(editor.openFile());
+        QCOMPARE(editor.text(), text);
+        QCOMPARE(int(editor.eolMode()), eolMode);
+        QCOMPARE(editor.fileName(), original);
+        QVERIFY(prompt.dialogs.isEmpty());
+        // Saved elsewhere unchanged, then in place with a line typed at the end.
+        prompt.fileAnswers.enqueue(copy);
+        QVERIFY(editor.saveFileAs());
+        QCOMPARE(fileBytes(copy), bytes);
+        QCOMPARE(prompt.saveDialogs.last().defaultSuffix, QStringLiteral("sql"));
+        editor.SendScintilla(QsciScintilla::SCI_DOCUMENTEND);
+        QTest::keyClick(&editor, Qt::Key_Return);
+        QVERIFY(editor.saveFile());
+        QCOMPARE(fileBytes(copy), bytes + (eolMode == QsciScintilla::EolWindows ? "\r\n" : "\n"));
+        QCOMPARE(prompt.saveDialogs.size(), 1);
+    }
+
+    void sqlFilesThatCannotBeReadOrKeptAreSaid()
+    {
+        QTemporaryDir dir;
+        ScriptedPrompt prompt;
+        SqlEditor editor;
+        editor.setText(QStringLiteral("SELECT 1"));
+        // Not UTF-8: read as Windows-1252 and said so; saved as UTF-8.
+        const QString latin = dir.filePath(QStringLiteral("latin.sql"));
+        writeBytes(latin, QByteArray("SELECT 'caf\xE9 \x80';"));
+        prompt.fileAnswers.enqueue(latin);
+        QVERIFY(editor.openFile());
+        QCOMPARE(editor.text(), QStringLiteral(u"SELECT 'café €';"));
+        QCOMPARE(prompt.dialogs.size(), 1);
+        QVERIFY(prompt.dialogs.last().text.contains(latin));
+        QVERIFY(editor.saveFile());
+        QCOMPARE(fileBytes(latin), QStringLiteral(u"SELECT 'café €';").toUtf8());
+        // A file that is not there: the text stays.
+        prompt.fileAnswers.enqueue(dir.filePath(QStringLiteral("missing.sql")));
+        QVERIFY(!editor.openFile());
+        QCOMPARE(editor.text(), QStringLiteral(u"SELECT 'café €';"));
+        QCOMPARE(prompt.beeps, 1);
+        QVERIFY(prompt.dialogs.last().text.contains(QStringLiteral("missing.sql")));
+        // Another file is overwritten only after Yes.
+        const QString other = dir.filePath(QStringLiteral("other.sql"));
+        writeBytes(other, "keep");
+        prompt.fileAnswers.enqueue(other);
+        prompt.dialogAnswers.enqueue(7); // No
+        QVERIFY(!editor.saveFileAs());
+        QCOMPARE(fileBytes(other), QByteArray("keep"));
+        prompt.fileAnswers.enqueue(other);
+        prompt.dialogAnswers.enqueue(6); // Yes
+        QVERIFY(editor.saveFileAs());
+        QCOMPARE(fileBytes(other), QStringLiteral(u"SELECT 'café €';").toUtf8());
+        // Cancelled dialogs change nothing.
+        QVERIFY(!editor.openFile());
+        QCOMPARE(editor.fileName(), other);
     }
 };
 

@@ -60,7 +60,15 @@ QStringList languageTexts(MainWindow &v, AboutBox &about)
                        ui(v).action(Command::English),
                        ui(v).action(Command::Portuguese),
                        ui(v).action(Command::WebSite),
-                       ui(v).action(Command::ExportData)})
+                       ui(v).action(Command::ExportData),
+                       ui(v).action(Command::RunStatement),
+                       ui(v).action(Command::RunScript),
+                       ui(v).action(Command::ContinueScriptOnError),
+                       ui(v).action(Command::Find),
+                       ui(v).action(Command::OpenSqlFile),
+                       ui(v).action(Command::SaveSqlFile),
+                       ui(v).action(Command::SaveSqlFileAs),
+                       ui(v).action(Command::ShowHistory)})
         t << a->text();
     for (QToolButton *b :
          {ui(v).button(Command::Connect), ui(v).button(Command::Disconnect), ui(v).button(Command::Expand),
@@ -127,7 +135,15 @@ class TestMainWindow : public QObject
                 {"Help > web site", Command::WebSite, false},
                 {"Help > About", Command::About, false},
                 {"About button", Command::About, true},
-                {"Tools > Export data", Command::ExportData, false}};
+                {"Tools > Export data", Command::ExportData, false},
+                {"Tools > Run statement", Command::RunStatement, false},
+                {"Tools > Run script", Command::RunScript, false},
+                {"Tools > Continue script after errors", Command::ContinueScriptOnError, false},
+                {"Tools > Find", Command::Find, false},
+                {"Tools > Open SQL file", Command::OpenSqlFile, false},
+                {"Tools > Save SQL file", Command::SaveSqlFile, false},
+                {"Tools > Save SQL file as", Command::SaveSqlFileAs, false},
+                {"Tools > History", Command::ShowHistory, false}};
     }
 
     // Clicks a sender the way the user does, through its signal, and waits for its command.
@@ -193,6 +209,9 @@ private slots:
         QVERIFY(!ui(v).action(Command::Disconnect)->isEnabled() &&
                 !ui(v).action(Command::Save)->isEnabled() && !ui(v).action(Command::Edit)->isEnabled());
         QVERIFY(!ui(v).button(Command::Disconnect)->isEnabled() && !ui(v).button(Command::Run)->isEnabled());
+        for (Command workbench :
+             {Command::RunStatement, Command::RunScript, Command::OpenSqlFile, Command::ShowHistory})
+            QVERIFY(!ui(v).action(workbench)->isEnabled());
         QVERIFY(ui(v).action(Command::ShowStructure)->isChecked() &&
                 ui(v).action(Command::English)->isChecked() &&
                 !ui(v).action(Command::Portuguese)->isChecked());
@@ -375,6 +394,8 @@ private slots:
         const QStringList portuguese = languageTexts(v, *about);
         QCOMPARE(ui(v).action(Command::Stats)->text(), QStringLiteral(u"Estatísticas"));
         QCOMPARE(ui(v).action(Command::ExportData)->text(), QStringLiteral(u"Exportar dados…"));
+        QCOMPARE(ui(v).action(Command::RunScript)->text(), QStringLiteral("Executar script"));
+        QCOMPARE(ui(v).action(Command::ShowHistory)->text(), QStringLiteral(u"Histórico…"));
         QCOMPARE(ui(v).button(Command::Report)->toolTip(), QStringLiteral(u"Relatório"));
         QCOMPARE(ui(v).structureGrid()->item(0, 3)->text(), QStringLiteral("Larg"));
         QCOMPARE(ui(v).navigator()->hints().value(3), QStringLiteral(u"Último registro"));

@@ -5,6 +5,8 @@
 #include <errmsg.h>
 #include <mysqld_error.h>
 
+#include <QRegularExpression>
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -47,6 +49,43 @@ void keepAlive(MYSQL *mysql)
     setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
     setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
     setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeoutMs, sizeof userTimeoutMs);
+}
+
+// A syntax error names the line and quotes the text from the offending token on ("... near
+// 'FRM t' at line 2"; "near ''" at the end of the text); the quote is cut after some 80
+// characters, so it is looked for from the start of that line.
+std::optional<SqlErrorPosition> syntaxErrorPosition(unsigned int error, const QString &text,
+                                                    const QString *sql)
+{
+    if (error != ER_PARSE_ERROR && error != ER_SYNTAX_ERROR)
+        return std::nullopt;
+    static const QRegularExpression pattern(QStringLiteral("near '(.*)' at line (\\d+)$"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    SqlErrorPosition position;
+    position.line = match.captured(2).toInt();
+    if (!sql || position.line < 1)
+        return position;
+    qsizetype lineStart = 0;
+    for (int line = 1; line < position.line && lineStart >= 0; ++line) {
+        lineStart = sql->indexOf(QLatin1Char('\n'), lineStart);
+        if (lineStart >= 0)
+            ++lineStart;
+    }
+    if (lineStart < 0)
+        return position;
+    const QString fragment = match.captured(1);
+    if (fragment.isEmpty()) {
+        qsizetype end = sql->size();
+        while (end > lineStart && sql->at(end - 1).isSpace())
+            --end;
+        position.offset = end;
+    } else {
+        position.offset = sql->indexOf(fragment, lineStart);
+    }
+    return position;
 }
 
 struct MysqlCloser
@@ -173,12 +212,13 @@ MYSQL *MysqlSession::handle() const
     return m_mysql;
 }
 
-void MysqlSession::fail() const
+void MysqlSession::fail(const QString *sql) const
 {
     const QString text = QString::fromUtf8(mysql_error(m_mysql));
-    if (isLost(mysql_errno(m_mysql)))
+    const unsigned int error = mysql_errno(m_mysql);
+    if (isLost(error))
         throw ConnectionLostError(text);
-    throw DataAccessError(text);
+    throw DataAccessError(text, syntaxErrorPosition(error, text, sql));
 }
 
 void MysqlSession::failStatement(MYSQL_STMT *stmt)

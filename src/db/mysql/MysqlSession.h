@@ -59,8 +59,9 @@ public:
     // Whether the session is encrypted, as the client library reports it; verified as asked.
     SessionSecurity security() const;
 
-    // The error of the last call on the connection; ConnectionLostError once it is gone.
-    [[noreturn]] void fail() const;
+    // The error of the last call on the connection; ConnectionLostError once it is gone. Given
+    // the statement text that was sent, a syntax error carries the place the server names in it.
+    [[noreturn]] void fail(const QString *sql = nullptr) const;
     // The error of the last call on a prepared statement.
     [[noreturn]] static void failStatement(MYSQL_STMT *stmt);
 

@@ -217,10 +217,11 @@ public:
 
     ~MysqlCursor() override { discard(); }
 
-    void send(const QByteArray &text)
+    void send(const QString &sql)
     {
+        const QByteArray text = sql.toUtf8();
         if (mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())))
-            m_session.fail();
+            m_session.fail(&sql);
         m_sent = true;
     }
 
@@ -567,6 +568,6 @@ std::unique_ptr<StatementCursor> MysqlSession::openCursor(const QString &sql, co
         return cursor;
     }
     auto cursor = std::make_unique<MysqlCursor>(m_gate, *this, mysql);
-    cursor->send(sql.toUtf8());
+    cursor->send(sql);
     return cursor;
 }

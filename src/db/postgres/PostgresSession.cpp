@@ -29,6 +29,23 @@ bool endsSession(const PGresult *result)
            (state && qstrncmp(state, "08", 2) == 0);
 }
 
+// The server counts the position in characters from 1; a QString counts UTF-16 units from 0.
+std::optional<SqlErrorPosition> errorPosition(const PGresult *result, const QString *sql)
+{
+    const char *field = result && sql ? PQresultErrorField(result, PG_DIAG_STATEMENT_POSITION) : nullptr;
+    if (!field)
+        return std::nullopt;
+    qsizetype characters = QByteArray(field).toLongLong() - 1;
+    if (characters < 0)
+        return std::nullopt;
+    qsizetype index = 0;
+    while (characters > 0 && index < sql->size()) {
+        index += sql->at(index).isHighSurrogate() && index + 1 < sql->size() ? 2 : 1;
+        --characters;
+    }
+    return SqlErrorPosition{index, 0};
+}
+
 Oid toOid(const char *text)
 {
     return Oid(std::strtoul(text, nullptr, 10));
@@ -80,14 +97,14 @@ PGconn *PgSession::connection() const
     return m_conn;
 }
 
-void PgSession::fail(const PGresult *result) const
+void PgSession::fail(const PGresult *result, const QString *sql) const
 {
     QString text = result ? trimmedMessage(PQresultErrorMessage(result)) : QString();
     if (text.isEmpty() && m_conn)
         text = trimmedMessage(PQerrorMessage(m_conn));
     if (!m_conn || PQstatus(m_conn) == CONNECTION_BAD || endsSession(result))
         throw ConnectionLostError(text);
-    throw DataAccessError(text);
+    throw DataAccessError(text, errorPosition(result, sql));
 }
 
 PgResult PgSession::query(const char *sql, const std::vector<const char *> &params)

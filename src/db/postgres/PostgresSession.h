@@ -62,8 +62,9 @@ public:
     SessionSecurity security() const;
 
     // The error of a failed call: the result's message, else the connection's, without libpq's
-    // trailing line feed; a ConnectionLostError once the connection is gone.
-    [[noreturn]] void fail(const PGresult *result = nullptr) const;
+    // trailing line feed; a ConnectionLostError once the connection is gone. Given the statement
+    // text that was sent, the error carries the position the server reports in it.
+    [[noreturn]] void fail(const PGresult *result = nullptr, const QString *sql = nullptr) const;
 
     // Fields of a result, typed like catalogue columns (a domain maps like its base type).
     QList<FieldInfo> describeFields(const PGresult *result) const;

@@ -113,8 +113,8 @@ struct PgParams
 class PgCursor final : public StatementCursor
 {
 public:
-    PgCursor(CancelGate &gate, PgSession &session, PGconn *conn)
-        : StatementCursor(gate), m_session(session), m_conn(conn)
+    PgCursor(CancelGate &gate, PgSession &session, PGconn *conn, const QString &sql)
+        : StatementCursor(gate), m_session(session), m_conn(conn), m_sql(sql)
     {
     }
 
@@ -163,7 +163,7 @@ public:
             default:
                 // An error ends the text; the server runs nothing after it.
                 m_serverDone = true;
-                m_session.fail(result.get());
+                m_session.fail(result.get(), &m_sql);
             }
         }
     }
@@ -193,7 +193,7 @@ public:
                 break;
             default:
                 m_resultEnded = m_serverDone = true;
-                m_session.fail(result.get());
+                m_session.fail(result.get(), &m_sql);
             }
             m_rows = std::move(result);
             m_row = -1;
@@ -315,6 +315,7 @@ private:
 
     PgSession &m_session;
     PGconn *m_conn;
+    QString m_sql; // for the position of an error in it
     QList<FieldInfo> m_fields;
     qint64 m_affected = -1;
     std::vector<Conversion> m_conversions;
@@ -333,7 +334,7 @@ private:
 std::unique_ptr<StatementCursor> PgSession::openCursor(const QString &sql, const QList<QVariant> *params)
 {
     PGconn *conn = connection();
-    auto cursor = std::make_unique<PgCursor>(m_gate, *this, conn);
+    auto cursor = std::make_unique<PgCursor>(m_gate, *this, conn, sql);
     const QByteArray text = sql.toUtf8();
     int sent = 0;
     if (params) {

@@ -10,6 +10,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -302,7 +303,7 @@ public:
             sqlite3_stmt *raw = nullptr;
             const char *next = nullptr;
             if (sqlite3_prepare_v2(m_db, m_tail, int(end - m_tail), &raw, &next) != SQLITE_OK)
-                throw sqliteError(m_db);
+                throw prepareError();
             m_tail = next;
             m_stmt.reset(raw);
             if (!m_stmt)
@@ -376,6 +377,19 @@ public:
     }
 
 private:
+    // The error of a statement that did not compile, with the place SQLite points at: a byte
+    // offset into the text the statement starts at, made an index into the whole text.
+    DataAccessError prepareError() const
+    {
+        const int offset = sqlite3_error_offset(m_db);
+        const QString text = sqliteError(m_db).text();
+        if (offset < 0)
+            return DataAccessError(text);
+        const qsizetype bytes = qsizetype(m_tail - m_text.constData()) + offset;
+        const qsizetype index = QString::fromUtf8(m_text.first(std::min(bytes, m_text.size()))).size();
+        return DataAccessError(text, SqlErrorPosition{index, 0});
+    }
+
     bool step()
     {
         const int rc = sqlite3_step(m_stmt.get());
