@@ -15,7 +15,7 @@
 
 #include "db/DataAccess.h"
 #include "db/fetch/RowStore.h"
-#include "query/FindBar.h"
+#include "query/GridFindBar.h"
 #include "query/Query.h"
 #include "query/ResultGrid.h"
 #include "query/ResultModel.h"

@@ -1,7 +1,7 @@
 #include "editor/SqlEditor.h"
 
 #include "editor/CompletionSource.h"
-#include "editor/FindBar.h"
+#include "editor/EditorFindBar.h"
 #include "editor/QueryHistory.h"
 #include "editor/SqlFile.h"
 #include "shell/Contrast.h"
@@ -112,7 +112,7 @@ SqlEditor::SqlEditor(QWidget *parent) : QsciScintilla(parent)
         SendScintilla(SCI_SETINDICATORCURRENT, FlashIndicator);
         SendScintilla(SCI_INDICATORCLEARRANGE, 0, SendScintilla(SCI_GETLENGTH));
     });
-    m_findBar = new FindBar(this);
+    m_findBar = new EditorFindBar(this);
     setTexts(englishWorkbenchTexts());
 }
 

@@ -9,7 +9,7 @@
 #include <QTimer>
 
 class CompletionSource;
-class FindBar;
+class EditorFindBar;
 class QueryHistory;
 struct WorkbenchTexts;
 
@@ -86,7 +86,7 @@ public:
     void setHistory(const QueryHistory *history) { m_history = history; }
     void stepHistory(int direction);
 
-    FindBar *findBar() const { return m_findBar; }
+    EditorFindBar *findBar() const { return m_findBar; }
 
     // .sql files through the Prompt: the text is replaced (a step to undo) by the file's, which
     // keeps its line ends; Save writes the text as it is, in UTF-8. A failure is shown in a
@@ -133,7 +133,7 @@ private:
     QString m_draft;         // the text before stepping began
     bool m_replacing = false;
 
-    FindBar *m_findBar = nullptr;
+    EditorFindBar *m_findBar = nullptr;
 
     QString m_fileName;
     bool m_fileByteOrderMark = false;

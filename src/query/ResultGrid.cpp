@@ -6,7 +6,7 @@
 #include "query/CellFinder.h"
 #include "query/CellValues.h"
 #include "query/DeleteRecord.h"
-#include "query/FindBar.h"
+#include "query/GridFindBar.h"
 #include "query/LocalWork.h"
 #include "query/Query.h"
 #include "query/ResultHeader.h"
@@ -140,7 +140,7 @@ protected:
 } // namespace
 
 ResultGrid::ResultGrid(QWidget *parent)
-    : QTableView(parent), m_header(new ResultHeader(this)), m_findBar(new FindBar(this))
+    : QTableView(parent), m_header(new ResultHeader(this)), m_findBar(new GridFindBar(this))
 {
     setVerticalHeader(new IndicatorHeader(this));
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
@@ -158,10 +158,10 @@ ResultGrid::ResultGrid(QWidget *parent)
     m_runner = makeDialogWorkRunner(this);
 
     m_findBar->hide();
-    connect(m_findBar, &FindBar::findRequested, this, [this](bool backwards) {
+    connect(m_findBar, &GridFindBar::findRequested, this, [this](bool backwards) {
         request(Request(backwards ? Action::FindPrevious : Action::FindNext));
     });
-    connect(m_findBar, &FindBar::closeRequested, this, [this] {
+    connect(m_findBar, &GridFindBar::closeRequested, this, [this] {
         m_findBar->hide();
         updateGeometries();
         setFocus(Qt::OtherFocusReason);

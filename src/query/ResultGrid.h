@@ -12,7 +12,7 @@
 #include <functional>
 
 class BlobViewer;
-class FindBar;
+class GridFindBar;
 class QAction;
 class QMenu;
 class ResultHeader;
@@ -84,7 +84,7 @@ public:
     void setModel(QAbstractItemModel *model) override;
     ResultModel *resultModel() const { return m_model; }
     ResultHeader *resultHeader() const { return m_header; }
-    FindBar *findBar() const { return m_findBar; }
+    GridFindBar *findBar() const { return m_findBar; }
     BlobViewer *blobViewer() const { return m_viewer; }
     // The field of the current column; -1 when there is none.
     int selectedField() const;
@@ -198,7 +198,7 @@ private:
 
     ResultModel *m_model = nullptr;
     ResultHeader *m_header;
-    FindBar *m_findBar;
+    GridFindBar *m_findBar;
     BlobViewer *m_viewer = nullptr;
     QList<QAction *> m_commands;
     QMenu *m_copyMenu = nullptr;

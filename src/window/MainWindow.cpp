@@ -251,6 +251,11 @@ void MainWindow::setUpKeyboard()
           << m_report->focusOrder();
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+    // Ctrl+F finds where the focus is: in the SQL editor its find bar, in the result grid the
+    // grid's own (a key of the window would leave both without it).
+    QAction *find = m_commands->action(Command::Find);
+    find->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_sql->editor()->addAction(find);
     // F10, or Alt pressed and released, opens the menus.
     auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(menuKey, &QShortcut::activated, this, [this] {

@@ -2,7 +2,7 @@
 
 #include "common/ErrorText.h"
 #include "connection/CatalogueReader.h"
-#include "editor/FindBar.h"
+#include "editor/EditorFindBar.h"
 #include "editor/HistoryWindow.h"
 #include "editor/SqlEditor.h"
 #include "editor/StatementSplitter.h"

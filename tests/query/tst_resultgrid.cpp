@@ -4,7 +4,7 @@
 
 #include "db/DataAccess.h"
 #include "query/BlobViewer.h"
-#include "query/FindBar.h"
+#include "query/GridFindBar.h"
 #include "query/HexView.h"
 #include "query/Query.h"
 #include "query/ResultGrid.h"
@@ -261,7 +261,7 @@ void TestResultGrid::findBarFindsNextAndPreviousAndGoesRound()
     open(QStringLiteral("SELECT id, name, score FROM t"));
     m_grid->setCurrentIndex(m_model->index(0, 0));
     QTest::keyClick(m_grid.get(), Qt::Key_F, Qt::ControlModifier);
-    FindBar *bar = m_grid->findBar();
+    GridFindBar *bar = m_grid->findBar();
     QVERIFY(bar->isVisible());
     QVERIFY(bar->textBox()->hasFocus());
     // The bar takes the room under the rows, beside the vertical scroll bar.

@@ -4,9 +4,10 @@
 // taking the grid's notes, and both languages.
 #include "ScriptedPrompt.h"
 #include "WindowDriver.h"
+#include "editor/EditorFindBar.h"
 
 #include "editor/SqlEditor.h"
-#include "query/FindBar.h"
+#include "query/GridFindBar.h"
 #include "query/ResultHeader.h"
 #include "query/ResultShaper.h"
 #include "shell/Language.h"
@@ -31,6 +32,7 @@ private slots:
     void gridActionsRunAsCommandsOneAtATime();
     void statusBarCountsTheRowsThatMatch();
     void gridNotesGoToTheLog();
+    void ctrlFFindsWhereTheFocusIs();
 
 private:
     void run(const QString &sql);
@@ -201,6 +203,27 @@ void TestGridCommands::gridNotesGoToTheLog()
     QFile file(saved);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("\x00\x01", 2));
+}
+
+void TestGridCommands::ctrlFFindsWhereTheFocusIs()
+{
+    run(QStringLiteral("SELECT id, name FROM t ORDER BY id"));
+    ResultGrid *grid = ui(*m_view).resultGrid();
+    SqlEditor *editor = ui(*m_view).editor();
+    // In the grid, the grid's find bar; in the SQL editor, the editor's: the window's Find item
+    // has the key only there.
+    grid->setFocus();
+    QTRY_VERIFY(grid->hasFocus());
+    QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+    ui(*m_view).settle();
+    QTRY_VERIFY(grid->findBar()->isVisible());
+    QVERIFY(!editor->findBar()->isVisible());
+
+    editor->setFocus();
+    QTRY_VERIFY(editor->hasFocus());
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    ui(*m_view).settle();
+    QTRY_VERIFY(editor->findBar()->isVisible());
 }
 
 QTEST_MAIN(TestGridCommands)

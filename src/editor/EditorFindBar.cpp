@@ -1,4 +1,4 @@
-#include "editor/FindBar.h"
+#include "editor/EditorFindBar.h"
 
 #include "shell/texts/WorkbenchTexts.h"
 
@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
-FindBar::FindBar(QsciScintilla *editor) : QFrame(editor), m_editor(editor)
+EditorFindBar::EditorFindBar(QsciScintilla *editor) : QFrame(editor), m_editor(editor)
 {
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
@@ -45,15 +45,15 @@ FindBar::FindBar(QsciScintilla *editor) : QFrame(editor), m_editor(editor)
 
     connect(m_next, &QPushButton::clicked, this, [this] { find(true); });
     connect(m_previous, &QPushButton::clicked, this, [this] { find(false); });
-    connect(m_replaceOne, &QPushButton::clicked, this, &FindBar::replace);
-    connect(m_replaceAll, &QPushButton::clicked, this, &FindBar::replaceAll);
-    connect(m_close, &QToolButton::clicked, this, &FindBar::close);
+    connect(m_replaceOne, &QPushButton::clicked, this, &EditorFindBar::replace);
+    connect(m_replaceAll, &QPushButton::clicked, this, &EditorFindBar::replaceAll);
+    connect(m_close, &QToolButton::clicked, this, &EditorFindBar::close);
     connect(m_find, &QLineEdit::textChanged, m_status, &QLabel::clear);
     setTexts(englishWorkbenchTexts());
     hide();
 }
 
-void FindBar::setTexts(const WorkbenchTexts &texts)
+void EditorFindBar::setTexts(const WorkbenchTexts &texts)
 {
     m_find->setPlaceholderText(texts.findLabel);
     m_find->setAccessibleName(texts.findFieldName);
@@ -77,7 +77,7 @@ void FindBar::setTexts(const WorkbenchTexts &texts)
         place();
 }
 
-void FindBar::place()
+void EditorFindBar::place()
 {
     adjustSize();
     const QRect area = m_editor->viewport()->geometry();
@@ -86,7 +86,7 @@ void FindBar::place()
     move(area.right() - width, area.top());
 }
 
-void FindBar::open()
+void EditorFindBar::open()
 {
     const QString selected = m_editor->selectedText();
     if (!selected.isEmpty() && !selected.contains(QLatin1Char('\n')))
@@ -98,18 +98,18 @@ void FindBar::open()
     m_find->selectAll();
 }
 
-void FindBar::close()
+void EditorFindBar::close()
 {
     hide();
     m_editor->setFocus();
 }
 
-QString FindBar::status() const
+QString EditorFindBar::status() const
 {
     return m_status->text();
 }
 
-bool FindBar::find(bool forward)
+bool EditorFindBar::find(bool forward)
 {
     const QString text = m_find->text();
     if (text.isEmpty())
@@ -126,7 +126,7 @@ bool FindBar::find(bool forward)
     return found;
 }
 
-bool FindBar::selectionMatches() const
+bool EditorFindBar::selectionMatches() const
 {
     const QString selected = m_editor->selectedText();
     return !selected.isEmpty() &&
@@ -134,14 +134,14 @@ bool FindBar::selectionMatches() const
                             m_matchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
 }
 
-void FindBar::replace()
+void EditorFindBar::replace()
 {
     if (selectionMatches())
         m_editor->replaceSelectedText(m_replace->text());
     find(true);
 }
 
-int FindBar::replaceAll()
+int EditorFindBar::replaceAll()
 {
     const QString text = m_find->text();
     if (text.isEmpty())
@@ -159,7 +159,7 @@ int FindBar::replaceAll()
     return count;
 }
 
-bool FindBar::event(QEvent *event)
+bool EditorFindBar::event(QEvent *event)
 {
     // Escape belongs to the bar while it has the focus, not to a shortcut of the window.
     if (event->type() == QEvent::ShortcutOverride &&
@@ -170,7 +170,7 @@ bool FindBar::event(QEvent *event)
     return QFrame::event(event);
 }
 
-bool FindBar::eventFilter(QObject *watched, QEvent *event)
+bool EditorFindBar::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {

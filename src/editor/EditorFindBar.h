@@ -13,12 +13,12 @@ struct WorkbenchTexts;
 // Find and replace in an editor: a bar over the editor's top right corner. Return in the find
 // field finds the next match, Shift+Return the one before; Escape closes the bar and gives the
 // editor its focus back.
-class FindBar : public QFrame
+class EditorFindBar : public QFrame
 {
     Q_OBJECT
 
 public:
-    explicit FindBar(QsciScintilla *editor);
+    explicit EditorFindBar(QsciScintilla *editor);
 
     // Shows the bar with the editor's selected text (when it is one line) in the find field.
     void open();

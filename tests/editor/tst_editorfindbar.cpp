@@ -1,4 +1,4 @@
-#include "editor/FindBar.h"
+#include "editor/EditorFindBar.h"
 #include "editor/SqlEditor.h"
 #include "shell/texts/WorkbenchTexts.h"
 
@@ -21,7 +21,7 @@ private slots:
 
 private:
     std::unique_ptr<SqlEditor> m_editor;
-    FindBar *bar() const { return m_editor->findBar(); }
+    EditorFindBar *bar() const { return m_editor->findBar(); }
     // Where the selection starts, as an index into the text.
     qsizetype selectionStart() const { return m_editor->selectionIndexes().first; }
 };
@@ -125,4 +125,4 @@ void TestFindBar::escapeClosesTheBarAndTextsFollowTheLanguage()
 }
 
 QTEST_MAIN(TestFindBar)
-#include "tst_findbar.moc"
+#include "tst_editorfindbar.moc"

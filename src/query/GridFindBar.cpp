@@ -1,4 +1,4 @@
-#include "query/FindBar.h"
+#include "query/GridFindBar.h"
 
 #include "shell/Language.h"
 #include "shell/texts/UiTexts.h"
@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-FindBar::FindBar(QWidget *parent)
+GridFindBar::GridFindBar(QWidget *parent)
     : QWidget(parent)
     , m_label(new QLabel(this))
     , m_text(new QLineEdit(this))
@@ -42,12 +42,12 @@ FindBar::FindBar(QWidget *parent)
     connect(m_text, &QLineEdit::returnPressed, this, [this] { emit findRequested(false); });
     connect(m_next, &QToolButton::clicked, this, [this] { emit findRequested(false); });
     connect(m_previous, &QToolButton::clicked, this, [this] { emit findRequested(true); });
-    connect(m_close, &QToolButton::clicked, this, &FindBar::closeRequested);
+    connect(m_close, &QToolButton::clicked, this, &GridFindBar::closeRequested);
     connect(m_text, &QLineEdit::textChanged, this, [this] { m_status->clear(); });
     applyLanguage();
 }
 
-void FindBar::applyLanguage()
+void GridFindBar::applyLanguage()
 {
     const GridTexts &t = uiTexts().grid;
     m_label->setText(t.findLabel);
@@ -62,35 +62,35 @@ void FindBar::applyLanguage()
     m_close->setAccessibleName(t.closeFind);
 }
 
-QString FindBar::text() const
+QString GridFindBar::text() const
 {
     return m_text->text();
 }
 
-bool FindBar::matchCase() const
+bool GridFindBar::matchCase() const
 {
     return m_matchCase->isChecked();
 }
 
-void FindBar::setStatus(const QString &status)
+void GridFindBar::setStatus(const QString &status)
 {
     m_status->setText(status);
     m_status->setAccessibleName(status);
 }
 
-QString FindBar::status() const
+QString GridFindBar::status() const
 {
     return m_status->text();
 }
 
-void FindBar::activate()
+void GridFindBar::activate()
 {
     applyLanguage();
     m_text->setFocus(Qt::ShortcutFocusReason);
     m_text->selectAll();
 }
 
-void FindBar::keyPressEvent(QKeyEvent *event)
+void GridFindBar::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape) {
         emit closeRequested();
@@ -99,7 +99,7 @@ void FindBar::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-bool FindBar::eventFilter(QObject *watched, QEvent *event)
+bool GridFindBar::eventFilter(QObject *watched, QEvent *event)
 {
     // Shift+Return searches backwards; the box would take it for Return.
     if (watched == m_text && event->type() == QEvent::KeyPress) {

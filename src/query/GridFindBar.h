@@ -10,12 +10,12 @@ class QToolButton;
 // The result grid's find bar: the text to find, Previous and Next, Match case, what the last
 // search found, and Close. Return finds the next cell, Shift+Return the previous one, Escape
 // closes the bar. It only asks; the grid searches.
-class FindBar : public QWidget
+class GridFindBar : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit FindBar(QWidget *parent = nullptr);
+    explicit GridFindBar(QWidget *parent = nullptr);
 
     QString text() const;
     bool matchCase() const;
