@@ -14,7 +14,7 @@
 #include "shell/texts/WorkbenchTexts.h"
 #include "window/CommandState.h"
 #include "window/CommandTable.h"
-#include "window/ExportCommand.h"
+#include "window/ExportCommands.h"
 #include "window/MaintenanceCommands.h"
 #include "window/ReportCommands.h"
 #include "window/Session.h"
@@ -91,7 +91,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_session(std::ma
     m_workbenchCommands = std::make_unique<WorkbenchCommands>(*m_workspace, *m_sqlCommands);
     m_reportCommands = std::make_unique<ReportCommands>(*m_workspace, *m_tableCommands);
     m_maintenanceCommands = std::make_unique<MaintenanceCommands>(*m_workspace);
-    m_exportCommand = std::make_unique<ExportCommand>(*m_workspace, *m_tableCommands);
+    m_exportCommands = std::make_unique<ExportCommands>(*m_workspace, *m_tableCommands);
     addCommands();
     setUpKeyboard();
     qApp->installEventFilter(new WheelKeyFilter(this));
@@ -179,7 +179,7 @@ void MainWindow::addCommands()
     });
     // Runs the statement again beside the rows on show: what was typed goes in first, and a fetch
     // still arriving ends before the connection is used.
-    menu(Command::ExportData, {true, FetchRule::Wait}, [this] { m_exportCommand->exportData(); });
+    menu(Command::ExportData, {true, FetchRule::Wait}, [this] { m_exportCommands->exportData(); });
 
     area(Command::DescribeTable, keeping, [this] { m_tableCommands->describeSelectedTable(); });
     table.add(Command::QueryTable,

@@ -9,7 +9,7 @@
 class AboutBox;
 class CataloguePane;
 class CommandTable;
-class ExportCommand;
+class ExportCommands;
 class MaintenanceCommands;
 class MemoEditor;
 class MessagesPage;
@@ -30,7 +30,7 @@ class Workspace;
 // The main window: a switchboard. It builds the panes and the menus, holds the session, and
 // owns the command table, whose entries forward to the command classes (SessionCommands,
 // TableCommands, SqlCommands, WorkbenchCommands, ReportCommands, MaintenanceCommands,
-// ExportCommand). Beyond that it
+// ExportCommands). Beyond that it
 // only does what belongs to the window itself: its activation, its texts in the current
 // language, the enabled state of the commands, and closing.
 class MainWindow : public QMainWindow
@@ -98,7 +98,7 @@ private:
     std::unique_ptr<WorkbenchCommands> m_workbenchCommands;
     std::unique_ptr<ReportCommands> m_reportCommands;
     std::unique_ptr<MaintenanceCommands> m_maintenanceCommands;
-    std::unique_ptr<ExportCommand> m_exportCommand;
+    std::unique_ptr<ExportCommands> m_exportCommands;
     AboutBox *m_aboutBox = nullptr;
     int m_screenWidthLimit = 0;
     int m_screenHeightLimit = 0;

@@ -10,10 +10,10 @@ class Workspace;
 // Tools > Export data: the statement of the result on show, or a query of the table selected in
 // the tree, run again on the connection's worker with its rows streamed straight into a CSV,
 // workbook or JSON Lines file.
-class ExportCommand
+class ExportCommands
 {
 public:
-    ExportCommand(Workspace &workspace, TableCommands &tables);
+    ExportCommands(Workspace &workspace, TableCommands &tables);
 
     void exportData();
 

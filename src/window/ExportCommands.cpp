@@ -1,4 +1,4 @@
-#include "window/ExportCommand.h"
+#include "window/ExportCommands.h"
 
 #include "common/ErrorText.h"
 #include "common/PrivateFolder.h"
@@ -46,12 +46,12 @@ ExportFormat formatOfFilter(const QString &filter, const UiTexts &t)
 
 } // namespace
 
-ExportCommand::ExportCommand(Workspace &workspace, TableCommands &tables)
+ExportCommands::ExportCommands(Workspace &workspace, TableCommands &tables)
     : m_workspace(workspace), m_tables(tables)
 {
 }
 
-std::optional<QString> ExportCommand::statement()
+std::optional<QString> ExportCommands::statement()
 {
     Session &session = m_workspace.session;
     // The result on show comes first; without one, the table selected in the tree.
@@ -77,7 +77,7 @@ std::optional<QString> ExportCommand::statement()
     return composer.selectWholeTable(table->schema, table->name, metadata).join(u'\n');
 }
 
-void ExportCommand::exportData()
+void ExportCommands::exportData()
 {
     const UiTexts &t = uiTexts();
     const std::optional<QString> sql = statement();
