@@ -52,7 +52,7 @@ WorkbenchTexts makeEnglish()
     t.runStatementItem = QStringLiteral("Run statement");
     t.runScriptItem = QStringLiteral("Run script");
     t.continueOnErrorItem = QStringLiteral("Continue script after errors");
-    t.findItem = QStringLiteral(u"Find…");
+    t.findItem = QStringLiteral(u"Find in the SQL editor…");
     t.openSqlItem = QStringLiteral(u"Open SQL file…");
     t.saveSqlItem = QStringLiteral("Save SQL file");
     t.saveSqlAsItem = QStringLiteral(u"Save SQL file as…");
@@ -120,7 +120,7 @@ WorkbenchTexts makePortuguese()
     t.runStatementItem = QStringLiteral("Executar comando");
     t.runScriptItem = QStringLiteral("Executar script");
     t.continueOnErrorItem = QStringLiteral(u"Continuar o script após erros");
-    t.findItem = QStringLiteral(u"Localizar…");
+    t.findItem = QStringLiteral(u"Localizar no editor SQL…");
     t.openSqlItem = QStringLiteral(u"Abrir arquivo SQL…");
     t.saveSqlItem = QStringLiteral("Salvar arquivo SQL");
     t.saveSqlAsItem = QStringLiteral(u"Salvar arquivo SQL como…");

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 MessagesPage::MessagesPage(QWidget *parent) : QWidget(parent)
@@ -33,7 +34,10 @@ MessagesPage::MessagesPage(QWidget *parent) : QWidget(parent)
 void MessagesPage::log(const QString &text)
 {
     m_log->appendPlainText(dateTimeToIso8601(QDateTime::currentDateTime()) + u'|' + text);
-    // A long line would leave the view scrolled sideways, hiding the time stamps.
+    // A long line would leave the view scrolled sideways, hiding the time stamps, also later when
+    // the view is resized and keeps its cursor in sight: the cursor waits at the line's start.
+    m_log->moveCursor(QTextCursor::End);
+    m_log->moveCursor(QTextCursor::StartOfBlock);
     m_log->horizontalScrollBar()->setValue(0);
 }
 
