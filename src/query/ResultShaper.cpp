@@ -342,7 +342,7 @@ void ResultShaper::resultReplaced()
         m_pending = true;
         m_editor->setView({});
         if (!m_query->isFetching())
-            QMetaObject::invokeMethod(this, &ResultShaper::applyAgain, Qt::QueuedConnection);
+            applyAgainWhenIdle();
     }
     noteTotal();
     emit shapeChanged();
@@ -352,8 +352,20 @@ void ResultShaper::fetchEnded()
 {
     noteTotal();
     if (m_pending)
-        QMetaObject::invokeMethod(this, &ResultShaper::applyAgain, Qt::QueuedConnection);
+        applyAgainWhenIdle();
     emit shapeChanged();
+}
+
+void ResultShaper::applyAgainWhenIdle()
+{
+    // The sort waits in the work runner: never inside the wait of the command that ended the fetch
+    // or ran the statement again, but once the connection is idle.
+    if (!m_query)
+        return;
+    m_query->connection()->whenIdle([self = QPointer<ResultShaper>(this)] {
+        if (self)
+            self->applyAgain();
+    });
 }
 
 void ResultShaper::applyAgain()

@@ -91,6 +91,7 @@ private:
     bool applyByDatabase(const QList<SortColumn> &sort, const QList<ColumnFilter> &filters, QString &reason);
     void resultReplaced();
     void fetchEnded();
+    void applyAgainWhenIdle();
     void applyAgain();
     void refuse(const QString &reason, int column, bool filter);
     bool databaseFiltered() const;

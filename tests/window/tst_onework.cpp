@@ -5,6 +5,7 @@
 
 #include "connection/WorkRunnerDialog.h"
 #include "db/fetch/RowStore.h"
+#include "query/ResultShaper.h"
 #include "query/RowEditor.h"
 #include "shell/Language.h"
 
@@ -81,6 +82,7 @@ private slots:
     void cancelOfTheWaitStopsTheFetchAndTheCommandGoesOn_data();
     void cancelOfTheWaitStopsTheFetchAndTheCommandGoesOn();
     void commandPressedThroughItsAccessibleActionStartsAfterTheCallReturns();
+    void gridSortAfterACancelledFetchWaitsForTheCommand();
 
 private:
     // The window's own runner, event loop included, counting how deep waits go.
@@ -329,6 +331,38 @@ void TestOneWork::commandPressedThroughItsAccessibleActionStartsAfterTheCallRetu
     ui(*m_window).settle();
     m_window->session().query().finishFetch(false);
     QCOMPARE(m_window->session().query().rowCount(), paced->total());
+}
+
+void TestOneWork::gridSortAfterACancelledFetchWaitsForTheCommand()
+{
+    countWaits();
+    auto backend = std::make_unique<PacedBackend>(300);
+    PacedBackend *paced = backend.get();
+    m_window->session().connection().openWith(std::move(backend));
+    paced->setCallMs(30);
+    paced->allow(paced->total());
+    startFetch(QStringLiteral("SELECT id, name FROM t"));
+    m_window->session().query().finishFetch(false);
+    // Sorted in the grid, descending by id.
+    ResultShaper *shaper = ui(*m_window).resultModel()->shaper();
+    QVERIFY(shaper->sortBy(0, false));
+    QVERIFY(shaper->sortBy(0, false));
+    QCOMPARE(shaper->site(), ResultShaper::Site::Grid);
+    QCOMPARE(ui(*m_window).resultModel()->index(0, 0).data().toInt(), 300);
+
+    // Run again, its rows arriving slowly: the grid sorts them once the last is in. A tree click
+    // waits for them, and its Cancel ends the fetch; the grid's sort then follows the command.
+    paced->allow(10);
+    ui(*m_window).press(Command::RefreshRecords);
+    QVERIFY(m_window->session().query().isFetching());
+    Hands hands(1);
+    ui(*m_window).clickNode(QStringLiteral("t"));
+    QTRY_VERIFY(!m_window->session().query().isFetching());
+    QCOMPARE(hands.pressed(), 1);
+    QCOMPARE(m_maxDepth, 1);
+    QCOMPARE(ui(*m_window).structureGrid()->item(1, 1)->text(), QStringLiteral("id"));
+    QTRY_COMPARE(ui(*m_window).resultModel()->index(0, 0).data().toInt(), 10);
+    QVERIFY(!paced->overlapped());
 }
 
 QTEST_MAIN(TestOneWork)
